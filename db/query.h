@@ -1,0 +1,100 @@
+#pragma once
+// Named, long-lived query objects over the SQL Server provider (ODBC/FreeTDS) and the local
+// configuration store (SQLite). Each object keeps its own connection, opened when first
+// needed and reopened when its connection string changes; closing drops only the result.
+
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+#include <stdexcept>
+
+namespace zt::db {
+
+// Every failure of this layer. text() is the provider's or server's message, unchanged;
+// number() is the server's error number, 0 where there is none.
+class DbError : public std::runtime_error {
+public:
+    DbError(const QString& text, int number = 0);
+    const QString& text() const { return text_; }
+    int number() const { return number_; }
+
+private:
+    QString text_;
+    int number_;
+};
+
+class Query;
+
+// A column of the current row, as ADO's Fields[...] gives it.
+class Field {
+public:
+    QString asString() const;      // NULL reads as ""
+    int asInteger() const;         // NULL reads as 0
+    bool asBoolean() const;        // NULL reads as false
+    QDateTime asDateTime() const;  // NULL reads as an invalid QDateTime
+    bool isNull() const;
+    // Setting needs the row in append or edit mode; texts follow the transfer rules.
+    void setString(const QString& value);
+    void setInteger(int value);
+    void setBoolean(bool value);
+    void setDateTime(const QDateTime& value);
+    void setNull();
+    QString name() const;
+
+private:
+    friend class Query;
+    Field(Query* query, int index) : query_(query), index_(index) {}
+    Query* query_;
+    int index_;
+};
+
+class Query {
+public:
+    explicit Query(QString objectName);
+    ~Query();
+    Query(const Query&) = delete;
+    Query& operator=(const Query&) = delete;
+
+    const QString& objectName() const;
+
+    void setConnectionString(const QString& connectionString);
+    QString connectionString() const;
+
+    // Statement text: lines joined with line breaks.
+    void sqlClear();
+    void sqlAdd(const QString& line);
+    QString sqlText() const;
+
+    void open();     // run a select; keep an updatable result positioned on the first row
+    void execSql();  // run a statement that returns no rows
+    void close();    // drop the result, keep the connection
+    bool isActive() const;
+
+    int recordCount() const; // fails with "<objectName>: Cannot perform this operation on a closed dataset"
+    bool eof() const;
+    bool bof() const;
+    void first();
+    void next();
+
+    Field fieldByName(const QString& name); // throws naming the column when it is missing
+    QStringList fieldNames() const;
+
+    void append();
+    void edit();
+    void post();
+    void cancel();
+    void deleteRow(); // ADO's Delete
+
+    struct Impl;
+
+private:
+    friend class Field;
+    std::unique_ptr<Impl> impl_;
+};
+
+// Puts a value between single quotes for the few statements that carry user text.
+QString quotedLiteral(const QString& value);
+
+} // namespace zt::db

@@ -1,0 +1,67 @@
+#pragma once
+// The server's sessions: logins, the current database, permissions, statement execution.
+// The TDS layer turns packets into calls here and the results back into tokens.
+
+#include "devserver/session/values.h"
+
+#include <QString>
+
+#include <filesystem>
+#include <memory>
+#include <vector>
+
+namespace ztds {
+
+enum class Role { Public, DbCreator, SysAdmin };
+
+struct Login {
+    QString name;
+    QString password;
+    Role role = Role::SysAdmin;
+};
+
+struct EngineConfig {
+    std::filesystem::path dataDirectory;
+    std::vector<Login> logins;
+    std::filesystem::path traceFile; // empty: no trace
+};
+
+class Session;
+
+// One per server process; thread-safe. Owns the databases and knows which session uses which.
+class Engine {
+public:
+    explicit Engine(EngineConfig config); // throws std::runtime_error on an unusable data directory
+    ~Engine();
+    Engine(const Engine&) = delete;
+    Engine& operator=(const Engine&) = delete;
+
+    struct LoginOutcome {
+        std::unique_ptr<Session> session;      // null when the login failed
+        std::vector<ServerMessage> messages;   // the errors to send when it failed (18456, 4060, ...)
+    };
+    // user/password from LOGIN7; database is the requested initial catalog (empty: master).
+    // integratedSecurity: the client asked for an SSPI login, which this server refuses.
+    LoginOutcome login(const QString& user, const QString& password, const QString& database,
+                       bool integratedSecurity);
+
+    struct Impl;
+
+private:
+    std::unique_ptr<Impl> impl_;
+};
+
+// One per connection; used by one thread at a time.
+class Session {
+public:
+    virtual ~Session() = default;
+    virtual QString userName() const = 0;
+    virtual QString currentDatabase() const = 0;
+    // A SQL batch; statements run in order, the batch stops at the first failed statement.
+    virtual std::vector<StatementResult> executeBatch(const QString& sql) = 0;
+    // sp_executesql: the statement text and its typed parameters.
+    virtual std::vector<StatementResult> executeSql(const QString& sql,
+                                                    const std::vector<RpcParameter>& params) = 0;
+};
+
+} // namespace ztds
