@@ -1,0 +1,54 @@
+#pragma once
+// The workstation's local configuration database: where it is, its statements, reading and
+// storing a server's login, registering an account set.
+
+#include "db/query.h"
+
+#include <QDate>
+#include <QString>
+
+namespace zt::config {
+
+// <directory of the executable>/data/CHWHDB.mdb
+QString localDatabasePath();
+// "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + path + ";Persist Security Info=False"
+QString localConnectionString(const QString& databasePath = localDatabasePath());
+
+// How a server is logged in to.
+struct ServerLogin {
+    bool integratedSecurity = true;
+    QString userName;  // SQL login only
+    QString password;  // SQL login only
+};
+
+// The fragment stored in column `1` (integrated security) or `2` (SQL login); the other is empty.
+QString integratedSecurityFragment();
+QString sqlLoginFragment(const QString& userName, const QString& password);
+
+// "select*from 系统路径表 where zjmc='" + server name + "'"
+QString serverRowStatement(const QString& serverName);
+
+// Column `1` followed by column `2` of the server's row; empty when there is no row.
+// The query gets the local connection string set by the caller.
+QString readCredentialPart(db::Query& localQuery, const QString& serverName);
+
+// Appends or updates the server's row in 系统路径表 (ActserverExecute's work).
+void storeServerLogin(db::Query& localQuery, const QString& serverName, const ServerLogin& login);
+
+// One row of 帐套信息表.
+struct AccountSetRegistration {
+    QString accountSetName; // ztmc, trimmed by the caller's rules
+    QDate registeredOn;     // jlrq, stored at midnight
+    QString password;       // kl
+    QString serverName;     // zjmc
+    bool network = false;   // net: "是" / "否"
+};
+
+// Appends one row through "select*from 帐套信息表".
+void registerAccountSet(db::Query& localQuery, const AccountSetRegistration& row);
+
+// "select*from 帐套信息表 where ztmc='...' and zjmc='...'" has a row.
+bool isAccountSetRegistered(db::Query& localQuery, const QString& accountSetName,
+                            const QString& serverName);
+
+} // namespace zt::config
