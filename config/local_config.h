@@ -17,15 +17,21 @@ QString localConnectionString(const QString& databasePath = localDatabasePath())
 // How a server is logged in to.
 struct ServerLogin {
     bool integratedSecurity = true;
-    QString userName;  // SQL login only
-    QString password;  // SQL login only
+    QString userName; // SQL login only
+    QString password; // SQL login only
 };
 
 // The fragment stored in column `1` (integrated security) or `2` (SQL login); the other is empty.
 QString integratedSecurityFragment();
+// User name and password go in as they are, unless a ';', a quote or a leading or trailing
+// blank would change what a connection string reader gets back: then they are quoted.
 QString sqlLoginFragment(const QString& userName, const QString& password);
 
-// "select*from 系统路径表 where zjmc='" + server name + "'"
+// A value for an OLE DB connection string: unchanged when it reads back as it is, otherwise
+// between double quotes (single quotes when it holds a double quote; both: doubled inside).
+QString connectionStringValue(const QString& value);
+
+// "select*from 系统路径表 where zjmc='" + server name + "'" (a quote in the name is doubled)
 QString serverRowStatement(const QString& serverName);
 
 // Column `1` followed by column `2` of the server's row; empty when there is no row.

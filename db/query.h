@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 #include <stdexcept>
 
@@ -30,10 +31,10 @@ class Query;
 // A column of the current row, as ADO's Fields[...] gives it.
 class Field {
 public:
-    QString asString() const;      // NULL reads as ""
-    int asInteger() const;         // NULL reads as 0
-    bool asBoolean() const;        // NULL reads as false
-    QDateTime asDateTime() const;  // NULL reads as an invalid QDateTime
+    QString asString() const;     // NULL reads as ""
+    int asInteger() const;        // NULL reads as 0
+    bool asBoolean() const;       // NULL reads as false
+    QDateTime asDateTime() const; // NULL reads as an invalid QDateTime
     bool isNull() const;
     // Setting needs the row in append or edit mode; texts follow the transfer rules.
     void setString(const QString& value);
@@ -67,12 +68,13 @@ public:
     void sqlAdd(const QString& line);
     QString sqlText() const;
 
-    void open();     // run a select; keep an updatable result positioned on the first row
-    void execSql();  // run a statement that returns no rows
-    void close();    // drop the result, keep the connection
+    void open();    // run a select; keep an updatable result positioned on the first row
+    void execSql(); // run a statement that returns no rows
+    void close();   // drop the result, keep the connection
     bool isActive() const;
 
-    int recordCount() const; // fails with "<objectName>: Cannot perform this operation on a closed dataset"
+    int recordCount()
+        const; // fails with "<objectName>: Cannot perform this operation on a closed dataset"
     bool eof() const;
     bool bof() const;
     void first();
@@ -86,6 +88,18 @@ public:
     void post();
     void cancel();
     void deleteRow(); // ADO's Delete
+
+    // Row-wise access for views over the result (rows 0..recordCount()-1).
+    enum class State { Inactive, Browse, Edit, Insert };
+    State state() const;
+    int currentRow() const; // -1 when there is no current row (closed or past the last row)
+    void moveTo(int row);   // posts pending changes first, as moving in ADO does
+    QString textAt(int row, const QString& columnName) const; // "" for NULL or no such row
+
+    // Told when the result is replaced or changes shape (reset) or when only the position moved.
+    enum class Change { Reset, CurrentRow };
+    using ChangeListener = std::function<void(Change)>;
+    void setChangeListener(ChangeListener listener);
 
     struct Impl;
 

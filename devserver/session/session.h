@@ -51,12 +51,14 @@ private:
     std::unique_ptr<Impl> impl_;
 };
 
-// One per connection; used by one thread at a time.
+// One per connection; used by one thread at a time. Must be destroyed before its Engine.
 class Session {
 public:
     virtual ~Session() = default;
     virtual QString userName() const = 0;
     virtual QString currentDatabase() const = 0;
+    // The server process id the session reports (@@SPID), for the TDS header.
+    virtual int spid() const { return 0; }
     // A SQL batch; statements run in order, the batch stops at the first failed statement.
     virtual std::vector<StatementResult> executeBatch(const QString& sql) = 0;
     // sp_executesql: the statement text and its typed parameters.

@@ -1,0 +1,243 @@
+#include "accountset/admin_tool.h"
+
+#include "accountset/operations.h"
+#include "app/dialogs.h"
+#include "app/shell.h"
+#include "config/local_config.h"
+#include "server/server_login.h"
+
+#include <QCommandLineParser>
+#include <QTextStream>
+
+#include <optional>
+
+namespace zt::accountset {
+
+namespace {
+
+const QString helpText = QStringLiteral(
+    "Usage:\n"
+    "  zt-admin create --server S [--user U --password P] [--account-password K] [--network] NAME\n"
+    "  zt-admin restore-sample --server S [--user U --password P] [--account-password K]"
+    " [--network]\n"
+    "  zt-admin list --server S [--user U --password P]\n"
+    "  zt-admin select --server S [--user U --password P] NAME\n"
+    "  zt-admin delete --server S [--user U --password P] --account-password K NAME\n"
+    "\n"
+    "Creates, restores, lists, selects and deletes account sets as the wizard does, using the\n"
+    "local configuration database data/CHWHDB.mdb beside this program. Without --user the\n"
+    "server is reached with integrated security. The server is proved (a probe database is\n"
+    "created and dropped) and its login stored before any command. Confirmations count as\n"
+    "given. list prints one network account set a line: name, server, date (tab-separated).\n"
+    "\n"
+    "Options:\n"
+    "  --server S            the SQL Server (as the wizard's server box takes it)\n"
+    "  --user U              SQL login name\n"
+    "  --password P          SQL login password (empty when left out)\n"
+    "  --account-password K  the account set's password\n"
+    "  --network             also register the account set in the server's network registry\n"
+    "  --local-database F    another local configuration database file\n"
+    "  --help                show this text\n"
+    "\n"
+    "Exit status: 0 success, 1 failure, 2 usage error.\n");
+
+// Messages go to the output (errors to the error stream); questions are answered yes.
+class ConsoleDialogs : public Dialogs {
+public:
+    ConsoleDialogs(QTextStream& out, QTextStream& err) : out_(out), err_(err) {}
+
+    DialogAnswer message(const QString& text, const QString&, DialogIcon icon,
+                         DialogButtons buttons) override {
+        if (buttons == DialogButtons::YesNo || buttons == DialogButtons::YesNoCancel)
+            return DialogAnswer::Yes;
+        if (buttons == DialogButtons::OkCancel)
+            return DialogAnswer::Ok;
+        QTextStream& stream = icon == DialogIcon::Error ? err_ : out_;
+        stream << text << Qt::endl;
+        return DialogAnswer::Ok;
+    }
+    std::optional<QString> inputText(const QString&, const QString&, bool) override {
+        return std::nullopt;
+    }
+    void beep() override {}
+
+private:
+    QTextStream& out_;
+    QTextStream& err_;
+};
+
+struct Command {
+    QString name;
+    QString accountSetName;
+    QString serverName;
+    config::ServerLogin login;
+    QString accountPassword;
+    bool network = false;
+    QString localDatabasePath;
+};
+
+class UsageError {
+public:
+    explicit UsageError(QString text) : text(std::move(text)) {}
+    QString text;
+};
+
+// How many positional arguments follow the command word.
+int namesTaken(const QString& command) {
+    if (command == u"create" || command == u"select" || command == u"delete")
+        return 1;
+    if (command == u"list" || command == u"restore-sample")
+        return 0;
+    throw UsageError(QStringLiteral("unknown command '%1'").arg(command));
+}
+
+void addOptions(QCommandLineParser& parser) {
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    parser.addOptions({
+        {QStringLiteral("server"), QString(), QStringLiteral("S")},
+        {QStringLiteral("user"), QString(), QStringLiteral("U")},
+        {QStringLiteral("password"), QString(), QStringLiteral("P")},
+        {QStringLiteral("account-password"), QString(), QStringLiteral("K")},
+        {QStringLiteral("network"), QString()},
+        {QStringLiteral("local-database"), QString(), QStringLiteral("F")},
+        {QStringLiteral("help"), QString()},
+    });
+}
+
+void checkOptionsFit(const QCommandLineParser& parser, const QString& command) {
+    if (!parser.isSet(QStringLiteral("server")))
+        throw UsageError(QStringLiteral("--server is required"));
+    if (parser.isSet(QStringLiteral("password")) && !parser.isSet(QStringLiteral("user")))
+        throw UsageError(QStringLiteral("--password needs --user"));
+    const bool creates = command == u"create" || command == u"restore-sample";
+    if (!creates && parser.isSet(QStringLiteral("network")))
+        throw UsageError(QStringLiteral("--network belongs to create and restore-sample"));
+    if (command == u"delete" && !parser.isSet(QStringLiteral("account-password")))
+        throw UsageError(QStringLiteral("delete needs --account-password"));
+    if (!creates && command != u"delete" && parser.isSet(QStringLiteral("account-password")))
+        throw UsageError(QStringLiteral("--account-password does not belong to %1").arg(command));
+}
+
+Command parseCommand(const QCommandLineParser& parser) {
+    const QStringList words = parser.positionalArguments();
+    if (words.isEmpty())
+        throw UsageError(QStringLiteral("no command given"));
+    Command command;
+    command.name = words.first();
+    if (words.size() != 1 + namesTaken(command.name))
+        throw UsageError(QStringLiteral("wrong number of arguments for %1").arg(command.name));
+    checkOptionsFit(parser, command.name);
+    command.accountSetName = words.value(1);
+    command.serverName = parser.value(QStringLiteral("server"));
+    command.login.integratedSecurity = !parser.isSet(QStringLiteral("user"));
+    command.login.userName = parser.value(QStringLiteral("user"));
+    command.login.password = parser.value(QStringLiteral("password"));
+    command.accountPassword = parser.value(QStringLiteral("account-password"));
+    command.network = parser.isSet(QStringLiteral("network"));
+    command.localDatabasePath = parser.isSet(QStringLiteral("local-database"))
+                                    ? parser.value(QStringLiteral("local-database"))
+                                    : config::localDatabasePath();
+    return command;
+}
+
+int registryRowNamed(const NetworkList& list, const QString& name) {
+    for (std::size_t row = 0; row < list.rows.size(); ++row)
+        if (list.rows[row].ztmc == name)
+            return static_cast<int>(row);
+    return -1;
+}
+
+// Loads the registry and finds the named row; prints why not when it is missing.
+int findNetworkAccountSet(PageQueries& queries, const Environment& env, NetworkList& list,
+                          const Command& command, QTextStream& err) {
+    ActnetztExecute(queries, env, list, command.serverName);
+    const int row = registryRowNamed(list, command.accountSetName);
+    if (row < 0)
+        err << QStringLiteral("网络帐套【%1】不存在").arg(command.accountSetName) << Qt::endl;
+    return row;
+}
+
+int listRegistry(PageQueries& queries, const Environment& env, const Command& command,
+                 QTextStream& out) {
+    NetworkList list;
+    ActnetztExecute(queries, env, list, command.serverName);
+    for (const RegistryRow& row : list.rows)
+        out << row.ztmc << u'\t' << row.zjmc << u'\t' << row.jlrq.date().toString(Qt::ISODate)
+            << Qt::endl;
+    return AdminSuccess;
+}
+
+int runCommand(PageQueries& queries, const Environment& env, const Command& command,
+               QTextStream& out, QTextStream& err) {
+    const NewAccountSet input{command.serverName, command.accountSetName, command.accountPassword,
+                              command.network};
+    if (command.name == u"create")
+        return createAccountSet(queries, env, input) == CreateOutcome::Created ? AdminSuccess
+                                                                               : AdminFailure;
+    if (command.name == u"restore-sample")
+        return restoreSample(queries, env, input) == RestoreOutcome::Restored ? AdminSuccess
+                                                                              : AdminFailure;
+    if (command.name == u"list")
+        return listRegistry(queries, env, command, out);
+    NetworkList list;
+    const int row = findNetworkAccountSet(queries, env, list, command, err);
+    if (row < 0)
+        return AdminFailure;
+    if (command.name == u"select")
+        return selectNetworkAccountSet(queries, env, list, row) == SelectOutcome::Selected
+                   ? AdminSuccess
+                   : AdminFailure;
+    return deleteNetworkAccountSet(queries, env, list, row, command.accountPassword) ==
+                   DeleteOutcome::Deleted
+               ? AdminSuccess
+               : AdminFailure;
+}
+
+bool proveServer(const Command& command, const QString& localConnection, QTextStream& err) {
+    db::Query probe(QStringLiteral("ADOQuery1"));
+    db::Query local(QStringLiteral("ADOQuery2"));
+    try {
+        local.setConnectionString(localConnection);
+        server::proveAndStoreServer(probe, local, command.serverName, command.login);
+        return true;
+    } catch (const std::exception&) {
+        err << QStringLiteral("连接服务器失败，请重新选择或录入服务器名称！") << Qt::endl;
+        return false;
+    }
+}
+
+} // namespace
+
+int runAdminTool(const QStringList& arguments, QTextStream& out, QTextStream& err) {
+    QCommandLineParser parser;
+    addOptions(parser);
+    Command command;
+    try {
+        if (!parser.parse(arguments))
+            throw UsageError(parser.errorText());
+        if (parser.isSet(QStringLiteral("help"))) {
+            out << helpText;
+            return AdminSuccess;
+        }
+        command = parseCommand(parser);
+    } catch (const UsageError& usage) {
+        err << QStringLiteral("zt-admin: ") << usage.text << Qt::endl
+            << QStringLiteral("Try 'zt-admin --help'.") << Qt::endl;
+        return AdminUsageError;
+    }
+
+    const QString localConnection = config::localConnectionString(command.localDatabasePath);
+    if (!proveServer(command, localConnection, err))
+        return AdminFailure;
+    ConsoleDialogs dialogs(out, err);
+    Environment env{dialogs, localConnection};
+    PageQueries queries;
+    try {
+        return runCommand(queries, env, command, out, err);
+    } catch (const std::exception& failure) {
+        err << failureText(messageOf(failure)) << Qt::endl;
+        return AdminFailure;
+    }
+}
+
+} // namespace zt::accountset

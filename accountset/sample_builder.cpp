@@ -1,0 +1,54 @@
+#include "accountset/sample_builder.h"
+
+#include "accountset/operations.h"
+#include "db/query.h"
+#include "schema/create_tables.h"
+#include "seed/default_data.h"
+#include "server/connection_strings.h"
+
+namespace zt::accountset {
+
+namespace {
+
+void execute(db::Query& query, const QString& statement) {
+    query.close();
+    query.sqlClear();
+    query.sqlAdd(statement);
+    query.execSql();
+}
+
+} // namespace
+
+QStringList sampleStatements(const QString& fileText) {
+    QStringList statements;
+    for (const QString& line : fileText.split(u'\n')) {
+        const QString statement = line.trimmed();
+        if (!statement.isEmpty() && !statement.startsWith(QStringLiteral("--")))
+            statements << statement;
+    }
+    return statements;
+}
+
+void buildSampleBackup(const SampleTarget& target, const QStringList& statements) {
+    const QString name = sampleAccountSetName();
+    db::Query serverLevel(QStringLiteral("ADOQuery4"));
+    serverLevel.setConnectionString(
+        server::serverConnectionString(target.credentialPart, target.serverName));
+    execute(serverLevel, QStringLiteral("create database ") + name);
+    {
+        db::Query database(QStringLiteral("ADOcreate"));
+        database.setConnectionString(
+            server::databaseConnectionString(target.credentialPart, name, target.serverName));
+        schema::ActcreatExecute(database);
+        db::Query templates(QStringLiteral("ADOserver"));
+        templates.setConnectionString(target.localConnectionString);
+        seed::ActxzrrExecute(templates, database);
+        for (const QString& statement : statements)
+            execute(database, statement);
+    } // the database's connection goes before the backup and the drop
+    execute(serverLevel, QStringLiteral("backup database ") + name + QStringLiteral(" to disk=") +
+                             db::quotedLiteral(target.backupPath));
+    execute(serverLevel, QStringLiteral("drop database ") + name);
+}
+
+} // namespace zt::accountset

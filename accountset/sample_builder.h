@@ -1,0 +1,26 @@
+#pragma once
+// Making the sample account set's backup: a fresh database under the sample name with this
+// program's schema and default rows, the demonstration data loaded, then "backup database".
+// The build runs it on a temporary zt-devserver; pointed at a real SQL Server it makes a real
+// SQL Server backup.
+
+#include <QString>
+#include <QStringList>
+
+namespace zt::accountset {
+
+// The statements of a sample data file: one a line; empty lines and "--" comments skipped.
+QStringList sampleStatements(const QString& fileText);
+
+struct SampleTarget {
+    QString serverName;
+    QString credentialPart;        // as stored in 系统路径表
+    QString localConnectionString; // where the template rows come from
+    QString backupPath;            // as the server sees it
+};
+
+// Creates the sample database (it must not exist), fills it, backs it up and drops it again.
+// Throws db::DbError; a failure after the creation leaves the database for inspection.
+void buildSampleBackup(const SampleTarget& target, const QStringList& statements);
+
+} // namespace zt::accountset

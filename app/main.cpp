@@ -1,0 +1,51 @@
+// zt-wizard: the set-up wizard "创建帐套".
+
+#include "app/shell.h"
+#include "app/widget_dialogs.h"
+#include "app/windows.h"
+#include "config/local_config.h"
+#include "resources/resources.h"
+#include "server/form_server.h"
+
+#include <QApplication>
+#include <QIcon>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+// Without a display Qt would only abort with a terse message; say what to do instead.
+bool displayAvailable() {
+    const bool platformChosen = !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
+    return platformChosen || !qEnvironmentVariableIsEmpty("DISPLAY") ||
+           !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    if (!displayAvailable()) {
+        std::fputs("zt-wizard: no display is available (neither DISPLAY nor WAYLAND_DISPLAY is "
+                   "set), so the wizard's window cannot be shown.\n"
+                   "Run it on a desktop session, or inside a virtual X server:\n"
+                   "    xvfb-run -a build/bin/zt-wizard\n",
+                   stderr);
+        return EXIT_FAILURE;
+    }
+    QApplication app(argc, argv);
+    // The application name, not the display name: Qt would append a display name to every
+    // window caption.
+    QApplication::setApplicationName(zt::applicationTitle());
+    zt::initResources();
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/images/zhangtao.png")));
+    // Only closing the server connection page ends the program; hiding it does not.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    zt::WidgetDialogs dialogs;
+    zt::ApplicationWindows windows(dialogs, zt::config::localDatabasePath());
+    QObject::connect(zt::form_server, &Tform_server::closed, &app, &QApplication::quit,
+                     Qt::QueuedConnection);
+    zt::form_server->show();
+    return QApplication::exec();
+}

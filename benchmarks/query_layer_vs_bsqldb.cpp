@@ -1,0 +1,182 @@
+// Compares the query layer with FreeTDS's own command-line client on the account-set workload:
+// CREATE DATABASE, the 108 CREATE TABLE statements, then about 400 single-row appends (the
+// administrator, its 220 rights, 180 layout rows). Both runs go to the same zt-devserver, one
+// statement per round trip; prints both times and their ratio.
+
+#include "db/query.h"
+#include "schema/create_statement.h"
+#include "schema/table.h"
+#include "tests/support/devserver_process.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <cstdio>
+
+namespace {
+
+constexpr int kRights = 220;
+constexpr int kLayoutRows = 180;
+constexpr double kTargetRatio = 1.3;
+
+QString layoutModel(int row) {
+    return QStringLiteral("模板%1").arg(row);
+}
+
+// The workload through query objects, as the account-set creation drives them.
+void runThroughQueryLayer(const zt::test::DevServerProcess& server, const QString& database) {
+    const QString credentials = QStringLiteral("password=;persist security info=true;user id=sa;");
+    zt::db::Query server3(QStringLiteral("ADOQuery3"));
+    server3.setConnectionString("Provider=SQLOLEDB.1;" + credentials +
+                                "Data Source=" + server.dataSource());
+    server3.sqlAdd("create database " + database);
+    server3.execSql();
+
+    zt::db::Query create(QStringLiteral("ADOcreate"));
+    create.setConnectionString("Provider=SQLOLEDB.1;" + credentials + "Initial Catalog=" +
+                               database + ";Data Source=" + server.dataSource());
+    for (const zt::schema::Table& table : zt::schema::accountSetTables()) {
+        create.close();
+        create.sqlClear();
+        for (const QString& line : zt::schema::createTableLines(table))
+            create.sqlAdd(line);
+        create.execSql();
+    }
+
+    auto openTable = [&](const QString& name) {
+        create.close();
+        create.sqlClear();
+        create.sqlAdd("select*from " + name);
+        create.open();
+    };
+    openTable(QStringLiteral("用户信息表"));
+    create.append();
+    create.fieldByName("yhmc").setString(QStringLiteral("超级管理员"));
+    create.post();
+
+    openTable(QStringLiteral("用户权限表"));
+    for (int i = 1; i <= kRights; ++i) {
+        create.append();
+        create.fieldByName("yhmc").setString(QStringLiteral("超级管理员"));
+        create.fieldByName("yhqx").setString(QStringLiteral("n%1").arg(i));
+        create.fieldByName("pd").setString(QStringLiteral("true"));
+        create.post();
+    }
+
+    openTable(QStringLiteral("col_num"));
+    for (int row = 1; row <= kLayoutRows; ++row) {
+        create.append();
+        create.fieldByName("model").setString(layoutModel(row));
+        create.fieldByName("ytmc").setString(QStringLiteral("单据"));
+        for (int column = 1; column <= 20; ++column)
+            create.fieldByName(QString::number(column)).setInteger(row + column);
+        create.post();
+    }
+    create.close();
+}
+
+QString literal(const QString& text) {
+    return "N" + zt::db::quotedLiteral(text);
+}
+
+// The same statements as one bsqldb script, one batch per statement.
+QString bsqldbScript(const QString& database) {
+    QStringList batches;
+    batches << "create database " + database;
+    batches << "use " + database;
+    for (const zt::schema::Table& table : zt::schema::accountSetTables())
+        batches << zt::schema::createTableLines(table).join(u'\n');
+    batches << "insert into 用户信息表 (yhmc) values (" + literal(QStringLiteral("超级管理员")) +
+                   ")";
+    for (int i = 1; i <= kRights; ++i)
+        batches << QStringLiteral("insert into 用户权限表 (yhmc, yhqx, pd) values (%1, %2, %3)")
+                       .arg(literal(QStringLiteral("超级管理员")),
+                            literal(QStringLiteral("n%1").arg(i)), literal(QStringLiteral("true")));
+    for (int row = 1; row <= kLayoutRows; ++row) {
+        QStringList names{QStringLiteral("model"), QStringLiteral("ytmc")};
+        QStringList values{literal(layoutModel(row)), literal(QStringLiteral("单据"))};
+        for (int column = 1; column <= 20; ++column) {
+            names << QStringLiteral("[%1]").arg(column);
+            values << QString::number(row + column);
+        }
+        batches << QStringLiteral("insert into col_num (%1) values (%2)")
+                       .arg(names.join(QStringLiteral(", ")), values.join(QStringLiteral(", ")));
+    }
+    return batches.join(QStringLiteral("\ngo\n")) + QStringLiteral("\ngo\n");
+}
+
+bool runThroughBsqldb(const zt::test::DevServerProcess& server, const QString& database,
+                      const QTemporaryDir& dir) {
+    const QString config = dir.filePath(QStringLiteral("freetds.conf"));
+    QFile conf(config);
+    if (!conf.open(QIODevice::WriteOnly))
+        return false;
+    conf.write(QStringLiteral("[bench]\n\thost = 127.0.0.1\n\tport = %1\n\ttds version = 7.4\n"
+                              "\tclient charset = UTF-8\n")
+                   .arg(server.port())
+                   .toUtf8());
+    conf.close();
+    const QString scriptPath = dir.filePath(QStringLiteral("workload.sql"));
+    QFile script(scriptPath);
+    if (!script.open(QIODevice::WriteOnly))
+        return false;
+    script.write(bsqldbScript(database).toUtf8());
+    script.close();
+
+    QProcess bsqldb;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("FREETDSCONF"), config);
+    bsqldb.setProcessEnvironment(environment);
+    bsqldb.setStandardOutputFile(QProcess::nullDevice());
+    bsqldb.start(QStringLiteral("bsqldb"),
+                 {"-q", "-S", "bench", "-U", "sa", "-P", "", "-i", scriptPath});
+    if (!bsqldb.waitForFinished(600000) || bsqldb.exitCode() != 0) {
+        std::fprintf(stderr, "bsqldb failed (exit %d): %s\n", bsqldb.exitCode(),
+                     bsqldb.readAllStandardError().constData());
+        return false;
+    }
+    return true;
+}
+
+double secondsOf(QElapsedTimer& timer) {
+    return double(timer.nsecsElapsed()) / 1e9;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication application(argc, argv);
+    zt::test::DevServerProcess server;
+    if (!server.start())
+        return 1;
+    QTemporaryDir dir;
+    const int tables = int(zt::schema::accountSetTables().size());
+    const int appends = 1 + kRights + kLayoutRows;
+
+    QElapsedTimer timer;
+    timer.start();
+    try {
+        runThroughQueryLayer(server, QStringLiteral("bench_layer"));
+    } catch (const zt::db::DbError& error) {
+        std::fprintf(stderr, "query layer: %s (%d)\n", qPrintable(error.text()), error.number());
+        return 1;
+    }
+    const double layerSeconds = secondsOf(timer);
+
+    timer.restart();
+    if (!runThroughBsqldb(server, QStringLiteral("bench_bsqldb"), dir))
+        return 1;
+    const double bsqldbSeconds = secondsOf(timer);
+
+    const double ratio = layerSeconds / bsqldbSeconds;
+    std::printf("workload: create database, %d create table, %d single-row appends\n", tables,
+                appends);
+    std::printf("query layer (ODBC/FreeTDS, parameterized): %.3f s\n", layerSeconds);
+    std::printf("bsqldb (DB-Library, one script):           %.3f s\n", bsqldbSeconds);
+    std::printf("ratio layer/bsqldb: %.2f (target <= %.1f): %s\n", ratio, kTargetRatio,
+                ratio <= kTargetRatio ? "met" : "NOT met");
+    return 0;
+}

@@ -1,0 +1,197 @@
+// zt-devserver: a development SQL Server that speaks TDS and keeps each database in SQLite.
+
+#include "devserver/net/logger.h"
+#include "devserver/net/tcp_server.h"
+#include "devserver/session/session.h"
+#include "devserver/tds/connection.h"
+#include "devserver/tds/trace_file.h"
+
+#include <asio.hpp>
+
+#include <QString>
+
+#include <csignal>
+#include <cstdio>
+#include <iostream>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace {
+
+constexpr int exitUsage = 2;
+
+constexpr std::string_view usageText =
+    "Usage: zt-devserver [--listen HOST:PORT] [--data DIR] [--login NAME:PASSWORD[:ROLE]]...\n"
+    "                    [--trace FILE]\n"
+    "A development SQL Server: speaks TDS to SQL Server clients, keeps each database in a\n"
+    "SQLite file.\n"
+    "\n"
+    "  --listen HOST:PORT   address to listen on (default 127.0.0.1:1433)\n"
+    "  --data DIR           data directory, one file per database (default ./devserver-data)\n"
+    "  --login N:P[:ROLE]   a login with its password; ROLE is sysadmin (default), dbcreator\n"
+    "                       or public; repeat for more; without it: sa, empty password\n"
+    "  --trace FILE         append every batch and sp_executesql text to FILE, each\n"
+    "                       followed by a line GO\n"
+    "  --help               show this text\n";
+
+struct Options {
+    std::string listen = "127.0.0.1:1433";
+    std::filesystem::path dataDirectory = "devserver-data";
+    std::vector<ztds::Login> logins;
+    std::filesystem::path traceFile;
+    bool help = false;
+};
+
+class UsageError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+ztds::Role parseRole(const QString& text) {
+    const QString role = text.toLower();
+    if (role == u"sysadmin")
+        return ztds::Role::SysAdmin;
+    if (role == u"dbcreator")
+        return ztds::Role::DbCreator;
+    if (role == u"public")
+        return ztds::Role::Public;
+    throw UsageError("unknown role '" + text.toStdString() + "' (sysadmin, dbcreator or public)");
+}
+
+ztds::Login parseLogin(const std::string& text) {
+    // NAME:PASSWORD[:ROLE]; a password may hold colons when the role is given after it.
+    const QString spec = QString::fromLocal8Bit(text);
+    const auto first = spec.indexOf(u':');
+    if (first <= 0)
+        throw UsageError("--login expects NAME:PASSWORD[:ROLE], got '" + text + "'");
+    ztds::Login login;
+    login.name = spec.left(first);
+    QString rest = spec.mid(first + 1);
+    const auto last = rest.lastIndexOf(u':');
+    if (last >= 0) {
+        login.role = parseRole(rest.mid(last + 1));
+        rest = rest.left(last);
+    }
+    login.password = rest;
+    return login;
+}
+
+Options parseOptions(int argc, char** argv) {
+    Options options;
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        auto value = [&]() -> const std::string& {
+            if (i + 1 >= args.size())
+                throw UsageError("option " + arg + " needs a value");
+            return args[++i];
+        };
+        if (arg == "--help" || arg == "-h")
+            options.help = true;
+        else if (arg == "--listen")
+            options.listen = value();
+        else if (arg == "--data")
+            options.dataDirectory = value();
+        else if (arg == "--login")
+            options.logins.push_back(parseLogin(value()));
+        else if (arg == "--trace")
+            options.traceFile = value();
+        else
+            throw UsageError("unknown option '" + arg + "' (try --help)");
+    }
+    if (options.dataDirectory.empty())
+        throw UsageError("--data needs a directory");
+    if (options.logins.empty())
+        options.logins.push_back(
+            ztds::Login{QStringLiteral("sa"), QString(), ztds::Role::SysAdmin});
+    return options;
+}
+
+int fail(std::string_view message) {
+    std::cerr << "zt-devserver: " << message << '\n';
+    return exitUsage;
+}
+
+int run(const Options& options) {
+    asio::io_context context;
+    asio::ip::tcp::endpoint endpoint;
+    try {
+        endpoint = ztds::net::parseListenAddress(options.listen, context);
+    } catch (const std::invalid_argument& e) {
+        return fail(std::string("--listen: ") + e.what());
+    }
+
+    std::optional<ztds::tds::TraceFile> trace;
+    if (!options.traceFile.empty()) {
+        try {
+            trace.emplace(options.traceFile);
+        } catch (const std::exception& e) {
+            return fail(e.what());
+        }
+    }
+
+    std::optional<ztds::Engine> engine;
+    try {
+        engine.emplace(
+            ztds::EngineConfig{options.dataDirectory, options.logins, options.traceFile});
+    } catch (const std::exception& e) {
+        return fail("data directory " + options.dataDirectory.string() + ": " + e.what());
+    }
+
+    ztds::net::Logger logger(std::cerr);
+    const ztds::tds::ServerContext server{[&engine](const ztds::tds::LoginRequest& request) {
+                                              return engine->login(request.user, request.password,
+                                                                   request.database,
+                                                                   request.integratedSecurity);
+                                          },
+                                          trace ? &*trace : nullptr, logger};
+
+    std::optional<ztds::net::TcpServer> listener;
+    try {
+        listener.emplace(
+            context, endpoint,
+            [&server](ztds::net::ConnectionContext& connection) {
+                ztds::tds::serveConnection(connection, server);
+            },
+            logger);
+    } catch (const std::system_error& e) {
+        return fail("cannot listen on " + options.listen + ": " + e.code().message());
+    }
+
+    asio::signal_set stopSignals(context, SIGINT, SIGTERM);
+    stopSignals.async_wait([&](const asio::error_code& error, int signalNumber) {
+        if (error)
+            return;
+        logger.line("signal " + std::to_string(signalNumber) + " received, stopping");
+        listener->stop();
+    });
+    logger.line("listening on " + endpoint.address().to_string() + ':' +
+                std::to_string(listener->port()) + ", data directory " +
+                options.dataDirectory.string());
+    context.run();
+    listener.reset(); // waits for every connection, and so for every running statement
+    engine.reset();
+    logger.line("stopped");
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    // A client that vanishes mid-answer must not kill the server.
+    std::signal(SIGPIPE, SIG_IGN);
+    Options options;
+    try {
+        options = parseOptions(argc, argv);
+    } catch (const UsageError& e) {
+        return fail(e.what());
+    }
+    if (options.help) {
+        std::cout << usageText;
+        return 0;
+    }
+    return run(options);
+}

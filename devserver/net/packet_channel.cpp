@@ -1,0 +1,107 @@
+#include "devserver/net/packet_channel.h"
+
+#include <algorithm>
+#include <array>
+#include <string>
+
+namespace ztds::net {
+
+namespace {
+constexpr uint8_t statusEndOfMessage = 0x01;
+constexpr uint8_t statusIgnore = 0x02;
+
+bool knownType(uint8_t type) {
+    switch (type) {
+    case packet_type::SqlBatch:
+    case packet_type::PreTds7Login:
+    case packet_type::Rpc:
+    case packet_type::Attention:
+    case packet_type::BulkLoad:
+    case packet_type::TransactionManager:
+    case packet_type::Login7:
+    case packet_type::Sspi:
+    case packet_type::PreLogin:
+        return true;
+    default:
+        return false;
+    }
+}
+} // namespace
+
+bool PacketChannel::readExactly(std::span<uint8_t> buffer, bool eofAllowed) {
+    asio::error_code error;
+    const size_t read = asio::read(socket_, asio::buffer(buffer.data(), buffer.size()), error);
+    if (!error)
+        return true;
+    if (error == asio::error::eof && read == 0 && eofAllowed)
+        return false;
+    if (error == asio::error::eof)
+        throw ProtocolError("connection closed in the middle of a packet");
+    throw asio::system_error(error);
+}
+
+std::optional<Message> PacketChannel::readMessage() {
+    Message message;
+    bool first = true;
+    for (;;) {
+        std::array<uint8_t, headerSize> header{};
+        if (!readExactly(header, first))
+            return std::nullopt;
+        const uint8_t type = header[0];
+        const uint8_t status = header[1];
+        const size_t length = (size_t(header[2]) << 8) | header[3];
+        if (!knownType(type))
+            throw ProtocolError("unknown packet type " + std::to_string(type));
+        if (length < headerSize)
+            throw ProtocolError("packet length " + std::to_string(length) + " is too small");
+        if (length > maxPacketSize)
+            throw ProtocolError("packet length " + std::to_string(length) + " is too large");
+        if (!first && type != message.type)
+            throw ProtocolError("packet type changed within a message");
+        if (message.payload.size() + length - headerSize > maxMessageSize)
+            throw ProtocolError("message exceeds " + std::to_string(maxMessageSize) + " bytes");
+        if (first) {
+            message.type = type;
+            message.status = status;
+        }
+        const size_t offset = message.payload.size();
+        message.payload.resize(offset + length - headerSize);
+        readExactly(std::span(message.payload).subspan(offset), false);
+        first = false;
+        if (status & statusEndOfMessage) {
+            if (status & statusIgnore) {
+                // The client withdrew this message; wait for the next one.
+                message = Message();
+                first = true;
+                continue;
+            }
+            return message;
+        }
+    }
+}
+
+void PacketChannel::writeMessage(uint8_t type, std::span<const uint8_t> payload) {
+    const size_t chunkSize = packetSize_ - headerSize;
+    std::vector<uint8_t> packet;
+    packet.reserve(packetSize_);
+    uint8_t packetNumber = 1;
+    size_t offset = 0;
+    do {
+        const size_t chunk = std::min(chunkSize, payload.size() - offset);
+        const bool last = offset + chunk == payload.size();
+        const size_t length = chunk + headerSize;
+        packet.assign({type, uint8_t(last ? statusEndOfMessage : 0), uint8_t(length >> 8),
+                       uint8_t(length & 0xFF), uint8_t(spid_ >> 8), uint8_t(spid_ & 0xFF),
+                       packetNumber, 0});
+        packet.insert(packet.end(), payload.begin() + offset, payload.begin() + offset + chunk);
+        asio::write(socket_, asio::buffer(packet));
+        offset += chunk;
+        ++packetNumber; // wraps at 256, as the protocol intends
+    } while (offset < payload.size());
+}
+
+void PacketChannel::setPacketSize(size_t size) {
+    packetSize_ = std::clamp<size_t>(size, 512, maxPacketSize - 1);
+}
+
+} // namespace ztds::net

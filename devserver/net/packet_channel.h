@@ -1,0 +1,69 @@
+#pragma once
+// TDS framing: messages travel as packets of at most the negotiated size, each with an
+// 8-byte header (type, status, big-endian length, SPID, packet number, window).
+
+#include <asio.hpp>
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <stdexcept>
+#include <vector>
+
+namespace ztds::net {
+
+// The peer broke the framing rules; the connection cannot go on.
+class ProtocolError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+namespace packet_type {
+inline constexpr uint8_t SqlBatch = 1;
+inline constexpr uint8_t PreTds7Login = 2;
+inline constexpr uint8_t Rpc = 3;
+inline constexpr uint8_t TabularResult = 4;
+inline constexpr uint8_t Attention = 6;
+inline constexpr uint8_t BulkLoad = 7;
+inline constexpr uint8_t TransactionManager = 14;
+inline constexpr uint8_t Login7 = 16;
+inline constexpr uint8_t Sspi = 17;
+inline constexpr uint8_t PreLogin = 18;
+} // namespace packet_type
+
+struct Message {
+    uint8_t type = 0;
+    uint8_t status = 0; // status bits of the first packet (reset-connection flags)
+    std::vector<uint8_t> payload;
+};
+
+class PacketChannel {
+public:
+    static constexpr size_t headerSize = 8;
+    static constexpr size_t defaultPacketSize = 4096;
+    // The largest packet a client may send; the length field allows more, SQL Server does not.
+    static constexpr size_t maxPacketSize = 32768;
+    // Guards memory against a client that never ends a message.
+    static constexpr size_t maxMessageSize = 64 * 1024 * 1024;
+
+    explicit PacketChannel(asio::ip::tcp::socket& socket) : socket_(socket) {}
+
+    // The next complete message; nullopt when the peer closed the connection between messages.
+    // Throws ProtocolError on broken framing and asio::system_error on socket failures.
+    std::optional<Message> readMessage();
+    void writeMessage(uint8_t type, std::span<const uint8_t> payload);
+
+    void setPacketSize(size_t size);
+    size_t packetSize() const { return packetSize_; }
+    void setSpid(uint16_t spid) { spid_ = spid; }
+
+private:
+    bool readExactly(std::span<uint8_t> buffer, bool eofAllowed);
+
+    asio::ip::tcp::socket& socket_;
+    size_t packetSize_ = defaultPacketSize;
+    uint16_t spid_ = 0;
+};
+
+} // namespace ztds::net

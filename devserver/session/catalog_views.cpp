@@ -1,0 +1,308 @@
+// INFORMATION_SCHEMA and sys views, built from the catalog of each database file.
+
+#include "devserver/session/session_impl.h"
+
+#include "devserver/sql/errors.h"
+
+namespace ztds {
+
+namespace {
+
+ColumnInfo column(const char* name, SqlType type, int length = 0, bool nullable = true) {
+    ColumnInfo c;
+    c.name = QString::fromLatin1(name);
+    c.type = type;
+    c.length = type == SqlType::NVarChar ? length : 0;
+    c.nullable = nullable;
+    return c;
+}
+
+ColumnInfo name128(const char* name, bool nullable = true) {
+    return column(name, SqlType::NVarChar, 128, nullable);
+}
+
+Value text(const QString& s) {
+    return s;
+}
+Value integer(int64_t v) {
+    return v;
+}
+const Value null{};
+
+const char* dataTypeName(SqlType t) {
+    switch (t) {
+    case SqlType::NVarChar:
+        return "nvarchar";
+    case SqlType::NText:
+        return "ntext";
+    case SqlType::Int:
+        return "int";
+    case SqlType::BigInt:
+        return "bigint";
+    case SqlType::Money:
+        return "money";
+    case SqlType::SmallDateTime:
+        return "smalldatetime";
+    case SqlType::DateTime:
+        return "datetime";
+    case SqlType::Float:
+        return "float";
+    case SqlType::Bit:
+        return "bit";
+    }
+    return "";
+}
+
+// NUMERIC_PRECISION, NUMERIC_PRECISION_RADIX, NUMERIC_SCALE, DATETIME_PRECISION
+std::array<Value, 4> numericFacts(SqlType t) {
+    switch (t) {
+    case SqlType::Int:
+        return {integer(10), integer(10), integer(0), null};
+    case SqlType::BigInt:
+        return {integer(19), integer(10), integer(0), null};
+    case SqlType::Money:
+        return {integer(19), integer(10), integer(4), null};
+    case SqlType::Float:
+        return {integer(53), integer(2), null, null};
+    case SqlType::DateTime:
+        return {null, null, null, integer(3)};
+    case SqlType::SmallDateTime:
+        return {null, null, null, integer(0)};
+    default:
+        return {null, null, null, null};
+    }
+}
+
+int maxLength(const storage::ColumnDef& c) {
+    switch (c.type) {
+    case SqlType::NVarChar:
+        return c.length * 2;
+    case SqlType::NText:
+        return 16;
+    case SqlType::Int:
+        return 4;
+    case SqlType::Bit:
+        return 1;
+    case SqlType::SmallDateTime:
+        return 4;
+    default:
+        return 8;
+    }
+}
+
+storage::StoredRow row(std::vector<Value> values) {
+    return storage::StoredRow{0, std::move(values)};
+}
+
+} // namespace
+
+std::optional<RowSource> SessionImpl::catalogView(const sql::ObjectName& name) {
+    const QString schema = name.schema();
+    const bool information =
+        schema.compare(QLatin1String("INFORMATION_SCHEMA"), Qt::CaseInsensitive) == 0;
+    const bool system = schema.compare(QLatin1String("sys"), Qt::CaseInsensitive) == 0;
+    if (!information && !system)
+        return std::nullopt;
+    sql::ObjectName databaseOnly = name;
+    DatabaseUse db = useFor(databaseOnly);
+    storage::DatabaseFile::Transaction t(*db.file, false);
+    RowSource src = information ? informationSchema(db, name.name().toUpper(), name.text())
+                                : systemView(db, name.name().toLower(), name.text());
+    src.qualifiers << name.name() << name.text()
+                   << QStringLiteral("%1.%2").arg(schema, name.name());
+    return src;
+}
+
+RowSource SessionImpl::informationSchema(DatabaseUse& db, const QString& view,
+                                         const QString& writtenName) {
+    RowSource src;
+    const auto tables = db.file->tables();
+    const QString dbo = QStringLiteral("dbo");
+    if (view == QLatin1String("TABLES")) {
+        src.columns = {name128("TABLE_CATALOG"), name128("TABLE_SCHEMA"),
+                       name128("TABLE_NAME", false), column("TABLE_TYPE", SqlType::NVarChar, 10)};
+        for (const auto& t : tables)
+            src.rows.push_back(
+                row({text(db.name), text(dbo), text(t.name), text(QStringLiteral("BASE TABLE"))}));
+        return src;
+    }
+    if (view == QLatin1String("COLUMNS")) {
+        src.columns = {name128("TABLE_CATALOG"),
+                       name128("TABLE_SCHEMA"),
+                       name128("TABLE_NAME", false),
+                       name128("COLUMN_NAME"),
+                       column("ORDINAL_POSITION", SqlType::Int),
+                       column("COLUMN_DEFAULT", SqlType::NVarChar, 4000),
+                       column("IS_NULLABLE", SqlType::NVarChar, 3),
+                       name128("DATA_TYPE"),
+                       column("CHARACTER_MAXIMUM_LENGTH", SqlType::Int),
+                       column("CHARACTER_OCTET_LENGTH", SqlType::Int),
+                       column("NUMERIC_PRECISION", SqlType::Int),
+                       column("NUMERIC_PRECISION_RADIX", SqlType::Int),
+                       column("NUMERIC_SCALE", SqlType::Int),
+                       column("DATETIME_PRECISION", SqlType::Int),
+                       name128("CHARACTER_SET_CATALOG"),
+                       name128("CHARACTER_SET_SCHEMA"),
+                       name128("CHARACTER_SET_NAME"),
+                       name128("COLLATION_CATALOG"),
+                       name128("COLLATION_SCHEMA"),
+                       name128("COLLATION_NAME"),
+                       name128("DOMAIN_CATALOG"),
+                       name128("DOMAIN_SCHEMA"),
+                       name128("DOMAIN_NAME")};
+        for (const auto& t : tables) {
+            for (size_t i = 0; i < t.columns.size(); ++i) {
+                const auto& c = t.columns[i];
+                const bool isText = c.type == SqlType::NVarChar || c.type == SqlType::NText;
+                const auto facts = numericFacts(c.type);
+                Value charLength = null;
+                Value octetLength = null;
+                if (c.type == SqlType::NVarChar) {
+                    charLength = integer(c.length);
+                    octetLength = integer(c.length * 2);
+                } else if (c.type == SqlType::NText) {
+                    charLength = integer(1073741823);
+                    octetLength = integer(2147483646);
+                }
+                src.rows.push_back(
+                    row({text(db.name),
+                         text(dbo),
+                         text(t.name),
+                         text(c.name),
+                         integer(static_cast<int64_t>(i + 1)),
+                         null,
+                         text(c.nullable ? QStringLiteral("YES") : QStringLiteral("NO")),
+                         text(QString::fromLatin1(dataTypeName(c.type))),
+                         charLength,
+                         octetLength,
+                         facts[0],
+                         facts[1],
+                         facts[2],
+                         facts[3],
+                         null,
+                         null,
+                         isText ? text(QStringLiteral("UNICODE")) : null,
+                         null,
+                         null,
+                         isText ? text(c.collation) : null,
+                         null,
+                         null,
+                         null}));
+            }
+        }
+        return src;
+    }
+    if (view == QLatin1String("TABLE_CONSTRAINTS")) {
+        src.columns = {name128("CONSTRAINT_CATALOG"),
+                       name128("CONSTRAINT_SCHEMA"),
+                       name128("CONSTRAINT_NAME", false),
+                       name128("TABLE_CATALOG"),
+                       name128("TABLE_SCHEMA"),
+                       name128("TABLE_NAME", false),
+                       column("CONSTRAINT_TYPE", SqlType::NVarChar, 11),
+                       column("IS_DEFERRABLE", SqlType::NVarChar, 2, false),
+                       column("INITIALLY_DEFERRED", SqlType::NVarChar, 2, false)};
+        for (const auto& t : tables)
+            if (!t.primaryKeyName.isEmpty())
+                src.rows.push_back(
+                    row({text(db.name), text(dbo), text(t.primaryKeyName), text(db.name), text(dbo),
+                         text(t.name), text(QStringLiteral("PRIMARY KEY")),
+                         text(QStringLiteral("NO")), text(QStringLiteral("NO"))}));
+        return src;
+    }
+    if (view == QLatin1String("KEY_COLUMN_USAGE")) {
+        src.columns = {name128("CONSTRAINT_CATALOG"),
+                       name128("CONSTRAINT_SCHEMA"),
+                       name128("CONSTRAINT_NAME", false),
+                       name128("TABLE_CATALOG"),
+                       name128("TABLE_SCHEMA"),
+                       name128("TABLE_NAME", false),
+                       name128("COLUMN_NAME"),
+                       column("ORDINAL_POSITION", SqlType::Int, 0, false)};
+        for (const auto& t : tables) {
+            const auto key = t.primaryKeyColumns();
+            for (size_t k = 0; k < key.size(); ++k)
+                src.rows.push_back(
+                    row({text(db.name), text(dbo), text(t.primaryKeyName), text(db.name), text(dbo),
+                         text(t.name), text(t.columns[static_cast<size_t>(key[k])].name),
+                         integer(static_cast<int64_t>(k + 1))}));
+        }
+        return src;
+    }
+    sql::throwInvalidObject(writtenName);
+}
+
+RowSource SessionImpl::systemView(DatabaseUse& db, const QString& view,
+                                  const QString& writtenName) {
+    RowSource src;
+    if (view == QLatin1String("databases")) {
+        src.columns = {name128("name"),
+                       column("database_id", SqlType::Int, 0, false),
+                       column("create_date", SqlType::DateTime, 0, false),
+                       column("compatibility_level", SqlType::Int, 0, false),
+                       name128("collation_name"),
+                       column("user_access", SqlType::Int),
+                       column("user_access_desc", SqlType::NVarChar, 60),
+                       column("is_read_only", SqlType::Bit),
+                       column("state", SqlType::Int),
+                       column("state_desc", SqlType::NVarChar, 60),
+                       column("recovery_model", SqlType::Int),
+                       column("recovery_model_desc", SqlType::NVarChar, 60)};
+        std::vector<std::pair<int64_t, storage::StoredRow>> rows;
+        std::lock_guard lock(engine_.mutex);
+        for (const auto& [key, d] : engine_.databases) {
+            const QDateTime created =
+                d.created.isValid() ? d.created : QDateTime::currentDateTime();
+            const DateTimeValue when{static_cast<int32_t>(QDate(1900, 1, 1).daysTo(created.date())),
+                                     created.time().msecsSinceStartOfDay()};
+            rows.emplace_back(d.id, row({text(d.name), integer(d.id), when, integer(150),
+                                         text(QStringLiteral("Chinese_PRC_CI_AS")), integer(0),
+                                         text(QStringLiteral("MULTI_USER")), integer(0), integer(0),
+                                         text(QStringLiteral("ONLINE")), integer(1),
+                                         text(QStringLiteral("FULL"))}));
+        }
+        std::sort(rows.begin(), rows.end(),
+                  [](const auto& a, const auto& b) { return a.first < b.first; });
+        for (auto& r : rows)
+            src.rows.push_back(std::move(r.second));
+        return src;
+    }
+    const auto tables = db.file->tables();
+    if (view == QLatin1String("tables") || view == QLatin1String("objects")) {
+        src.columns = {name128("name", false),
+                       column("object_id", SqlType::Int, 0, false),
+                       column("schema_id", SqlType::Int, 0, false),
+                       column("type", SqlType::NVarChar, 2),
+                       column("type_desc", SqlType::NVarChar, 60),
+                       column("create_date", SqlType::DateTime, 0, false)};
+        for (const auto& t : tables) {
+            const QDateTime created = QDateTime::fromString(t.created, Qt::ISODateWithMs);
+            const DateTimeValue when{static_cast<int32_t>(QDate(1900, 1, 1).daysTo(created.date())),
+                                     created.time().msecsSinceStartOfDay()};
+            src.rows.push_back(
+                row({text(t.name), integer(t.id), integer(1), text(QStringLiteral("U ")),
+                     text(QStringLiteral("USER_TABLE")), when}));
+        }
+        return src;
+    }
+    if (view == QLatin1String("columns")) {
+        src.columns = {
+            column("object_id", SqlType::Int, 0, false),  name128("name"),
+            column("column_id", SqlType::Int, 0, false),  name128("type_name"),
+            column("max_length", SqlType::Int, 0, false), column("is_nullable", SqlType::Bit),
+            column("is_identity", SqlType::Bit),          name128("collation_name")};
+        for (const auto& t : tables)
+            for (size_t i = 0; i < t.columns.size(); ++i) {
+                const auto& c = t.columns[i];
+                src.rows.push_back(
+                    row({integer(t.id), text(c.name), integer(static_cast<int64_t>(i + 1)),
+                         text(QString::fromLatin1(dataTypeName(c.type))), integer(maxLength(c)),
+                         integer(c.nullable ? 1 : 0), integer(c.identity ? 1 : 0),
+                         c.collation.isEmpty() ? null : text(c.collation)}));
+            }
+        return src;
+    }
+    sql::throwInvalidObject(writtenName);
+}
+
+} // namespace ztds

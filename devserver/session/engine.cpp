@@ -1,0 +1,199 @@
+#include "devserver/session/engine_impl.h"
+
+#include "devserver/sql/errors.h"
+
+#include <QUuid>
+
+#include <stdexcept>
+
+namespace ztds {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const QString masterName = QStringLiteral("master");
+
+ServerMessage loginFailed(const QString& user) {
+    return sql::makeMessage(18456, 14, 1, QStringLiteral("Login failed for user '%1'.").arg(user));
+}
+
+} // namespace
+
+Engine::Impl::Impl(EngineConfig c) : config(std::move(c)) {}
+
+fs::path Engine::Impl::pathFor(const QString& name) const {
+    return config.dataDirectory / storage::databaseFileName(name);
+}
+
+void Engine::Impl::scanDataDirectory() {
+    std::vector<fs::path> leftovers;
+    for (const auto& entry : fs::directory_iterator(config.dataDirectory)) {
+        const std::string fileName = entry.path().filename().string();
+        if (fileName.starts_with(".create-") || fileName.starts_with(".restore-") ||
+            fileName.starts_with(".backup-")) {
+            leftovers.push_back(entry.path()); // an unfinished create, restore or backup
+            continue;
+        }
+        if (!entry.is_regular_file() || entry.path().extension() != ".ztdb")
+            continue;
+        DatabaseEntry db;
+        try {
+            auto file = storage::DatabaseFile::open(entry.path(), false);
+            db.name = file->meta(QStringLiteral("name"));
+            db.id = file->meta(QStringLiteral("database_id")).toLongLong();
+            db.family = file->meta(QStringLiteral("family"));
+            db.created =
+                QDateTime::fromString(file->meta(QStringLiteral("created")), Qt::ISODateWithMs);
+        } catch (const storage::StorageError&) {
+            continue; // not one of ours, or damaged: leave it alone rather than refuse to start
+        }
+        db.file = entry.path();
+        if (db.name.isEmpty())
+            continue;
+        nextDatabaseId = std::max(nextDatabaseId, db.id + 1);
+        databases[storage::foldName(db.name)] = std::move(db);
+    }
+    std::error_code ec;
+    for (const auto& p : leftovers)
+        fs::remove(p, ec);
+}
+
+DatabaseEntry& Engine::Impl::createDatabaseLocked(const QString& name, const QString& family) {
+    const fs::path target = pathFor(name);
+    const fs::path temporary =
+        config.dataDirectory /
+        (".create-" + QUuid::createUuid().toString(QUuid::WithoutBraces).toStdString() + ".ztdb");
+    DatabaseEntry db;
+    db.name = name;
+    db.file = target;
+    db.id = storage::foldName(name) == masterName ? 1 : nextDatabaseId++;
+    db.family = family.isEmpty() ? QUuid::createUuid().toString(QUuid::WithoutBraces) : family;
+    db.created = QDateTime::currentDateTime();
+    {
+        auto file = storage::DatabaseFile::open(temporary, true);
+        storage::DatabaseFile::Transaction t(*file, true);
+        file->setMeta(QStringLiteral("name"), db.name);
+        file->setMeta(QStringLiteral("database_id"), QString::number(db.id));
+        file->setMeta(QStringLiteral("family"), db.family);
+        file->setMeta(QStringLiteral("created"), db.created.toString(Qt::ISODateWithMs));
+        t.commit();
+    }
+    fs::rename(temporary, target);
+    storage::syncDirectory(config.dataDirectory);
+    auto& slot = databases[storage::foldName(name)];
+    slot = std::move(db);
+    return slot;
+}
+
+DatabaseLease DatabaseLease::acquire(Engine::Impl& engine, const QString& name) {
+    std::lock_guard lock(engine.mutex);
+    const QString key = storage::foldName(name);
+    auto it = engine.databases.find(key);
+    if (it == engine.databases.end() || it->second.restoring)
+        return {};
+    ++it->second.leases;
+    DatabaseLease lease;
+    lease.engine_ = &engine;
+    lease.key_ = key;
+    lease.name_ = it->second.name;
+    lease.file_ = it->second.file;
+    return lease;
+}
+
+DatabaseLease::~DatabaseLease() {
+    release();
+}
+
+DatabaseLease::DatabaseLease(DatabaseLease&& other) noexcept {
+    *this = std::move(other);
+}
+
+DatabaseLease& DatabaseLease::operator=(DatabaseLease&& other) noexcept {
+    if (this != &other) {
+        release();
+        engine_ = std::exchange(other.engine_, nullptr);
+        key_ = std::move(other.key_);
+        name_ = std::move(other.name_);
+        file_ = std::move(other.file_);
+    }
+    return *this;
+}
+
+void DatabaseLease::release() {
+    if (!engine_)
+        return;
+    std::lock_guard lock(engine_->mutex);
+    auto it = engine_->databases.find(key_);
+    if (it != engine_->databases.end())
+        --it->second.leases;
+    engine_ = nullptr;
+}
+
+Engine::Engine(EngineConfig config) : impl_(std::make_unique<Impl>(std::move(config))) {
+    std::error_code ec;
+    fs::create_directories(impl_->config.dataDirectory, ec);
+    if (!fs::is_directory(impl_->config.dataDirectory))
+        throw std::runtime_error("data directory " + impl_->config.dataDirectory.string() +
+                                 " cannot be created");
+    try {
+        impl_->scanDataDirectory();
+        std::lock_guard lock(impl_->mutex);
+        if (!impl_->databases.contains(masterName))
+            impl_->createDatabaseLocked(masterName, {});
+    } catch (const std::exception& e) {
+        throw std::runtime_error("data directory " + impl_->config.dataDirectory.string() +
+                                 " is not usable: " + e.what());
+    }
+}
+
+Engine::~Engine() = default;
+
+Engine::LoginOutcome Engine::login(const QString& user, const QString& password,
+                                   const QString& database, bool integratedSecurity) {
+    LoginOutcome outcome;
+    if (integratedSecurity) {
+        outcome.messages.push_back(sql::makeMessage(
+            18452, 14, 1,
+            QStringLiteral("Login failed. The login is from an untrusted domain and cannot be "
+                           "used with Integrated authentication.")));
+        return outcome;
+    }
+    const Login* match = nullptr;
+    for (const auto& l : impl_->config.logins)
+        if (l.name.compare(user, Qt::CaseInsensitive) == 0 && l.password == password)
+            match = &l;
+    if (!match) {
+        outcome.messages.push_back(loginFailed(user));
+        return outcome;
+    }
+    const QString initial = database.isEmpty() ? masterName : database;
+    DatabaseLease lease = DatabaseLease::acquire(*impl_, initial);
+    if (!lease.valid()) {
+        outcome.messages.push_back(sql::makeMessage(
+            4060, 11, 1,
+            QStringLiteral("Cannot open database \"%1\" requested by the login. The login failed.")
+                .arg(initial)));
+        outcome.messages.push_back(loginFailed(user));
+        return outcome;
+    }
+    int spid = 0;
+    {
+        std::lock_guard lock(impl_->mutex);
+        spid = impl_->nextSpid++;
+        if (impl_->nextSpid > 32000)
+            impl_->nextSpid = 51;
+    }
+    try {
+        outcome.session = makeSession(*impl_, *match, spid, std::move(lease));
+    } catch (const std::exception&) {
+        outcome.messages.push_back(sql::makeMessage(
+            4060, 11, 1,
+            QStringLiteral("Cannot open database \"%1\" requested by the login. The login failed.")
+                .arg(initial)));
+        outcome.messages.push_back(loginFailed(user));
+    }
+    return outcome;
+}
+
+} // namespace ztds

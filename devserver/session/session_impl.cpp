@@ -1,0 +1,362 @@
+#include "devserver/session/session_impl.h"
+
+#include "devserver/sql/errors.h"
+#include "devserver/sql/parser.h"
+
+#include <QSysInfo>
+
+namespace ztds {
+
+using sql::SqlError;
+using sql::Typed;
+using sql::TypeTag;
+
+namespace {
+
+const char* const versionText =
+    "zt-devserver 0.1 - a development server speaking the language of Microsoft SQL Server "
+    "2019 (15.0.2000.5)\n\tzhangtao project\n\tDeveloper build on Linux, storage: SQLite";
+
+ColumnInfo textInfo(int length) {
+    ColumnInfo c;
+    c.type = SqlType::NVarChar;
+    c.length = length;
+    return c;
+}
+
+ColumnInfo typeInfo(SqlType type) {
+    ColumnInfo c;
+    c.type = type;
+    return c;
+}
+
+void setLine(std::vector<ServerMessage>& messages, int line) {
+    for (auto& m : messages)
+        m.line = line;
+}
+
+} // namespace
+
+std::unique_ptr<Session> makeSession(Engine::Impl& engine, const Login& login, int spid,
+                                     DatabaseLease database) {
+    return std::make_unique<SessionImpl>(engine, login, spid, std::move(database));
+}
+
+SessionImpl::SessionImpl(Engine::Impl& engine, const Login& login, int spid, DatabaseLease database)
+    : engine_(engine), login_(login), spid_(spid), database_(std::move(database)) {
+    file_ = storage::DatabaseFile::open(database_.file(), false);
+}
+
+std::vector<StatementResult> SessionImpl::executeBatch(const QString& sql) {
+    return run(sql, {});
+}
+
+std::vector<StatementResult> SessionImpl::executeSql(const QString& sql,
+                                                     const std::vector<RpcParameter>& params) {
+    return run(sql, params);
+}
+
+std::vector<StatementResult> SessionImpl::run(const QString& sql,
+                                              const std::vector<RpcParameter>& params) {
+    scopeIdentity_.reset();
+    params_ = &params;
+    std::vector<StatementResult> results;
+    std::vector<sql::Statement> statements;
+    try {
+        statements = sql::parseBatch(sql);
+    } catch (const SqlError& e) {
+        StatementResult failed;
+        failed.failed = true;
+        failed.messages = e.messages();
+        results.push_back(std::move(failed));
+        params_ = nullptr;
+        return results;
+    }
+    for (auto& s : statements) {
+        results.push_back(execute(s));
+        if (results.back().failed)
+            break;
+    }
+    params_ = nullptr;
+    return results;
+}
+
+StatementResult SessionImpl::execute(sql::Statement& s) {
+    StatementResult result;
+    try {
+        result = dispatch(s);
+    } catch (const SqlError& e) {
+        result = StatementResult{};
+        result.failed = true;
+        result.messages = e.messages();
+    } catch (const storage::StorageError& e) {
+        result = StatementResult{};
+        result.failed = true;
+        if (e.busy())
+            result.messages.push_back(sql::makeMessage(
+                1222, 16, 45, QStringLiteral("Lock request time out period exceeded.")));
+        else
+            result.messages.push_back(
+                sql::makeMessage(50000, 16, 1,
+                                 QStringLiteral("zt-devserver storage failure: %1")
+                                     .arg(QString::fromUtf8(e.what()))));
+    } catch (const std::exception& e) {
+        result = StatementResult{};
+        result.failed = true;
+        result.messages.push_back(sql::makeMessage(
+            50000, 16, 1,
+            QStringLiteral("zt-devserver internal failure: %1").arg(QString::fromUtf8(e.what()))));
+    }
+    setLine(result.messages, s.line);
+    if (result.rowCount)
+        lastRowCount_ = *result.rowCount;
+    if (nocount_ && s.kind != sql::Statement::Kind::Set)
+        result.rowCount.reset();
+    return result;
+}
+
+StatementResult SessionImpl::dispatch(sql::Statement& s) {
+    using Kind = sql::Statement::Kind;
+    if (fmtOnly_ && s.kind != Kind::Set) {
+        // Drivers ask for a statement's columns this way: describe, change nothing.
+        if (s.kind != Kind::Select)
+            return {};
+        StatementResult r = select(s);
+        r.resultSet->rows.clear();
+        r.rowCount.reset();
+        return r;
+    }
+    switch (s.kind) {
+    case Kind::CreateDatabase:
+        return createDatabase(s);
+    case Kind::DropDatabase:
+        return dropDatabase(s);
+    case Kind::Use:
+        return useDatabase(s);
+    case Kind::Backup:
+        return backupDatabase(s);
+    case Kind::Restore:
+        return restoreDatabase(s);
+    case Kind::CreateTable:
+        return createTable(s);
+    case Kind::DropTable:
+        return dropTable(s);
+    case Kind::Select:
+        return select(s);
+    case Kind::Insert:
+        return insert(s);
+    case Kind::Update:
+        return update(s);
+    case Kind::Delete:
+        return remove(s);
+    case Kind::Set:
+        return setOption(s);
+    case Kind::NoOp:
+        return {};
+    }
+    return {};
+}
+
+StatementResult SessionImpl::useDatabase(const sql::Statement& s) {
+    const QString& name = s.names.front();
+    DatabaseLease lease = DatabaseLease::acquire(engine_, name);
+    if (!lease.valid())
+        throw SqlError(911, 16, 1,
+                       QStringLiteral("Database '%1' does not exist. Make sure that the name is "
+                                      "entered correctly.")
+                           .arg(name));
+    auto file = storage::DatabaseFile::open(lease.file(), false);
+    file_ = std::move(file);
+    database_ = std::move(lease);
+    StatementResult r;
+    r.newDatabase = database_.name();
+    r.messages.push_back(sql::makeMessage(
+        5701, 0, 1, QStringLiteral("Changed database context to '%1'.").arg(database_.name())));
+    return r;
+}
+
+StatementResult SessionImpl::setOption(const sql::Statement& s) {
+    if (s.option == QLatin1String("NOCOUNT"))
+        nocount_ = s.optionValue == QLatin1String("ON");
+    if (s.option == QLatin1String("FMTONLY"))
+        fmtOnly_ = s.optionValue == QLatin1String("ON");
+    if (s.option == QLatin1String("IDENTITY_INSERT"))
+        sql::throwNotSupported(QStringLiteral("SET IDENTITY_INSERT"));
+    if (s.option == QLatin1String("IMPLICIT_TRANSACTIONS") && s.optionValue == QLatin1String("ON"))
+        sql::throwNotSupported(QStringLiteral("SET IMPLICIT_TRANSACTIONS ON"));
+    return {};
+}
+
+sql::EvalEnv SessionImpl::environment(const std::vector<RpcParameter>* params) {
+    sql::EvalEnv env;
+    env.parameters = params;
+    env.global = [this](const QString& name) { return globalVariable(name); };
+    env.function = [this](const QString& name, const std::vector<Typed>& args) {
+        return function(name, args);
+    };
+    env.globalInfo = [](const QString& name) -> std::optional<ColumnInfo> {
+        if (name == QLatin1String("@@VERSION"))
+            return textInfo(300);
+        if (name == QLatin1String("@@SERVERNAME") || name == QLatin1String("@@SERVICENAME") ||
+            name == QLatin1String("@@LANGUAGE"))
+            return textInfo(128);
+        if (name == QLatin1String("@@IDENTITY"))
+            return typeInfo(SqlType::BigInt);
+        return typeInfo(SqlType::Int);
+    };
+    env.functionInfo = [](const QString& name) -> std::optional<ColumnInfo> {
+        if (name == QLatin1String("DB_NAME") || name == QLatin1String("USER_NAME") ||
+            name == QLatin1String("SUSER_SNAME") || name == QLatin1String("SUSER_NAME") ||
+            name == QLatin1String("SCHEMA_NAME") || name == QLatin1String("OBJECT_NAME"))
+            return textInfo(128);
+        if (name == QLatin1String("SERVERPROPERTY"))
+            return textInfo(128);
+        if (name == QLatin1String("SCOPE_IDENTITY") || name == QLatin1String("IDENT_CURRENT"))
+            return typeInfo(SqlType::BigInt);
+        return typeInfo(SqlType::Int);
+    };
+    return env;
+}
+
+std::optional<Typed> SessionImpl::globalVariable(const QString& name) {
+    auto integer = [](int64_t v) { return Typed{TypeTag::Int, v}; };
+    auto text = [](const QString& v) { return Typed{TypeTag::NVarChar, v}; };
+    if (name == QLatin1String("@@VERSION"))
+        return text(QString::fromLatin1(versionText));
+    if (name == QLatin1String("@@SPID"))
+        return integer(spid_);
+    if (name == QLatin1String("@@SERVERNAME"))
+        return text(QSysInfo::machineHostName().toUpper());
+    if (name == QLatin1String("@@SERVICENAME"))
+        return text(QStringLiteral("MSSQLSERVER"));
+    if (name == QLatin1String("@@LANGUAGE"))
+        return text(QStringLiteral("us_english"));
+    if (name == QLatin1String("@@IDENTITY"))
+        return lastIdentity_ ? Typed{TypeTag::BigInt, *lastIdentity_}
+                             : Typed{TypeTag::BigInt, std::monostate{}};
+    if (name == QLatin1String("@@ROWCOUNT"))
+        return integer(lastRowCount_);
+    if (name == QLatin1String("@@TRANCOUNT") || name == QLatin1String("@@ERROR"))
+        return integer(0);
+    if (name == QLatin1String("@@OPTIONS"))
+        return integer(nocount_ ? 512 : 0);
+    if (name == QLatin1String("@@MAX_PRECISION"))
+        return integer(38);
+    if (name == QLatin1String("@@TEXTSIZE"))
+        return integer(2147483647);
+    if (name == QLatin1String("@@MICROSOFTVERSION"))
+        return integer(251658240 + 2000);
+    return std::nullopt;
+}
+
+std::optional<Typed> SessionImpl::function(const QString& name, const std::vector<Typed>& args) {
+    auto text = [](const QString& v) { return Typed{TypeTag::NVarChar, v}; };
+    if (name == QLatin1String("DB_NAME")) {
+        if (args.empty())
+            return text(database_.name());
+        const Typed id = sql::convert(args[0], TypeTag::Int);
+        std::lock_guard lock(engine_.mutex);
+        for (const auto& [key, db] : engine_.databases)
+            if (!isNull(id.value) && db.id == std::get<int64_t>(id.value))
+                return text(db.name);
+        return Typed{TypeTag::NVarChar, std::monostate{}};
+    }
+    if (name == QLatin1String("DB_ID")) {
+        const QString wanted =
+            args.empty() ? database_.name() : sql::toText(sql::convert(args[0], TypeTag::NVarChar));
+        std::lock_guard lock(engine_.mutex);
+        auto it = engine_.databases.find(storage::foldName(wanted));
+        if (it == engine_.databases.end())
+            return Typed{TypeTag::Int, std::monostate{}};
+        return Typed{TypeTag::Int, it->second.id};
+    }
+    if (name == QLatin1String("SCOPE_IDENTITY"))
+        return scopeIdentity_ ? Typed{TypeTag::BigInt, *scopeIdentity_}
+                              : Typed{TypeTag::BigInt, std::monostate{}};
+    if (name == QLatin1String("USER_NAME") || name == QLatin1String("CURRENT_USER"))
+        return text(login_.role == Role::SysAdmin ? QStringLiteral("dbo")
+                                                  : QStringLiteral("guest"));
+    if (name == QLatin1String("SUSER_SNAME") || name == QLatin1String("SUSER_NAME"))
+        return text(login_.name);
+    if (name == QLatin1String("SCHEMA_NAME"))
+        return text(QStringLiteral("dbo"));
+    if (name == QLatin1String("OBJECT_ID")) {
+        if (args.empty() || isNull(args[0].value))
+            return Typed{TypeTag::Int, std::monostate{}};
+        const auto id = objectId(sql::toText(args[0]));
+        return id ? Typed{TypeTag::Int, *id} : Typed{TypeTag::Int, std::monostate{}};
+    }
+    if (name == QLatin1String("SERVERPROPERTY")) {
+        const QString property = args.empty() ? QString() : sql::toText(args[0]).toLower();
+        static const std::pair<const char*, const char*> properties[] = {
+            {"productversion", "15.0.2000.5"},         {"productlevel", "RTM"},
+            {"edition", "Developer Edition (64-bit)"}, {"enginedition", "3"},
+            {"collation", "Chinese_PRC_CI_AS"},        {"isintegratedsecurityonly", "0"}};
+        for (const auto& [key, value] : properties)
+            if (property == QLatin1String(key))
+                return text(QString::fromLatin1(value));
+        if (property == QLatin1String("servername") || property == QLatin1String("machinename"))
+            return text(QSysInfo::machineHostName().toUpper());
+        return Typed{TypeTag::NVarChar, std::monostate{}};
+    }
+    if (name == QLatin1String("IS_SRVROLEMEMBER")) {
+        const QString role = args.empty() ? QString() : sql::toText(args[0]).toLower();
+        const bool member = (role == QLatin1String("sysadmin") && login_.role == Role::SysAdmin) ||
+                            (role == QLatin1String("dbcreator") && login_.role != Role::Public) ||
+                            role == QLatin1String("public");
+        return Typed{TypeTag::Int, int64_t{member ? 1 : 0}};
+    }
+    if (name == QLatin1String("COLUMNPROPERTY") && args.size() == 3) {
+        if (isNull(args[0].value) || isNull(args[1].value))
+            return Typed{TypeTag::Int, std::monostate{}};
+        const int64_t id = std::get<int64_t>(sql::convert(args[0], TypeTag::Int).value);
+        const QString column = sql::toText(args[1]);
+        const QString property = sql::toText(args[2]);
+        storage::DatabaseFile::Transaction t(*file_, false);
+        for (const auto& table : file_->tables()) {
+            if (table.id != id)
+                continue;
+            for (const auto& c : table.columns) {
+                if (storage::foldName(c.name) != storage::foldName(column))
+                    continue;
+                if (property.compare(QLatin1String("IsIdentity"), Qt::CaseInsensitive) == 0)
+                    return Typed{TypeTag::Int, int64_t{c.identity ? 1 : 0}};
+                if (property.compare(QLatin1String("AllowsNull"), Qt::CaseInsensitive) == 0)
+                    return Typed{TypeTag::Int, int64_t{c.nullable ? 1 : 0}};
+                if (property.compare(QLatin1String("Precision"), Qt::CaseInsensitive) == 0)
+                    return Typed{TypeTag::Int, int64_t{c.length}};
+            }
+        }
+        return Typed{TypeTag::Int, std::monostate{}};
+    }
+    return std::nullopt;
+}
+
+std::optional<int64_t> SessionImpl::objectId(const QString& name) {
+    // Accepts 'table', 'dbo.table' and bracketed forms.
+    QStringList parts;
+    QString current;
+    bool bracket = false;
+    for (QChar c : name) {
+        if (c == u'[' && !bracket)
+            bracket = true;
+        else if (c == u']' && bracket)
+            bracket = false;
+        else if (c == u'.' && !bracket) {
+            parts << current;
+            current.clear();
+        } else
+            current.append(c);
+    }
+    parts << current;
+    if (parts.size() >= 2 && !parts.at(parts.size() - 2).isEmpty() &&
+        parts.at(parts.size() - 2).compare(QLatin1String("dbo"), Qt::CaseInsensitive) != 0)
+        return std::nullopt;
+    storage::DatabaseFile::Transaction t(*file_, false);
+    const auto table = file_->findTable(parts.last());
+    if (!table)
+        return std::nullopt;
+    return table->id;
+}
+
+} // namespace ztds

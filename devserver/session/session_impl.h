@@ -1,0 +1,88 @@
+#pragma once
+// One connection's session: runs parsed statements against the databases.
+
+#include "devserver/session/engine_impl.h"
+#include "devserver/sql/ast.h"
+#include "devserver/sql/evaluator.h"
+
+namespace ztds {
+
+// Rows and their description, from a table or a catalog view.
+struct RowSource {
+    std::vector<ColumnInfo> columns;
+    std::vector<storage::StoredRow> rows;
+    QStringList qualifiers;
+};
+
+// The database a statement works in: the session's current one or one it names.
+struct DatabaseUse {
+    storage::DatabaseFile* file = nullptr;
+    QString name;
+    std::unique_ptr<storage::DatabaseFile> owned;
+    DatabaseLease lease;
+};
+
+class SessionImpl : public Session {
+public:
+    SessionImpl(Engine::Impl& engine, const Login& login, int spid, DatabaseLease database);
+
+    QString userName() const override { return login_.name; }
+    QString currentDatabase() const override { return database_.name(); }
+    int spid() const override { return spid_; }
+    std::vector<StatementResult> executeBatch(const QString& sql) override;
+    std::vector<StatementResult> executeSql(const QString& sql,
+                                            const std::vector<RpcParameter>& params) override;
+
+private:
+    std::vector<StatementResult> run(const QString& sql, const std::vector<RpcParameter>& params);
+    StatementResult execute(sql::Statement& s);
+    StatementResult dispatch(sql::Statement& s);
+
+    // databases (database_statements.cpp)
+    StatementResult createDatabase(const sql::Statement& s);
+    StatementResult dropDatabase(const sql::Statement& s);
+    StatementResult useDatabase(const sql::Statement& s);
+    StatementResult backupDatabase(const sql::Statement& s);
+    StatementResult restoreDatabase(const sql::Statement& s);
+
+    // tables and rows (table_statements.cpp)
+    StatementResult createTable(sql::Statement& s);
+    StatementResult dropTable(sql::Statement& s);
+    StatementResult select(sql::Statement& s);
+    StatementResult insert(sql::Statement& s);
+    StatementResult update(sql::Statement& s);
+    StatementResult remove(sql::Statement& s);
+    StatementResult setOption(const sql::Statement& s);
+
+    DatabaseUse useFor(const sql::ObjectName& name);
+    storage::TableDef requireTable(DatabaseUse& db, const sql::ObjectName& name);
+    RowSource tableSource(const storage::TableDef& table, std::vector<storage::StoredRow> rows,
+                          const sql::ObjectName& name, const QString& alias) const;
+    std::optional<RowSource> catalogView(const sql::ObjectName& name);
+    RowSource informationSchema(DatabaseUse& db, const QString& view, const QString& writtenName);
+    RowSource systemView(DatabaseUse& db, const QString& view, const QString& writtenName);
+    std::vector<Value> assignRow(const storage::TableDef& table, const QString& databaseName,
+                                 std::vector<std::optional<sql::Typed>> values, bool isInsert);
+    std::vector<ServerMessage> duplicateKey(const storage::TableDef& table,
+                                            const std::vector<Value>& row) const;
+    bool maySchemaChange(const QString& databaseName) const;
+
+    sql::EvalEnv environment(const std::vector<RpcParameter>* params);
+    std::optional<sql::Typed> globalVariable(const QString& name);
+    std::optional<sql::Typed> function(const QString& name, const std::vector<sql::Typed>& args);
+    std::optional<int64_t> objectId(const QString& name);
+
+    Engine::Impl& engine_;
+    Login login_;
+    int spid_;
+    DatabaseLease database_;
+    std::unique_ptr<storage::DatabaseFile> file_;
+    const std::vector<RpcParameter>* params_ = nullptr;
+    bool nocount_ = false;
+    bool fmtOnly_ = false;
+    std::optional<int64_t> lastIdentity_;  // @@IDENTITY
+    std::optional<int64_t> scopeIdentity_; // SCOPE_IDENTITY(): this batch or call only
+    int64_t lastRowCount_ = 0;
+};
+
+} // namespace ztds

@@ -1,0 +1,758 @@
+// CREATE/DROP TABLE and the row statements SELECT, INSERT, UPDATE, DELETE.
+
+#include "devserver/session/session_impl.h"
+
+#include "devserver/sql/errors.h"
+
+#include <QRandomGenerator>
+#include <QSet>
+
+#include <algorithm>
+
+namespace ztds {
+
+using sql::Expr;
+using sql::makeMessage;
+using sql::SqlError;
+using sql::Typed;
+using sql::TypeTag;
+using storage::ColumnDef;
+using storage::TableDef;
+
+namespace {
+
+std::optional<SqlType> supportedType(const QString& name) {
+    static const std::pair<const char*, SqlType> types[] = {
+        {"nvarchar", SqlType::NVarChar},
+        {"ntext", SqlType::NText},
+        {"int", SqlType::Int},
+        {"bigint", SqlType::BigInt},
+        {"money", SqlType::Money},
+        {"smalldatetime", SqlType::SmallDateTime},
+        {"datetime", SqlType::DateTime},
+        {"float", SqlType::Float},
+        {"bit", SqlType::Bit}};
+    for (const auto& [text, type] : types)
+        if (name.compare(QLatin1String(text), Qt::CaseInsensitive) == 0)
+            return type;
+    return std::nullopt;
+}
+
+bool isKnownSqlServerType(const QString& name) {
+    static const QSet<QString> known{QStringLiteral("varchar"),
+                                     QStringLiteral("char"),
+                                     QStringLiteral("nchar"),
+                                     QStringLiteral("text"),
+                                     QStringLiteral("decimal"),
+                                     QStringLiteral("numeric"),
+                                     QStringLiteral("smallint"),
+                                     QStringLiteral("tinyint"),
+                                     QStringLiteral("real"),
+                                     QStringLiteral("date"),
+                                     QStringLiteral("time"),
+                                     QStringLiteral("datetime2"),
+                                     QStringLiteral("datetimeoffset"),
+                                     QStringLiteral("uniqueidentifier"),
+                                     QStringLiteral("image"),
+                                     QStringLiteral("varbinary"),
+                                     QStringLiteral("binary"),
+                                     QStringLiteral("smallmoney"),
+                                     QStringLiteral("xml"),
+                                     QStringLiteral("sql_variant"),
+                                     QStringLiteral("timestamp"),
+                                     QStringLiteral("rowversion"),
+                                     QStringLiteral("sysname")};
+    return known.contains(name.toLower());
+}
+
+bool isValidCollation(const QString& name) {
+    return name.contains(QLatin1String("_CI"), Qt::CaseInsensitive) ||
+           name.contains(QLatin1String("_CS"), Qt::CaseInsensitive) ||
+           name.contains(QLatin1String("_BIN"), Qt::CaseInsensitive);
+}
+
+ColumnDef columnFromDefinition(const sql::ColumnDefinition& d, int position,
+                               const QString& tableName) {
+    const auto type = supportedType(d.typeName);
+    if (!type) {
+        if (isKnownSqlServerType(d.typeName))
+            sql::throwNotSupported(QStringLiteral("Data type '%1'").arg(d.typeName));
+        throw SqlError(
+            2715, 16, 6,
+            QStringLiteral("Column, parameter, or variable #%1: Cannot find data type %2.")
+                .arg(position)
+                .arg(d.typeName));
+    }
+    ColumnDef c;
+    c.name = d.name;
+    c.type = *type;
+    if (*type == SqlType::NVarChar) {
+        const int length = d.length.value_or(1);
+        if (length == -1)
+            sql::throwNotSupported(QStringLiteral("nvarchar(max)"));
+        if (length <= 0)
+            throw SqlError(
+                1001, 15, 1,
+                QStringLiteral("Line 1: Length or precision specification %1 is invalid.")
+                    .arg(length));
+        if (length > 4000)
+            throw SqlError(131, 15, 2,
+                           QStringLiteral("The size (%1) given to the column '%2' exceeds the "
+                                          "maximum allowed for any data type (4000).")
+                               .arg(length)
+                               .arg(d.name));
+        c.length = length;
+    } else if (d.length && *type != SqlType::Float) {
+        throw SqlError(2716, 16, 1,
+                       QStringLiteral("Column, parameter, or variable #%1: Cannot specify a column "
+                                      "width on data type %2.")
+                           .arg(position)
+                           .arg(d.typeName));
+    }
+    const bool isTextType = *type == SqlType::NVarChar || *type == SqlType::NText;
+    if (!d.collation.isEmpty()) {
+        if (!isTextType)
+            throw SqlError(447, 16, 1,
+                           QStringLiteral("Expression type %1 is invalid for COLLATE clause.")
+                               .arg(d.typeName.toLower()));
+        if (!isValidCollation(d.collation))
+            throw SqlError(448, 16, 1, QStringLiteral("Invalid collation '%1'.").arg(d.collation));
+    }
+    c.collation = isTextType
+                      ? (d.collation.isEmpty() ? QStringLiteral("Chinese_PRC_CI_AS") : d.collation)
+                      : QString();
+    if (d.identity) {
+        if (*type != SqlType::Int && *type != SqlType::BigInt)
+            throw SqlError(2749, 16, 2,
+                           QStringLiteral("Identity column '%1' must be of data type int, bigint, "
+                                          "smallint, tinyint, or decimal or numeric with a scale "
+                                          "of 0, and constrained to be nonnullable.")
+                               .arg(d.name));
+        if (d.nullable.value_or(false))
+            throw SqlError(8147, 16, 1,
+                           QStringLiteral("Could not create IDENTITY attribute on nullable column "
+                                          "'%1', table '%2'.")
+                               .arg(d.name, tableName));
+        c.identity = true;
+    }
+    c.nullable = d.nullable.value_or(!d.identity && !d.primaryKey);
+    return c;
+}
+
+QString generatedKeyName(const QString& table) {
+    const quint64 random = QRandomGenerator::global()->generate64();
+    return QStringLiteral("PK__%1__%2")
+        .arg(table.left(8), QString::number(random, 16).toUpper().rightJustified(16, u'0'));
+}
+
+bool isDataError(const SqlError& e) {
+    if (e.messages().empty())
+        return false;
+    const int n = e.messages().front().number;
+    return n == 515 || n == 2627 || n == 8152 || n == 8115 || n == 2628;
+}
+
+int findColumn(const TableDef& table, const QString& name) {
+    const QString folded = storage::foldName(name);
+    for (size_t i = 0; i < table.columns.size(); ++i)
+        if (storage::foldName(table.columns[i].name) == folded)
+            return static_cast<int>(i);
+    return -1;
+}
+
+// One column of a select's result: what to evaluate and how it is described.
+struct OutputColumn {
+    const Expr* expr = nullptr;
+    std::unique_ptr<Expr> owned;
+    ColumnInfo info;
+};
+
+} // namespace
+
+DatabaseUse SessionImpl::useFor(const sql::ObjectName& name) {
+    DatabaseUse use;
+    const QString db = name.database();
+    if (db.isEmpty() || storage::foldName(db) == database_.key()) {
+        use.file = file_.get();
+        use.name = database_.name();
+        return use;
+    }
+    use.lease = DatabaseLease::acquire(engine_, db);
+    if (!use.lease.valid())
+        sql::throwInvalidObject(name.text());
+    use.owned = storage::DatabaseFile::open(use.lease.file(), false);
+    use.file = use.owned.get();
+    use.name = use.lease.name();
+    return use;
+}
+
+TableDef SessionImpl::requireTable(DatabaseUse& db, const sql::ObjectName& name) {
+    const QString schema = name.schema();
+    if (!schema.isEmpty() && schema.compare(QLatin1String("dbo"), Qt::CaseInsensitive) != 0)
+        sql::throwInvalidObject(name.text());
+    auto table = db.file->findTable(name.name());
+    if (!table)
+        sql::throwInvalidObject(name.text());
+    return *table;
+}
+
+RowSource SessionImpl::tableSource(const TableDef& table, std::vector<storage::StoredRow> rows,
+                                   const sql::ObjectName& name, const QString& alias) const {
+    RowSource src;
+    for (const auto& c : table.columns) {
+        ColumnInfo info;
+        info.name = c.name;
+        info.type = c.type;
+        info.length = c.length;
+        info.nullable = c.nullable;
+        info.identity = c.identity;
+        info.caseInsensitive = c.caseInsensitive();
+        src.columns.push_back(info);
+    }
+    src.rows = std::move(rows);
+    if (alias.isEmpty()) {
+        src.qualifiers << table.name << name.name() << name.text()
+                       << QStringLiteral("dbo.") + table.name;
+    } else {
+        src.qualifiers << alias;
+    }
+    return src;
+}
+
+StatementResult SessionImpl::createTable(sql::Statement& s) {
+    DatabaseUse db = useFor(s.table);
+    if (!maySchemaChange(db.name))
+        throw SqlError(
+            262, 14, 1,
+            QStringLiteral("CREATE TABLE permission denied in database '%1'.").arg(db.name));
+    const QString schema = s.table.schema();
+    if (!schema.isEmpty() && schema.compare(QLatin1String("dbo"), Qt::CaseInsensitive) != 0)
+        throw SqlError(2760, 16, 1,
+                       QStringLiteral("The specified schema name \"%1\" either does not exist or "
+                                      "you do not have permission to use it.")
+                           .arg(schema));
+    const QString tableName = s.table.name();
+    if (tableName.startsWith(u'#'))
+        sql::throwNotSupported(QStringLiteral("A temporary table"));
+    if (tableName.size() > 128)
+        throw SqlError(103, 15, 4,
+                       QStringLiteral("The identifier that starts with '%1' is too long. Maximum "
+                                      "length is 128.")
+                           .arg(tableName.left(128)));
+    TableDef table;
+    table.name = tableName;
+    QSet<QString> seen;
+    int identities = 0;
+    int keys = s.tablePrimaryKey.isEmpty() ? 0 : 1;
+    for (size_t i = 0; i < s.columns.size(); ++i) {
+        const auto& d = s.columns[i];
+        if (seen.contains(storage::foldName(d.name)))
+            throw SqlError(2705, 16, 3,
+                           QStringLiteral("Column names in each table must be unique. Column name "
+                                          "'%1' in table '%2' is specified more than once.")
+                               .arg(d.name, tableName));
+        seen.insert(storage::foldName(d.name));
+        ColumnDef c = columnFromDefinition(d, static_cast<int>(i + 1), tableName);
+        if (c.identity && ++identities > 1)
+            throw SqlError(2744, 16, 2,
+                           QStringLiteral("Multiple identity columns specified for table '%1'. "
+                                          "Only one identity column per table is allowed.")
+                               .arg(tableName));
+        if (c.identity) {
+            table.identitySeed = d.seed;
+            table.identityIncrement = d.increment;
+        }
+        if (d.primaryKey) {
+            ++keys;
+            c.primaryKeyOrdinal = 1;
+        }
+        table.columns.push_back(std::move(c));
+    }
+    if (keys > 1)
+        throw SqlError(8110, 16, 0,
+                       QStringLiteral("Cannot add multiple PRIMARY KEY constraints to table '%1'.")
+                           .arg(tableName));
+    for (qsizetype k = 0; k < s.tablePrimaryKey.size(); ++k) {
+        const int index = findColumn(table, s.tablePrimaryKey.at(k));
+        if (index < 0)
+            throw SqlError(1911, 16, 1,
+                           QStringLiteral("Column name '%1' does not exist in the target table or "
+                                          "view.")
+                               .arg(s.tablePrimaryKey.at(k)));
+        auto& c = table.columns[static_cast<size_t>(index)];
+        if (s.columns[static_cast<size_t>(index)].nullable.value_or(false))
+            throw SqlError(8111, 16, 1,
+                           QStringLiteral("Cannot define PRIMARY KEY constraint on nullable column "
+                                          "in table '%1'.")
+                               .arg(tableName));
+        c.nullable = false;
+        c.primaryKeyOrdinal = static_cast<int>(k + 1);
+    }
+    for (size_t i = 0; i < table.columns.size(); ++i) {
+        const auto& c = table.columns[i];
+        if (c.primaryKeyOrdinal == 0)
+            continue;
+        if (s.columns[i].nullable.value_or(false))
+            throw SqlError(8111, 16, 1,
+                           QStringLiteral("Cannot define PRIMARY KEY constraint on nullable column "
+                                          "in table '%1'.")
+                               .arg(tableName));
+        if (c.type == SqlType::NText)
+            throw SqlError(1919, 16, 1,
+                           QStringLiteral("Column '%1' in table '%2' is of a type that is invalid "
+                                          "for use as a key column in an index.")
+                               .arg(c.name, tableName));
+    }
+    if (keys > 0)
+        table.primaryKeyName =
+            s.primaryKeyName.isEmpty() ? generatedKeyName(tableName) : s.primaryKeyName;
+
+    storage::DatabaseFile::Transaction t(*db.file, true);
+    if (db.file->findTable(tableName))
+        throw SqlError(2714, 16, 6,
+                       QStringLiteral("There is already an object named '%1' in the database.")
+                           .arg(tableName));
+    db.file->createTable(table);
+    t.commit();
+    return {};
+}
+
+StatementResult SessionImpl::dropTable(sql::Statement& s) {
+    DatabaseUse db = useFor(s.table);
+    auto refuse = [&s]() {
+        throw SqlError(3701, 11, 5,
+                       QStringLiteral("Cannot drop the table '%1', because it does not exist or "
+                                      "you do not have permission.")
+                           .arg(s.table.text()));
+    };
+    if (!maySchemaChange(db.name))
+        refuse();
+    storage::DatabaseFile::Transaction t(*db.file, true);
+    const auto table = db.file->findTable(s.table.name());
+    const QString schema = s.table.schema();
+    if (!table ||
+        (!schema.isEmpty() && schema.compare(QLatin1String("dbo"), Qt::CaseInsensitive))) {
+        if (s.replace) // IF EXISTS
+            return {};
+        refuse();
+    }
+    db.file->dropTable(*table);
+    t.commit();
+    return {};
+}
+
+StatementResult SessionImpl::select(sql::Statement& s) {
+    const sql::EvalEnv env = environment(params_);
+    RowSource src;
+    if (s.hasFrom) {
+        if (auto view = catalogView(s.table)) {
+            src = std::move(*view);
+            if (!s.alias.isEmpty())
+                src.qualifiers = QStringList{s.alias};
+        } else {
+            DatabaseUse db = useFor(s.table);
+            storage::DatabaseFile::Transaction t(*db.file, false);
+            const TableDef table = requireTable(db, s.table);
+            src = tableSource(table, db.file->readRows(table), s.table, s.alias);
+        }
+    } else {
+        src.rows.push_back(storage::StoredRow{});
+    }
+    const sql::Scope scope{&src.columns, src.qualifiers};
+
+    std::vector<OutputColumn> outputs;
+    for (auto& item : s.items) {
+        if (!item.expr) {
+            if (!s.hasFrom)
+                throw SqlError(263, 16, 1, QStringLiteral("Must specify table to select from."));
+            if (!item.starQualifier.isEmpty() &&
+                !std::any_of(src.qualifiers.begin(), src.qualifiers.end(), [&](const QString& q) {
+                    return q.compare(item.starQualifier, Qt::CaseInsensitive) == 0;
+                }))
+                throw SqlError(107, 15, 1,
+                               QStringLiteral("The column prefix '%1' does not match with a table "
+                                              "name or alias name used in the query.")
+                                   .arg(item.starQualifier));
+            for (size_t i = 0; i < src.columns.size(); ++i) {
+                OutputColumn out;
+                out.owned = std::make_unique<Expr>();
+                out.owned->kind = Expr::Kind::Column;
+                out.owned->name = src.columns[i].name;
+                out.owned->columnIndex = static_cast<int>(i);
+                out.expr = out.owned.get();
+                out.info = src.columns[i];
+                outputs.push_back(std::move(out));
+            }
+            continue;
+        }
+        sql::bindColumns(*item.expr, &scope);
+        OutputColumn out;
+        out.expr = item.expr.get();
+        out.info = sql::describe(*item.expr, &scope, env);
+        if (item.expr->kind != Expr::Kind::Column)
+            out.info.name.clear();
+        if (!item.alias.isEmpty())
+            out.info.name = item.alias;
+        outputs.push_back(std::move(out));
+    }
+    if (s.where) {
+        sql::bindColumns(*s.where, &scope);
+        sql::requirePredicate(*s.where);
+    }
+    // ORDER BY may name a result column by alias or position.
+    std::vector<const Expr*> orderExprs;
+    for (auto& o : s.orderBy) {
+        const Expr* chosen = nullptr;
+        if (o.expr->kind == Expr::Kind::Literal &&
+            std::holds_alternative<int64_t>(o.expr->literal.value)) {
+            const int64_t position = std::get<int64_t>(o.expr->literal.value);
+            if (position < 1 || position > static_cast<int64_t>(outputs.size()))
+                throw SqlError(108, 16, 1,
+                               QStringLiteral("The ORDER BY position number %1 is out of range of "
+                                              "the number of items in the select list.")
+                                   .arg(position));
+            chosen = outputs[static_cast<size_t>(position - 1)].expr;
+        } else if (o.expr->kind == Expr::Kind::Column && o.expr->qualifier.isEmpty()) {
+            for (size_t i = 0; i < s.items.size() && !chosen; ++i)
+                if (!s.items[i].alias.isEmpty() &&
+                    s.items[i].alias.compare(o.expr->name, Qt::CaseInsensitive) == 0)
+                    chosen = s.items[i].expr.get();
+        }
+        if (!chosen) {
+            sql::bindColumns(*o.expr, &scope);
+            chosen = o.expr.get();
+        }
+        orderExprs.push_back(chosen);
+    }
+
+    std::vector<const std::vector<Value>*> matched;
+    for (const auto& row : src.rows)
+        if (!s.where || sql::isTrue(*s.where, &row.values, &scope, env))
+            matched.push_back(&row.values);
+
+    ResultSet result;
+    for (const auto& out : outputs)
+        result.columns.push_back(out.info);
+    const bool aggregate = std::any_of(outputs.begin(), outputs.end(), [](const OutputColumn& o) {
+        return sql::containsAggregate(*o.expr);
+    });
+    if (aggregate) {
+        std::vector<Value> row;
+        for (const auto& out : outputs)
+            row.push_back(sql::convert(sql::evaluateAggregate(*out.expr, matched, &scope, env),
+                                       sql::tagOf(out.info.type))
+                              .value);
+        result.rows.push_back(std::move(row));
+    } else {
+        if (!orderExprs.empty()) {
+            std::vector<std::vector<Typed>> keys(matched.size());
+            for (size_t i = 0; i < matched.size(); ++i)
+                for (const Expr* e : orderExprs)
+                    keys[i].push_back(sql::evaluate(*e, matched[i], &scope, env));
+            std::vector<size_t> order(matched.size());
+            for (size_t i = 0; i < order.size(); ++i)
+                order[i] = i;
+            std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+                for (size_t k = 0; k < orderExprs.size(); ++k) {
+                    const Typed& x = keys[a][k];
+                    const Typed& y = keys[b][k];
+                    int c = 0;
+                    if (isNull(x.value) || isNull(y.value))
+                        c = isNull(x.value) == isNull(y.value) ? 0 : (isNull(x.value) ? -1 : 1);
+                    else
+                        c = *sql::compare(x, y);
+                    if (s.orderBy[k].descending)
+                        c = -c;
+                    if (c != 0)
+                        return c < 0;
+                }
+                return false;
+            });
+            std::vector<const std::vector<Value>*> sorted;
+            for (size_t i : order)
+                sorted.push_back(matched[i]);
+            matched = std::move(sorted);
+        }
+        for (const auto* row : matched) {
+            std::vector<Value> values;
+            for (const auto& out : outputs)
+                values.push_back(sql::convert(sql::evaluate(*out.expr, row, &scope, env),
+                                              sql::tagOf(out.info.type))
+                                     .value);
+            if (s.distinct) {
+                const bool duplicate =
+                    std::any_of(result.rows.begin(), result.rows.end(), [&](const auto& seen) {
+                        for (size_t i = 0; i < values.size(); ++i) {
+                            const Typed a = sql::typedColumn(result.columns[i], values[i]);
+                            const Typed b = sql::typedColumn(result.columns[i], seen[i]);
+                            const auto c = sql::compare(a, b);
+                            if (c ? *c != 0 : isNull(a.value) != isNull(b.value))
+                                return false;
+                        }
+                        return true;
+                    });
+                if (duplicate)
+                    continue;
+            }
+            result.rows.push_back(std::move(values));
+            if (s.top && static_cast<int64_t>(result.rows.size()) >= *s.top)
+                break;
+        }
+    }
+    if (s.top && static_cast<int64_t>(result.rows.size()) > *s.top)
+        result.rows.resize(static_cast<size_t>(std::max<int64_t>(*s.top, 0)));
+    StatementResult r;
+    r.rowCount = static_cast<int64_t>(result.rows.size());
+    r.resultSet = std::move(result);
+    return r;
+}
+
+std::vector<Value> SessionImpl::assignRow(const TableDef& table, const QString& databaseName,
+                                          std::vector<std::optional<Typed>> values, bool isInsert) {
+    std::vector<Value> row(table.columns.size());
+    for (size_t i = 0; i < table.columns.size(); ++i) {
+        const ColumnDef& c = table.columns[i];
+        if (c.identity && isInsert)
+            continue; // handed out once the row is known to be valid
+        Typed v = values[i] ? sql::convert(*values[i], sql::tagOf(c.type)) : Typed{};
+        if (c.type == SqlType::NVarChar && !isNull(v.value)) {
+            QString& text = std::get<QString>(v.value);
+            if (text.size() > c.length) {
+                // Only blanks beyond the width are cut silently, as SQL Server does.
+                if (QStringView(text).mid(c.length).trimmed().isEmpty() &&
+                    !QStringView(text).mid(c.length).contains(u'\t'))
+                    text.truncate(c.length);
+                else
+                    throw SqlError(8152, 16, 30,
+                                   QStringLiteral("String or binary data would be truncated."));
+            }
+        }
+        if (isNull(v.value) && !c.nullable)
+            throw SqlError(
+                515, 16, 2,
+                QStringLiteral("Cannot insert the value NULL into column '%1', table "
+                               "'%2.dbo.%3'; column does not allow nulls. %4 fails.")
+                    .arg(c.name, databaseName, table.name,
+                         isInsert ? QStringLiteral("INSERT") : QStringLiteral("UPDATE")));
+        row[i] = std::move(v.value);
+    }
+    return row;
+}
+
+std::vector<ServerMessage> SessionImpl::duplicateKey(const TableDef& table,
+                                                     const std::vector<Value>& row) const {
+    QStringList values;
+    for (int k : table.primaryKeyColumns()) {
+        const auto& c = table.columns[static_cast<size_t>(k)];
+        const Value& v = row[static_cast<size_t>(k)];
+        values << (isNull(v) ? QStringLiteral("<NULL>")
+                             : sql::toText(Typed{sql::tagOf(c.type), v}));
+    }
+    return {
+        makeMessage(2627, 14, 1,
+                    QStringLiteral("Violation of PRIMARY KEY constraint '%1'. Cannot insert "
+                                   "duplicate key in object 'dbo.%2'. The duplicate key value "
+                                   "is (%3).")
+                        .arg(table.primaryKeyName, table.name, values.join(QStringLiteral(", ")))),
+        sql::statementTerminated()};
+}
+
+StatementResult SessionImpl::insert(sql::Statement& s) {
+    if (catalogView(s.table))
+        throw SqlError(259, 16, 1,
+                       QStringLiteral("Ad hoc updates to system catalogs are not allowed."));
+    DatabaseUse db = useFor(s.table);
+    storage::DatabaseFile::Transaction t(*db.file, true);
+    TableDef table = requireTable(db, s.table);
+    std::vector<int> targets;
+    if (s.insertColumns.isEmpty()) {
+        for (size_t i = 0; i < table.columns.size(); ++i)
+            if (!table.columns[i].identity)
+                targets.push_back(static_cast<int>(i));
+        for (const auto& row : s.valueRows)
+            if (row.size() != targets.size() && !row.empty())
+                throw SqlError(213, 16, 1,
+                               QStringLiteral("Column name or number of supplied values does not "
+                                              "match table definition."));
+    } else {
+        for (const QString& name : s.insertColumns) {
+            const int index = findColumn(table, name);
+            if (index < 0)
+                sql::throwInvalidColumn(name);
+            if (std::find(targets.begin(), targets.end(), index) != targets.end())
+                throw SqlError(264, 16, 1,
+                               QStringLiteral("The column name '%1' is specified more than once "
+                                              "in the SET clause or column list of an INSERT. A "
+                                              "column cannot be assigned more than one value in "
+                                              "the same clause. Modify the clause to make sure "
+                                              "that a column is updated only once. If this "
+                                              "statement updates or inserts columns into a view, "
+                                              "column aliasing can conceal the duplication in "
+                                              "your code.")
+                                   .arg(name));
+            targets.push_back(index);
+        }
+        for (int index : targets)
+            if (table.columns[static_cast<size_t>(index)].identity)
+                throw SqlError(544, 16, 1,
+                               QStringLiteral("Cannot insert explicit value for identity column in "
+                                              "table '%1' when IDENTITY_INSERT is set to OFF.")
+                                   .arg(table.name));
+        for (const auto& row : s.valueRows) {
+            if (row.size() < targets.size())
+                throw SqlError(109, 15, 1,
+                               QStringLiteral("There are more columns in the INSERT statement than "
+                                              "values specified in the VALUES clause. The number "
+                                              "of values in the VALUES clause must match the "
+                                              "number of columns specified in the INSERT "
+                                              "statement."));
+            if (row.size() > targets.size())
+                throw SqlError(110, 15, 1,
+                               QStringLiteral("There are fewer columns in the INSERT statement "
+                                              "than values specified in the VALUES clause. The "
+                                              "number of values in the VALUES clause must match "
+                                              "the number of columns specified in the INSERT "
+                                              "statement."));
+        }
+    }
+    const sql::EvalEnv env = environment(params_);
+    for (auto& row : s.valueRows)
+        for (auto& e : row)
+            sql::bindColumns(*e, nullptr);
+    const int identityColumn = table.identityColumn();
+    std::optional<int64_t> lastIdentity;
+    try {
+        for (auto& row : s.valueRows) {
+            std::vector<std::optional<Typed>> values(table.columns.size());
+            for (size_t k = 0; k < row.size(); ++k)
+                values[static_cast<size_t>(targets[k])] =
+                    sql::evaluate(*row[k], nullptr, nullptr, env);
+            std::vector<Value> stored = assignRow(table, db.name, std::move(values), true);
+            if (identityColumn >= 0) {
+                lastIdentity = db.file->nextIdentity(table);
+                const bool isInt =
+                    table.columns[static_cast<size_t>(identityColumn)].type == SqlType::Int;
+                if (isInt && *lastIdentity > 2147483647LL)
+                    throw SqlError(8115, 16, 1,
+                                   QStringLiteral("Arithmetic overflow error converting IDENTITY "
+                                                  "to data type int."));
+                stored[static_cast<size_t>(identityColumn)] = *lastIdentity;
+            }
+            try {
+                db.file->insertRow(table, stored);
+            } catch (const storage::UniqueViolation&) {
+                throw SqlError(duplicateKey(table, stored));
+            }
+        }
+    } catch (SqlError& e) {
+        if (isDataError(e) && e.messages().back().number != 3621)
+            e.messages().push_back(sql::statementTerminated());
+        throw;
+    }
+    t.commit();
+    if (lastIdentity) {
+        lastIdentity_ = lastIdentity;
+        scopeIdentity_ = lastIdentity;
+    }
+    StatementResult r;
+    r.rowCount = static_cast<int64_t>(s.valueRows.size());
+    return r;
+}
+
+StatementResult SessionImpl::update(sql::Statement& s) {
+    if (catalogView(s.table))
+        throw SqlError(259, 16, 1,
+                       QStringLiteral("Ad hoc updates to system catalogs are not allowed."));
+    DatabaseUse db = useFor(s.table);
+    storage::DatabaseFile::Transaction t(*db.file, true);
+    const TableDef table = requireTable(db, s.table);
+    const RowSource src = tableSource(table, db.file->readRows(table), s.table, {});
+    const sql::Scope scope{&src.columns, src.qualifiers};
+    std::vector<int> targets;
+    for (auto& [name, expr] : s.assignments) {
+        const int index = findColumn(table, name);
+        if (index < 0)
+            sql::throwInvalidColumn(name);
+        if (table.columns[static_cast<size_t>(index)].identity)
+            throw SqlError(8102, 16, 1,
+                           QStringLiteral("Cannot update identity column '%1'.")
+                               .arg(table.columns[static_cast<size_t>(index)].name));
+        if (std::find(targets.begin(), targets.end(), index) != targets.end())
+            throw SqlError(264, 16, 1,
+                           QStringLiteral("The column name '%1' is specified more than once in the "
+                                          "SET clause or column list of an INSERT. A column cannot "
+                                          "be assigned more than one value in the same clause. "
+                                          "Modify the clause to make sure that a column is updated "
+                                          "only once. If this statement updates or inserts columns "
+                                          "into a view, column aliasing can conceal the "
+                                          "duplication in your code.")
+                               .arg(name));
+        targets.push_back(index);
+        sql::bindColumns(*expr, &scope);
+    }
+    if (s.where) {
+        sql::bindColumns(*s.where, &scope);
+        sql::requirePredicate(*s.where);
+    }
+    const sql::EvalEnv env = environment(params_);
+    int64_t count = 0;
+    try {
+        std::vector<std::pair<int64_t, std::vector<Value>>> changes;
+        for (const auto& row : src.rows) {
+            if (s.where && !sql::isTrue(*s.where, &row.values, &scope, env))
+                continue;
+            std::vector<std::optional<Typed>> values(table.columns.size());
+            for (size_t i = 0; i < table.columns.size(); ++i)
+                values[i] = sql::typedColumn(src.columns[i], row.values[i]);
+            for (size_t k = 0; k < targets.size(); ++k)
+                values[static_cast<size_t>(targets[k])] =
+                    sql::evaluate(*s.assignments[k].second, &row.values, &scope, env);
+            changes.emplace_back(row.rowid, assignRow(table, db.name, std::move(values), false));
+        }
+        for (const auto& [rowid, values] : changes) {
+            try {
+                db.file->updateRow(table, rowid, values);
+            } catch (const storage::UniqueViolation&) {
+                throw SqlError(duplicateKey(table, values));
+            }
+        }
+        count = static_cast<int64_t>(changes.size());
+    } catch (SqlError& e) {
+        if (isDataError(e) && e.messages().back().number != 3621)
+            e.messages().push_back(sql::statementTerminated());
+        throw;
+    }
+    t.commit();
+    StatementResult r;
+    r.rowCount = count;
+    return r;
+}
+
+StatementResult SessionImpl::remove(sql::Statement& s) {
+    if (catalogView(s.table))
+        throw SqlError(259, 16, 1,
+                       QStringLiteral("Ad hoc updates to system catalogs are not allowed."));
+    DatabaseUse db = useFor(s.table);
+    storage::DatabaseFile::Transaction t(*db.file, true);
+    const TableDef table = requireTable(db, s.table);
+    const RowSource src = tableSource(table, db.file->readRows(table), s.table, {});
+    const sql::Scope scope{&src.columns, src.qualifiers};
+    if (s.where) {
+        sql::bindColumns(*s.where, &scope);
+        sql::requirePredicate(*s.where);
+    }
+    const sql::EvalEnv env = environment(params_);
+    int64_t count = 0;
+    for (const auto& row : src.rows) {
+        if (s.where && !sql::isTrue(*s.where, &row.values, &scope, env))
+            continue;
+        db.file->deleteRow(table, row.rowid);
+        ++count;
+    }
+    t.commit();
+    StatementResult r;
+    r.rowCount = count;
+    return r;
+}
+
+} // namespace ztds

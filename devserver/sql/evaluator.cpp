@@ -1,0 +1,661 @@
+#include "devserver/sql/evaluator.h"
+
+#include "devserver/sql/errors.h"
+
+#include <QDateTime>
+#include <QMap>
+
+#include <cmath>
+#include <limits>
+
+namespace ztds::sql {
+
+namespace {
+
+Typed boolean(std::optional<bool> b) {
+    if (!b)
+        return Typed{TypeTag::Bit, std::monostate{}};
+    return Typed{TypeTag::Bit, int64_t{*b ? 1 : 0}};
+}
+
+std::optional<bool> asBool(const Typed& t) {
+    if (isNull(t.value))
+        return std::nullopt;
+    return std::get<int64_t>(t.value) != 0;
+}
+
+QString comparisonName(const QString& op) {
+    if (op == QLatin1String("="))
+        return QStringLiteral("equal to");
+    if (op == QLatin1String("<>"))
+        return QStringLiteral("not equal to");
+    if (op == QLatin1String("<"))
+        return QStringLiteral("less than");
+    if (op == QLatin1String(">"))
+        return QStringLiteral("greater than");
+    if (op == QLatin1String("<="))
+        return QStringLiteral("less than or equal to");
+    return QStringLiteral("greater than or equal to");
+}
+
+bool isComparison(const QString& op) {
+    return op == QLatin1String("=") || op == QLatin1String("<>") || op == QLatin1String("<") ||
+           op == QLatin1String(">") || op == QLatin1String("<=") || op == QLatin1String(">=");
+}
+
+std::optional<bool> applyComparison(const QString& op, const Typed& a, const Typed& b) {
+    if (a.type == TypeTag::NText || b.type == TypeTag::NText) {
+        const TypeTag other = a.type == TypeTag::NText ? b.type : a.type;
+        throw SqlError(402, 16, 1,
+                       QStringLiteral("The data types %1 and %2 are incompatible in the %3 "
+                                      "operator.")
+                           .arg(typeName(a.type == TypeTag::NText ? a.type : other),
+                                typeName(a.type == TypeTag::NText ? other : b.type),
+                                comparisonName(op)));
+    }
+    const auto c = compare(a, b);
+    if (!c)
+        return std::nullopt;
+    if (op == QLatin1String("="))
+        return *c == 0;
+    if (op == QLatin1String("<>"))
+        return *c != 0;
+    if (op == QLatin1String("<"))
+        return *c < 0;
+    if (op == QLatin1String(">"))
+        return *c > 0;
+    if (op == QLatin1String("<="))
+        return *c <= 0;
+    return *c >= 0;
+}
+
+[[noreturn]] void throwIntOverflow(TypeTag t) {
+    throw SqlError(
+        8115, 16, 2,
+        QStringLiteral("Arithmetic overflow error converting expression to data type %1.")
+            .arg(typeName(t)));
+}
+
+[[noreturn]] void throwDivideByZero() {
+    throw SqlError(8134, 16, 1, QStringLiteral("Divide by zero error encountered."));
+}
+
+[[noreturn]] void throwBadOperand(TypeTag t, const QString& op) {
+    static const QMap<QString, QString> names{{QStringLiteral("+"), QStringLiteral("add")},
+                                              {QStringLiteral("-"), QStringLiteral("subtract")},
+                                              {QStringLiteral("*"), QStringLiteral("multiply")},
+                                              {QStringLiteral("/"), QStringLiteral("divide")},
+                                              {QStringLiteral("%"), QStringLiteral("modulo")}};
+    throw SqlError(8117, 16, 1,
+                   QStringLiteral("Operand data type %1 is invalid for %2 operator.")
+                       .arg(typeName(t), names.value(op)));
+}
+
+Typed integerArithmetic(const QString& op, int64_t a, int64_t b, TypeTag type) {
+    int64_t r = 0;
+    bool overflow = false;
+    if (op == QLatin1String("+"))
+        overflow = __builtin_add_overflow(a, b, &r);
+    else if (op == QLatin1String("-"))
+        overflow = __builtin_sub_overflow(a, b, &r);
+    else if (op == QLatin1String("*"))
+        overflow = __builtin_mul_overflow(a, b, &r);
+    else {
+        if (b == 0)
+            throwDivideByZero();
+        if (a == std::numeric_limits<int64_t>::min() && b == -1)
+            throwIntOverflow(type);
+        r = op == QLatin1String("/") ? a / b : a % b;
+    }
+    if (overflow || (type == TypeTag::Int && (r < std::numeric_limits<int32_t>::min() ||
+                                              r > std::numeric_limits<int32_t>::max())))
+        throwIntOverflow(type);
+    return Typed{type, r};
+}
+
+Typed arithmetic(const QString& op, const Typed& a, const Typed& b) {
+    if (isText(a.type) && isText(b.type) && op == QLatin1String("+")) {
+        const TypeTag t = (a.type == TypeTag::VarChar && b.type == TypeTag::VarChar)
+                              ? TypeTag::VarChar
+                              : TypeTag::NVarChar;
+        if (a.type == TypeTag::NText || b.type == TypeTag::NText)
+            throwBadOperand(TypeTag::NText, op);
+        if (isNull(a.value) || isNull(b.value))
+            return Typed{t, std::monostate{}};
+        return Typed{t, std::get<QString>(a.value) + std::get<QString>(b.value),
+                     a.caseInsensitive && b.caseInsensitive};
+    }
+    TypeTag common = precedence(a.type) >= precedence(b.type) ? a.type : b.type;
+    if (common == TypeTag::Null)
+        common = TypeTag::Int;
+    if (common == TypeTag::Bit)
+        common = TypeTag::Int;
+    if (isText(common))
+        throwBadOperand(common, op);
+    if (isDateTime(common)) {
+        if (op != QLatin1String("+") && op != QLatin1String("-"))
+            throwBadOperand(common, op);
+        if (isNull(a.value) || isNull(b.value))
+            return Typed{common, std::monostate{}};
+        const Typed x = convert(a, TypeTag::Float);
+        const Typed y = convert(b, TypeTag::Float);
+        const double days = op == QLatin1String("+")
+                                ? std::get<double>(x.value) + std::get<double>(y.value)
+                                : std::get<double>(x.value) - std::get<double>(y.value);
+        return convert(Typed{TypeTag::Float, days}, common);
+    }
+    const Typed x = convert(a, common);
+    const Typed y = convert(b, common);
+    if (isNull(x.value) || isNull(y.value))
+        return Typed{common, std::monostate{}};
+    switch (common) {
+    case TypeTag::Float: {
+        const double l = std::get<double>(x.value);
+        const double r = std::get<double>(y.value);
+        if ((op == QLatin1String("/") || op == QLatin1String("%")) && r == 0.0)
+            throwDivideByZero();
+        if (op == QLatin1String("%"))
+            throwBadOperand(TypeTag::Float, op);
+        const double v = op == QLatin1String("+")   ? l + r
+                         : op == QLatin1String("-") ? l - r
+                         : op == QLatin1String("*") ? l * r
+                                                    : l / r;
+        return Typed{TypeTag::Float, v};
+    }
+    case TypeTag::Money: {
+        const int64_t l = std::get<MoneyValue>(x.value).tenThousandths;
+        const int64_t r = std::get<MoneyValue>(y.value).tenThousandths;
+        if (op == QLatin1String("+") || op == QLatin1String("-")) {
+            const Typed sum = integerArithmetic(op, l, r, TypeTag::BigInt);
+            return Typed{TypeTag::Money, MoneyValue{std::get<int64_t>(sum.value)}};
+        }
+        if ((op == QLatin1String("/") || op == QLatin1String("%")) && r == 0)
+            throwDivideByZero();
+        const double v = op == QLatin1String("*") ? (l / 10000.0) * (r / 10000.0)
+                         : op == QLatin1String("/")
+                             ? static_cast<double>(l) / static_cast<double>(r)
+                             : std::fmod(static_cast<double>(l), static_cast<double>(r)) / 10000.0;
+        return convert(Typed{TypeTag::Float, v}, TypeTag::Money);
+    }
+    default:
+        return integerArithmetic(op, std::get<int64_t>(x.value), std::get<int64_t>(y.value),
+                                 common);
+    }
+}
+
+const RpcParameter* findParameter(const EvalEnv& env, const QString& name) {
+    if (!env.parameters)
+        return nullptr;
+    for (const auto& p : *env.parameters)
+        if (p.name.compare(name, Qt::CaseInsensitive) == 0)
+            return &p;
+    return nullptr;
+}
+
+[[noreturn]] void throwUndeclared(const QString& name) {
+    throw SqlError(137, 15, 2,
+                   QStringLiteral("Must declare the scalar variable \"%1\".").arg(name));
+}
+
+Typed builtinFunction(const Expr& e, const std::vector<Value>* row, const Scope* scope,
+                      const EvalEnv& env) {
+    std::vector<Typed> args;
+    for (const auto& a : e.args)
+        args.push_back(evaluate(*a, row, scope, env));
+    auto needArgs = [&](size_t n) {
+        if (args.size() != n)
+            throw SqlError(174, 15, 1,
+                           QStringLiteral("The %1 function requires %2 argument(s).")
+                               .arg(e.name.toLower())
+                               .arg(n));
+    };
+    if (e.name == QLatin1String("CAST") || e.name == QLatin1String("CONVERT")) {
+        Typed t = convert(args.at(0), e.castType);
+        // An explicit conversion to a shorter text cuts it, without an error.
+        if (isText(e.castType) && e.castType != TypeTag::NText && !isNull(t.value))
+            std::get<QString>(t.value).truncate(e.castLength);
+        return t;
+    }
+    if (e.name == QLatin1String("ISNULL")) {
+        needArgs(2);
+        return isNull(args[0].value)
+                   ? convert(args[1], args[0].type == TypeTag::Null ? args[1].type : args[0].type)
+                   : args[0];
+    }
+    if (e.name == QLatin1String("COALESCE")) {
+        for (const auto& a : args)
+            if (!isNull(a.value))
+                return a;
+        return args.empty() ? Typed{} : args.back();
+    }
+    if (e.name == QLatin1String("UPPER") || e.name == QLatin1String("LOWER") ||
+        e.name == QLatin1String("LTRIM") || e.name == QLatin1String("RTRIM")) {
+        needArgs(1);
+        Typed t = convert(args[0], isText(args[0].type) ? args[0].type : TypeTag::VarChar);
+        if (isNull(t.value))
+            return t;
+        QString s = std::get<QString>(t.value);
+        if (e.name == QLatin1String("UPPER"))
+            s = s.toUpper();
+        else if (e.name == QLatin1String("LOWER"))
+            s = s.toLower();
+        else if (e.name == QLatin1String("LTRIM")) {
+            qsizetype blanks = 0;
+            while (blanks < s.size() && s.at(blanks) == u' ')
+                ++blanks;
+            s.remove(0, blanks);
+        } else
+            while (s.endsWith(u' '))
+                s.chop(1);
+        t.value = s;
+        return t;
+    }
+    if (e.name == QLatin1String("LEN")) {
+        needArgs(1);
+        const Typed t = convert(args[0], TypeTag::NVarChar);
+        if (isNull(t.value))
+            return Typed{TypeTag::Int, std::monostate{}};
+        QString s = std::get<QString>(t.value);
+        while (s.endsWith(u' '))
+            s.chop(1);
+        return Typed{TypeTag::Int, int64_t{s.size()}};
+    }
+    if (e.name == QLatin1String("GETDATE")) {
+        const QDateTime now = QDateTime::currentDateTime();
+        const DateTimeValue v{static_cast<int32_t>(QDate(1900, 1, 1).daysTo(now.date())),
+                              now.time().msecsSinceStartOfDay()};
+        return Typed{TypeTag::DateTime, roundToDateTime(v)};
+    }
+    if (env.function) {
+        if (auto t = env.function(e.name, args))
+            return *t;
+    }
+    throw SqlError(195, 15, 10,
+                   QStringLiteral("'%1' is not a recognized built-in function name.").arg(e.name));
+}
+
+} // namespace
+
+Typed typedColumn(const ColumnInfo& column, const Value& value) {
+    return Typed{tagOf(column.type), value, column.caseInsensitive};
+}
+
+void bindColumns(Expr& e, const Scope* scope) {
+    if (e.kind == Expr::Kind::Column) {
+        if (!scope || !scope->columns) {
+            throw SqlError(
+                128, 15, 1,
+                QStringLiteral(
+                    "The name \"%1\" is not permitted in this context. Valid expressions "
+                    "are constants, constant expressions, and (in some contexts) "
+                    "variables. Column names are not permitted.")
+                    .arg(e.name));
+        }
+        if (!e.qualifier.isEmpty()) {
+            bool known = false;
+            for (const auto& q : scope->qualifiers)
+                known = known || q.compare(e.qualifier, Qt::CaseInsensitive) == 0;
+            if (!known)
+                throw SqlError(4104, 16, 1,
+                               QStringLiteral("The multi-part identifier \"%1.%2\" could not be "
+                                              "bound.")
+                                   .arg(e.qualifier, e.name));
+        }
+        const auto& columns = *scope->columns;
+        for (size_t i = 0; i < columns.size(); ++i) {
+            if (columns[i].name.compare(e.name, Qt::CaseInsensitive) == 0 ||
+                columns[i].name.toCaseFolded() == e.name.toCaseFolded()) {
+                e.columnIndex = static_cast<int>(i);
+                return;
+            }
+        }
+        throwInvalidColumn(e.name);
+    }
+    for (auto& a : e.args)
+        bindColumns(*a, scope);
+}
+
+Typed evaluate(const Expr& e, const std::vector<Value>* row, const Scope* scope,
+               const EvalEnv& env) {
+    switch (e.kind) {
+    case Expr::Kind::Literal:
+        return e.literal;
+    case Expr::Kind::Column:
+        return typedColumn((*scope->columns)[static_cast<size_t>(e.columnIndex)],
+                           (*row)[static_cast<size_t>(e.columnIndex)]);
+    case Expr::Kind::Parameter: {
+        const RpcParameter* p = findParameter(env, e.name);
+        if (!p)
+            throwUndeclared(e.name);
+        return Typed{tagOf(p->type), p->value};
+    }
+    case Expr::Kind::Global: {
+        if (env.global)
+            if (auto t = env.global(e.name))
+                return *t;
+        throwUndeclared(e.name);
+    }
+    case Expr::Kind::Unary: {
+        const Typed v = evaluate(*e.args[0], row, scope, env);
+        if (e.op == QLatin1String("NOT")) {
+            const auto b = asBool(v);
+            return boolean(b ? std::optional<bool>(!*b) : std::nullopt);
+        }
+        return arithmetic(QStringLiteral("-"), Typed{TypeTag::Int, int64_t{0}}, v);
+    }
+    case Expr::Kind::Binary: {
+        if (e.op == QLatin1String("AND") || e.op == QLatin1String("OR")) {
+            const auto l = asBool(evaluate(*e.args[0], row, scope, env));
+            const bool isAnd = e.op == QLatin1String("AND");
+            if (l && *l != isAnd) // false AND x, true OR x
+                return boolean(!isAnd);
+            const auto r = asBool(evaluate(*e.args[1], row, scope, env));
+            if (r && *r != isAnd)
+                return boolean(!isAnd);
+            if (!l || !r)
+                return boolean(std::nullopt);
+            return boolean(isAnd);
+        }
+        const Typed l = evaluate(*e.args[0], row, scope, env);
+        const Typed r = evaluate(*e.args[1], row, scope, env);
+        if (isComparison(e.op))
+            return boolean(applyComparison(e.op, l, r));
+        return arithmetic(e.op, l, r);
+    }
+    case Expr::Kind::IsNull: {
+        const bool null = isNull(evaluate(*e.args[0], row, scope, env).value);
+        return boolean(null != e.negated);
+    }
+    case Expr::Kind::Like: {
+        const Typed subject = evaluate(*e.args[0], row, scope, env);
+        const Typed pattern = evaluate(*e.args[1], row, scope, env);
+        std::optional<QChar> escape;
+        if (e.args.size() > 2) {
+            const Typed esc = convert(evaluate(*e.args[2], row, scope, env), TypeTag::NVarChar);
+            if (!isNull(esc.value) && !std::get<QString>(esc.value).isEmpty())
+                escape = std::get<QString>(esc.value).at(0);
+        }
+        const Typed s = convert(subject, isText(subject.type) ? subject.type : TypeTag::VarChar);
+        const Typed p = convert(pattern, isText(pattern.type) ? pattern.type : TypeTag::VarChar);
+        if (isNull(s.value) || isNull(p.value))
+            return boolean(std::nullopt);
+        const bool m = likeMatch(std::get<QString>(s.value), std::get<QString>(p.value),
+                                 s.caseInsensitive && p.caseInsensitive, escape);
+        return boolean(m != e.negated);
+    }
+    case Expr::Kind::In: {
+        const Typed subject = evaluate(*e.args[0], row, scope, env);
+        bool sawNull = false;
+        for (size_t i = 1; i < e.args.size(); ++i) {
+            const auto eq = applyComparison(QStringLiteral("="), subject,
+                                            evaluate(*e.args[i], row, scope, env));
+            if (!eq)
+                sawNull = true;
+            else if (*eq)
+                return boolean(!e.negated);
+        }
+        if (sawNull)
+            return boolean(std::nullopt);
+        return boolean(e.negated);
+    }
+    case Expr::Kind::Between: {
+        const Typed v = evaluate(*e.args[0], row, scope, env);
+        const auto lo =
+            applyComparison(QStringLiteral(">="), v, evaluate(*e.args[1], row, scope, env));
+        const auto hi =
+            applyComparison(QStringLiteral("<="), v, evaluate(*e.args[2], row, scope, env));
+        std::optional<bool> both;
+        if ((lo && !*lo) || (hi && !*hi))
+            both = false;
+        else if (lo && hi)
+            both = true;
+        if (both && e.negated)
+            both = !*both;
+        return boolean(both);
+    }
+    case Expr::Kind::Function:
+        if (isAggregate(e))
+            throw SqlError(147, 15, 1,
+                           QStringLiteral("An aggregate may not appear in the WHERE clause unless "
+                                          "it is in a subquery contained in a HAVING clause or a "
+                                          "select list, and the column being aggregated is an "
+                                          "outer reference."));
+        return builtinFunction(e, row, scope, env);
+    }
+    return Typed{};
+}
+
+bool isPredicate(const Expr& e) {
+    switch (e.kind) {
+    case Expr::Kind::IsNull:
+    case Expr::Kind::Like:
+    case Expr::Kind::In:
+    case Expr::Kind::Between:
+        return true;
+    case Expr::Kind::Unary:
+        return e.op == QLatin1String("NOT");
+    case Expr::Kind::Binary:
+        return e.op == QLatin1String("AND") || e.op == QLatin1String("OR") || isComparison(e.op);
+    default:
+        return false;
+    }
+}
+
+void requirePredicate(const Expr& e) {
+    if (!isPredicate(e))
+        throw SqlError(4145, 15, 1,
+                       QStringLiteral("An expression of non-boolean type specified in a context "
+                                      "where a condition is expected."));
+    if (e.op == QLatin1String("AND") || e.op == QLatin1String("OR") || e.op == QLatin1String("NOT"))
+        for (const auto& a : e.args)
+            requirePredicate(*a);
+}
+
+bool isTrue(const Expr& e, const std::vector<Value>* row, const Scope* scope, const EvalEnv& env) {
+    const auto b = asBool(evaluate(e, row, scope, env));
+    return b && *b;
+}
+
+bool isAggregate(const Expr& e) {
+    if (e.kind != Expr::Kind::Function)
+        return false;
+    return e.name == QLatin1String("COUNT") || e.name == QLatin1String("SUM") ||
+           e.name == QLatin1String("MIN") || e.name == QLatin1String("MAX") ||
+           e.name == QLatin1String("AVG") || e.name == QLatin1String("COUNT_BIG");
+}
+
+bool containsAggregate(const Expr& e) {
+    if (isAggregate(e))
+        return true;
+    for (const auto& a : e.args)
+        if (containsAggregate(*a))
+            return true;
+    return false;
+}
+
+Typed evaluateAggregate(const Expr& e, const std::vector<const std::vector<Value>*>& rows,
+                        const Scope* scope, const EvalEnv& env) {
+    if (!isAggregate(e)) {
+        if (e.kind == Expr::Kind::Binary && containsAggregate(e)) {
+            const Typed l = evaluateAggregate(*e.args[0], rows, scope, env);
+            const Typed r = evaluateAggregate(*e.args[1], rows, scope, env);
+            if (isComparison(e.op))
+                return boolean(applyComparison(e.op, l, r));
+            return arithmetic(e.op, l, r);
+        }
+        if (e.kind == Expr::Kind::Column)
+            throw SqlError(8120, 16, 1,
+                           QStringLiteral("Column '%1' is invalid in the select list because it "
+                                          "is not contained in either an aggregate function or "
+                                          "the GROUP BY clause.")
+                               .arg(e.name));
+        if (containsAggregate(e))
+            throwNotSupported(QStringLiteral("This use of an aggregate"));
+        for (const auto& a : e.args)
+            if (a->kind == Expr::Kind::Column)
+                evaluateAggregate(*a, rows, scope, env); // refuses bare columns
+        return evaluate(e, rows.empty() ? nullptr : rows.front(), scope, env);
+    }
+    const bool isCount = e.name.startsWith(QLatin1String("COUNT"));
+    const TypeTag countType = e.name == QLatin1String("COUNT_BIG") ? TypeTag::BigInt : TypeTag::Int;
+    if (e.star) {
+        if (!isCount)
+            throw SqlError(102, 15, 1, QStringLiteral("Incorrect syntax near '*'."));
+        return Typed{countType, static_cast<int64_t>(rows.size())};
+    }
+    if (e.args.size() != 1)
+        throw SqlError(
+            174, 15, 1,
+            QStringLiteral("The %1 function requires 1 argument(s).").arg(e.name.toLower()));
+    int64_t count = 0;
+    std::optional<Typed> acc;
+    for (const auto* row : rows) {
+        const Typed v = evaluate(*e.args[0], row, scope, env);
+        if (isNull(v.value))
+            continue;
+        ++count;
+        if (isCount)
+            continue;
+        if (!acc) {
+            acc = v;
+            if (e.name == QLatin1String("AVG") || e.name == QLatin1String("SUM")) {
+                if (isText(v.type) || isDateTime(v.type))
+                    throw SqlError(
+                        8117, 16, 1,
+                        QStringLiteral("Operand data type %1 is invalid for %2 operator.")
+                            .arg(typeName(v.type), e.name.toLower()));
+                if (v.type == TypeTag::Bit)
+                    throw SqlError(
+                        8117, 16, 1,
+                        QStringLiteral("Operand data type bit is invalid for %1 operator.")
+                            .arg(e.name.toLower()));
+            }
+            continue;
+        }
+        if (e.name == QLatin1String("SUM") || e.name == QLatin1String("AVG")) {
+            acc = arithmetic(QStringLiteral("+"), *acc, v);
+        } else {
+            const auto c = compare(v, *acc);
+            if (c && ((e.name == QLatin1String("MIN") && *c < 0) ||
+                      (e.name == QLatin1String("MAX") && *c > 0)))
+                acc = v;
+        }
+    }
+    if (isCount)
+        return Typed{countType, count};
+    const ColumnInfo info = describe(e, scope, env);
+    if (!acc)
+        return Typed{tagOf(info.type), std::monostate{}};
+    if (e.name == QLatin1String("AVG"))
+        return arithmetic(QStringLiteral("/"), *acc, Typed{TypeTag::Int, count});
+    return *acc;
+}
+
+ColumnInfo describe(const Expr& e, const Scope* scope, const EvalEnv& env) {
+    ColumnInfo info;
+    info.nullable = true;
+    auto fromTag = [&info](TypeTag t, int length) {
+        info.type = sqlTypeOf(t);
+        info.length = isText(t) && t != TypeTag::NText ? std::max(1, length) : 0;
+    };
+    switch (e.kind) {
+    case Expr::Kind::Literal: {
+        const int length = std::holds_alternative<QString>(e.literal.value)
+                               ? static_cast<int>(std::get<QString>(e.literal.value).size())
+                               : 0;
+        fromTag(e.literal.type == TypeTag::Null ? TypeTag::Int : e.literal.type, length);
+        info.nullable = isNull(e.literal.value);
+        return info;
+    }
+    case Expr::Kind::Column: {
+        ColumnInfo c = (*scope->columns)[static_cast<size_t>(e.columnIndex)];
+        return c;
+    }
+    case Expr::Kind::Parameter: {
+        const RpcParameter* p = findParameter(env, e.name);
+        if (!p)
+            throwUndeclared(e.name);
+        info.type = p->type;
+        info.length = p->type == SqlType::NVarChar ? std::max(1, p->length) : 0;
+        return info;
+    }
+    case Expr::Kind::Global:
+        if (env.globalInfo)
+            if (auto i = env.globalInfo(e.name))
+                return *i;
+        throwUndeclared(e.name);
+    case Expr::Kind::Unary:
+        if (e.op == QLatin1String("NOT"))
+            break;
+        return describe(*e.args[0], scope, env);
+    case Expr::Kind::Binary: {
+        if (e.op == QLatin1String("AND") || e.op == QLatin1String("OR") || isComparison(e.op))
+            break;
+        const ColumnInfo l = describe(*e.args[0], scope, env);
+        const ColumnInfo r = describe(*e.args[1], scope, env);
+        const TypeTag lt = tagOf(l.type);
+        const TypeTag rt = tagOf(r.type);
+        if (isText(lt) && isText(rt)) {
+            fromTag(TypeTag::NVarChar, std::min(4000, l.length + r.length));
+            return info;
+        }
+        TypeTag t = precedence(lt) >= precedence(rt) ? lt : rt;
+        if (t == TypeTag::Bit)
+            t = TypeTag::Int;
+        fromTag(t, 0);
+        return info;
+    }
+    case Expr::Kind::Function: {
+        const QString& n = e.name;
+        if (n == QLatin1String("COUNT")) {
+            fromTag(TypeTag::Int, 0);
+            info.nullable = false;
+            return info;
+        }
+        if (n == QLatin1String("COUNT_BIG")) {
+            fromTag(TypeTag::BigInt, 0);
+            info.nullable = false;
+            return info;
+        }
+        if (n == QLatin1String("SUM") || n == QLatin1String("MIN") || n == QLatin1String("MAX") ||
+            n == QLatin1String("AVG") || n == QLatin1String("ISNULL") ||
+            n == QLatin1String("COALESCE") || n == QLatin1String("UPPER") ||
+            n == QLatin1String("LOWER") || n == QLatin1String("LTRIM") ||
+            n == QLatin1String("RTRIM")) {
+            if (e.args.empty())
+                break;
+            ColumnInfo arg = describe(*e.args[0], scope, env);
+            arg.identity = false;
+            arg.nullable = true;
+            if (n == QLatin1String("SUM") || n == QLatin1String("AVG")) {
+                if (arg.type == SqlType::Bit)
+                    arg.type = SqlType::Int;
+            }
+            return arg;
+        }
+        if (n == QLatin1String("CAST") || n == QLatin1String("CONVERT")) {
+            fromTag(e.castType, e.castLength);
+            return info;
+        }
+        if (n == QLatin1String("LEN")) {
+            fromTag(TypeTag::Int, 0);
+            return info;
+        }
+        if (n == QLatin1String("GETDATE")) {
+            fromTag(TypeTag::DateTime, 0);
+            info.nullable = false;
+            return info;
+        }
+        if (env.functionInfo)
+            if (auto i = env.functionInfo(n))
+                return *i;
+        break;
+    }
+    default:
+        break;
+    }
+    fromTag(TypeTag::Int, 0);
+    return info;
+}
+
+} // namespace ztds::sql

@@ -1,0 +1,96 @@
+#pragma once
+// One database: one SQLite file holding the rows and the catalog of declared types.
+// A DatabaseFile is one SQLite connection, used by one thread at a time.
+
+#include "devserver/storage/catalog.h"
+
+#include <QString>
+
+#include <filesystem>
+#include <memory>
+#include <stdexcept>
+#include <vector>
+
+struct sqlite3;
+
+namespace ztds::storage {
+
+// A SQLite failure that is not a constraint violation.
+class StorageError : public std::runtime_error {
+public:
+    StorageError(int code, const std::string& what) : std::runtime_error(what), code_(code) {}
+    int code() const { return code_; }
+    bool busy() const;
+
+private:
+    int code_;
+};
+
+// A row would duplicate the primary key of another.
+class UniqueViolation : public std::runtime_error {
+public:
+    UniqueViolation() : std::runtime_error("unique violation") {}
+};
+
+struct StoredRow {
+    int64_t rowid = 0;
+    std::vector<Value> values;
+};
+
+class DatabaseFile {
+public:
+    // Opens an existing file; create: makes a new one with an empty catalog.
+    static std::unique_ptr<DatabaseFile> open(const std::filesystem::path& file, bool create);
+    ~DatabaseFile();
+    DatabaseFile(const DatabaseFile&) = delete;
+    DatabaseFile& operator=(const DatabaseFile&) = delete;
+
+    // Each statement runs in one of these; the destructor rolls back what was not committed.
+    class Transaction {
+    public:
+        Transaction(DatabaseFile& db, bool write);
+        ~Transaction();
+        Transaction(const Transaction&) = delete;
+        Transaction& operator=(const Transaction&) = delete;
+        void commit();
+
+    private:
+        DatabaseFile& db_;
+        bool open_ = true;
+    };
+
+    QString meta(const QString& key) const;
+    void setMeta(const QString& key, const QString& value);
+
+    std::optional<TableDef> findTable(const QString& name) const;
+    std::vector<TableDef> tables() const;
+    void createTable(TableDef& table); // sets table.id
+    void dropTable(const TableDef& table);
+
+    std::vector<StoredRow> readRows(const TableDef& table) const;
+    int64_t insertRow(const TableDef& table, const std::vector<Value>& values);
+    void updateRow(const TableDef& table, int64_t rowid, const std::vector<Value>& values);
+    void deleteRow(const TableDef& table, int64_t rowid);
+    // Hands out the next identity value and remembers it as the last one.
+    int64_t nextIdentity(TableDef& table);
+
+    sqlite3* handle() const { return db_; }
+
+private:
+    explicit DatabaseFile(sqlite3* db) : db_(db) {}
+    void exec(const char* sql) const;
+    void initialiseCatalog();
+    std::vector<ColumnDef> readColumns(int64_t tableId) const;
+    TableDef readTableRow(class Statement& s) const;
+
+    sqlite3* db_ = nullptr;
+};
+
+// Case folding used for every name comparison (databases, tables, columns).
+QString foldName(const QString& name);
+// Makes a rename or removal in the directory durable.
+void syncDirectory(const std::filesystem::path& directory);
+// A file name for a database name, safe on every file system and distinct per folded name.
+std::filesystem::path databaseFileName(const QString& databaseName);
+
+} // namespace ztds::storage

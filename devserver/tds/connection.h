@@ -1,0 +1,38 @@
+#pragma once
+// One client connection from PRELOGIN to close: reads requests, hands them to a session,
+// writes the answers as TDS tokens.
+
+#include "devserver/net/logger.h"
+#include "devserver/net/tcp_server.h"
+#include "devserver/session/session.h"
+
+#include <QString>
+
+#include <functional>
+
+namespace ztds::tds {
+
+class TraceFile;
+
+struct LoginRequest {
+    QString user;
+    QString password;
+    QString database;
+    QString appName;
+    QString hostName;
+    bool integratedSecurity = false;
+};
+
+// Engine::login in the server; tests may log in to sessions of their own.
+using LoginFunction = std::function<Engine::LoginOutcome(const LoginRequest&)>;
+
+struct ServerContext {
+    LoginFunction login;
+    TraceFile* trace = nullptr; // null: no trace
+    net::Logger& logger;
+};
+
+// Returns when the client disconnects or breaks the protocol (logged, connection closed).
+void serveConnection(net::ConnectionContext& connection, const ServerContext& server);
+
+} // namespace ztds::tds

@@ -1,0 +1,582 @@
+#include "devserver/tds/rpc.h"
+
+#include "devserver/tds/byte_buffer.h"
+#include "devserver/tds/login.h"
+
+#include <iconv.h>
+
+#include <cmath>
+#include <cstring>
+#include <string>
+
+namespace ztds::tds {
+
+namespace {
+
+enum TypeCode : uint8_t {
+    Image = 0x22,
+    Text = 0x23,
+    Guid = 0x24,
+    IntN = 0x26,
+    DateN = 0x28,
+    TimeN = 0x29,
+    DateTime2N = 0x2A,
+    DateTimeOffsetN = 0x2B,
+    Int1 = 0x30,
+    Bit = 0x32,
+    Int2 = 0x34,
+    Int4 = 0x38,
+    DateTime4 = 0x3A,
+    Float4 = 0x3B,
+    Money8 = 0x3C,
+    DateTime8 = 0x3D,
+    Float8 = 0x3E,
+    NullType = 0x1F,
+    NText = 0x63,
+    BitN = 0x68,
+    DecimalN = 0x6A,
+    NumericN = 0x6C,
+    FloatN = 0x6D,
+    MoneyN = 0x6E,
+    DateTimeN = 0x6F,
+    Money4 = 0x7A,
+    Int8 = 0x7F,
+    BigVarBinary = 0xA5,
+    BigVarChar = 0xA7,
+    BigBinary = 0xAD,
+    BigChar = 0xAF,
+    NVarChar = 0xE7,
+    NChar = 0xEF,
+};
+
+constexpr uint16_t plpMarker = 0xFFFF;
+constexpr uint64_t plpNull = 0xFFFFFFFFFFFFFFFFull;
+constexpr uint8_t statusByReference = 0x01;
+constexpr int32_t daysFromYear1To1900 = 693595;
+constexpr int64_t msPerDay = 86400000;
+
+class UnsupportedType : public std::exception {
+public:
+    explicit UnsupportedType(uint8_t type) : type(type) {}
+    uint8_t type;
+};
+
+// The 5-byte collation of a character parameter; only its LCID matters for decoding.
+struct Collation {
+    uint32_t lcid = 0;
+};
+
+Collation readCollation(ByteReader& reader) {
+    const auto bytes = reader.bytes(5);
+    return {uint32_t(bytes[0]) | (uint32_t(bytes[1]) << 8) | (uint32_t(bytes[2] & 0x0F) << 16)};
+}
+
+const char* codePageFor(uint32_t lcid) {
+    switch (lcid & 0xFFFF) {
+    case 0x0804: // Chinese (PRC)
+    case 0x1004: // Chinese (Singapore)
+        return "GBK";
+    case 0x0404: // Chinese (Taiwan)
+    case 0x0C04: // Chinese (Hong Kong)
+        return "BIG5";
+    case 0x0411:
+        return "CP932";
+    case 0x0412:
+        return "CP949";
+    case 0x0419:
+        return "CP1251";
+    default:
+        return "CP1252";
+    }
+}
+
+// Single-byte and multi-byte character data in the code page of its collation.
+QString decodeCodePage(std::span<const uint8_t> bytes, const Collation& collation) {
+    iconv_t converter = iconv_open("UTF-8", codePageFor(collation.lcid));
+    if (converter == reinterpret_cast<iconv_t>(-1))
+        return QString::fromLatin1(reinterpret_cast<const char*>(bytes.data()),
+                                   qsizetype(bytes.size()));
+    std::string input(bytes.begin(), bytes.end());
+    std::string output(input.size() * 4 + 4, '\0');
+    char* in = input.data();
+    size_t inLeft = input.size();
+    char* out = output.data();
+    size_t outLeft = output.size();
+    while (inLeft > 0) {
+        if (iconv(converter, &in, &inLeft, &out, &outLeft) != size_t(-1))
+            break;
+        if (errno != EILSEQ && errno != EINVAL)
+            break;
+        // An undecodable byte becomes '?', as SQL Server shows it.
+        ++in;
+        --inLeft;
+        if (outLeft == 0)
+            break;
+        *out++ = '?';
+        --outLeft;
+    }
+    iconv_close(converter);
+    output.resize(output.size() - outLeft);
+    return QString::fromStdString(output);
+}
+
+struct TypeInfo {
+    uint8_t type = 0;
+    uint32_t maxLength = 0;
+    uint8_t precision = 0;
+    uint8_t scale = 0;
+    Collation collation;
+};
+
+// TDS 7.0 predates collations: its character types carry none.
+TypeInfo readTypeInfo(ByteReader& reader, bool withCollation) {
+    TypeInfo info;
+    info.type = reader.u8();
+    switch (info.type) {
+    case NullType:
+    case Int1:
+    case Bit:
+    case Int2:
+    case Int4:
+    case DateTime4:
+    case Float4:
+    case Money8:
+    case DateTime8:
+    case Float8:
+    case Money4:
+    case Int8:
+    case DateN:
+        return info;
+    case IntN:
+    case BitN:
+    case FloatN:
+    case MoneyN:
+    case DateTimeN:
+    case Guid:
+        info.maxLength = reader.u8();
+        return info;
+    case TimeN:
+    case DateTime2N:
+    case DateTimeOffsetN:
+        info.scale = reader.u8();
+        return info;
+    case DecimalN:
+    case NumericN:
+        info.maxLength = reader.u8();
+        info.precision = reader.u8();
+        info.scale = reader.u8();
+        return info;
+    case BigVarBinary:
+    case BigBinary:
+        info.maxLength = reader.u16();
+        return info;
+    case BigVarChar:
+    case BigChar:
+    case NVarChar:
+    case NChar:
+        info.maxLength = reader.u16();
+        if (withCollation)
+            info.collation = readCollation(reader);
+        return info;
+    case Text:
+    case NText:
+        info.maxLength = reader.u32();
+        if (withCollation)
+            info.collation = readCollation(reader);
+        return info;
+    case Image:
+        info.maxLength = reader.u32();
+        return info;
+    default:
+        throw UnsupportedType(info.type);
+    }
+}
+
+// Partially length-prefixed data: a total length, then chunks up to a zero-length one.
+std::optional<std::vector<uint8_t>> readPlp(ByteReader& reader) {
+    const uint64_t total = reader.u64();
+    if (total == plpNull)
+        return std::nullopt;
+    std::vector<uint8_t> data;
+    for (;;) {
+        const uint32_t chunk = reader.u32();
+        if (chunk == 0)
+            break;
+        const auto bytes = reader.bytes(chunk);
+        data.insert(data.end(), bytes.begin(), bytes.end());
+    }
+    return data;
+}
+
+// Reads the value's bytes; nullopt is NULL.
+std::optional<std::vector<uint8_t>> readValueBytes(ByteReader& reader, const TypeInfo& info) {
+    auto take = [&reader](size_t count) {
+        const auto bytes = reader.bytes(count);
+        return std::optional<std::vector<uint8_t>>(std::in_place, bytes.begin(), bytes.end());
+    };
+    switch (info.type) {
+    case NullType:
+        return std::nullopt;
+    case Int1:
+    case Bit:
+        return take(1);
+    case Int2:
+        return take(2);
+    case Int4:
+    case DateTime4:
+    case Float4:
+    case Money4:
+        return take(4);
+    case Money8:
+    case DateTime8:
+    case Float8:
+    case Int8:
+        return take(8);
+    case BigVarBinary:
+    case BigBinary:
+    case BigVarChar:
+    case BigChar:
+    case NVarChar:
+    case NChar: {
+        if (info.maxLength == plpMarker)
+            return readPlp(reader);
+        const uint16_t length = reader.u16();
+        if (length == 0xFFFF)
+            return std::nullopt;
+        return take(length);
+    }
+    case Text:
+    case NText:
+    case Image: {
+        const uint32_t length = reader.u32();
+        if (length == 0xFFFFFFFFu)
+            return std::nullopt;
+        return take(length);
+    }
+    default: {
+        const uint8_t length = reader.u8();
+        if (length == 0)
+            return std::nullopt;
+        return take(length);
+    }
+    }
+}
+
+int64_t littleEndian(std::span<const uint8_t> bytes) {
+    uint64_t value = 0;
+    for (size_t i = bytes.size(); i-- > 0;)
+        value = (value << 8) | bytes[i];
+    // Sign-extend values narrower than 8 bytes.
+    const size_t bits = bytes.size() * 8;
+    if (bits > 0 && bits < 64 && (value >> (bits - 1)) & 1)
+        value |= ~uint64_t(0) << bits;
+    return int64_t(value);
+}
+
+uint64_t unsignedLittleEndian(std::span<const uint8_t> bytes) {
+    uint64_t value = 0;
+    for (size_t i = bytes.size(); i-- > 0;)
+        value = (value << 8) | bytes[i];
+    return value;
+}
+
+double toDouble(std::span<const uint8_t> bytes) {
+    if (bytes.size() == 4) {
+        const auto bits = uint32_t(unsignedLittleEndian(bytes));
+        float value = 0;
+        std::memcpy(&value, &bits, sizeof value);
+        return value;
+    }
+    const uint64_t bits = unsignedLittleEndian(bytes);
+    double value = 0;
+    std::memcpy(&value, &bits, sizeof value);
+    return value;
+}
+
+MoneyValue toMoney(std::span<const uint8_t> bytes) {
+    if (bytes.size() == 4)
+        return {littleEndian(bytes)};
+    // Two 4-byte halves, the high one first.
+    const uint64_t high = unsignedLittleEndian(bytes.first(4));
+    const uint64_t low = unsignedLittleEndian(bytes.subspan(4, 4));
+    return {int64_t((high << 32) | low)};
+}
+
+DateTimeValue toDateTime(std::span<const uint8_t> bytes) {
+    if (bytes.size() == 4) {
+        const auto days = int32_t(unsignedLittleEndian(bytes.first(2)));
+        const auto minutes = int64_t(unsignedLittleEndian(bytes.subspan(2, 2)));
+        return {days, minutes * 60000};
+    }
+    const auto days = int32_t(littleEndian(bytes.first(4)));
+    const auto ticks = int64_t(unsignedLittleEndian(bytes.subspan(4, 4)));
+    return {days, std::min<int64_t>((ticks * 10 + 1) / 3, msPerDay - 1)};
+}
+
+// time(n) counts units of 10^-scale seconds since midnight.
+int64_t timeToMs(std::span<const uint8_t> bytes, uint8_t scale) {
+    int64_t units = int64_t(unsignedLittleEndian(bytes));
+    for (int i = scale; i > 3; --i)
+        units /= 10;
+    for (int i = scale; i < 3; ++i)
+        units *= 10;
+    return std::clamp<int64_t>(units, 0, msPerDay - 1);
+}
+
+size_t timeBytes(uint8_t scale) {
+    return scale <= 2 ? 3 : scale <= 4 ? 4 : 5;
+}
+
+// decimal and numeric: a sign byte, then the magnitude as a little-endian integer.
+Value decimalValue(std::span<const uint8_t> bytes, uint8_t scale) {
+    if (bytes.empty())
+        return {};
+    const bool negative = bytes[0] == 0;
+    const auto magnitude = bytes.subspan(1);
+    bool fitsInteger = magnitude.size() <= 8;
+    for (size_t i = 8; i < magnitude.size(); ++i)
+        fitsInteger = fitsInteger && magnitude[i] == 0;
+    const uint64_t small =
+        unsignedLittleEndian(magnitude.first(std::min<size_t>(8, magnitude.size())));
+    // Whole numbers and money-like amounts stay exact; anything else becomes a float.
+    if (fitsInteger && scale <= 4 && small < (uint64_t(1) << 62) / 10000) {
+        int64_t tenThousandths = int64_t(small);
+        for (int i = scale; i < 4; ++i)
+            tenThousandths *= 10;
+        if (negative)
+            tenThousandths = -tenThousandths;
+        if (scale == 0)
+            return tenThousandths / 10000;
+        return MoneyValue{tenThousandths};
+    }
+    double value = 0;
+    for (size_t i = magnitude.size(); i-- > 0;)
+        value = value * 256 + magnitude[i];
+    value /= std::pow(10.0, scale);
+    return negative ? -value : value;
+}
+
+void describe(RpcParameter& parameter, const TypeInfo& info) {
+    switch (info.type) {
+    case NVarChar:
+    case NChar:
+        parameter.type = SqlType::NVarChar;
+        parameter.length = info.maxLength == plpMarker ? 0 : int(info.maxLength / 2);
+        return;
+    case BigVarChar:
+    case BigChar:
+        parameter.type = SqlType::NVarChar;
+        parameter.length = info.maxLength == plpMarker ? 0 : int(info.maxLength);
+        return;
+    case Text:
+    case NText:
+        parameter.type = SqlType::NText;
+        return;
+    case Int1:
+    case Int2:
+    case Int4:
+        parameter.type = SqlType::Int;
+        return;
+    case Int8:
+        parameter.type = SqlType::BigInt;
+        return;
+    case IntN:
+        parameter.type = info.maxLength == 8 ? SqlType::BigInt : SqlType::Int;
+        return;
+    case Bit:
+    case BitN:
+        parameter.type = SqlType::Bit;
+        return;
+    case Float4:
+    case Float8:
+    case FloatN:
+        parameter.type = SqlType::Float;
+        return;
+    case Money4:
+    case Money8:
+    case MoneyN:
+        parameter.type = SqlType::Money;
+        return;
+    case DateTime4:
+        parameter.type = SqlType::SmallDateTime;
+        return;
+    case DateTimeN:
+        parameter.type = info.maxLength == 4 ? SqlType::SmallDateTime : SqlType::DateTime;
+        return;
+    case DateN:
+    case TimeN:
+    case DateTime2N:
+    case DateTimeOffsetN:
+    case DateTime8:
+        parameter.type = SqlType::DateTime;
+        return;
+    case DecimalN:
+    case NumericN:
+        parameter.type = info.scale == 0   ? SqlType::BigInt
+                         : info.scale <= 4 ? SqlType::Money
+                                           : SqlType::Float;
+        return;
+    default:
+        parameter.type = SqlType::NVarChar;
+        return;
+    }
+}
+
+Value decodeValue(const TypeInfo& info, const std::vector<uint8_t>& bytes) {
+    const std::span<const uint8_t> data(bytes);
+    switch (info.type) {
+    case NVarChar:
+    case NChar:
+    case NText:
+        return utf16ToString(data);
+    case BigVarChar:
+    case BigChar:
+    case Text:
+        return decodeCodePage(data, info.collation);
+    case Int1:
+        return int64_t(data[0]); // tinyint is unsigned
+    case IntN:
+        if (data.size() == 1)
+            return int64_t(data[0]);
+        return littleEndian(data);
+    case Int2:
+    case Int4:
+    case Int8:
+        return littleEndian(data);
+    case Bit:
+    case BitN:
+        return int64_t(data[0] != 0 ? 1 : 0);
+    case Float4:
+    case Float8:
+    case FloatN:
+        return toDouble(data);
+    case Money4:
+    case Money8:
+    case MoneyN:
+        return toMoney(data);
+    case DateTime4:
+    case DateTime8:
+    case DateTimeN:
+        return toDateTime(data);
+    case DateN:
+        return DateTimeValue{int32_t(unsignedLittleEndian(data)) - daysFromYear1To1900, 0};
+    case TimeN:
+        return DateTimeValue{0, timeToMs(data, info.scale)};
+    case DateTime2N:
+    case DateTimeOffsetN: {
+        const size_t time = timeBytes(info.scale);
+        if (data.size() < time + 3)
+            throw ProtocolError("datetime2 parameter is too short");
+        const auto days = int32_t(unsignedLittleEndian(data.subspan(time, 3)));
+        return DateTimeValue{days - daysFromYear1To1900, timeToMs(data.first(time), info.scale)};
+    }
+    case DecimalN:
+    case NumericN:
+        return decimalValue(data, info.scale);
+    default: {
+        // Binary data: SQL Server's hexadecimal literal form.
+        QString hex = QStringLiteral("0x");
+        for (const uint8_t byte : data)
+            hex += QStringLiteral("%1").arg(byte, 2, 16, QLatin1Char('0')).toUpper();
+        return hex;
+    }
+    }
+}
+
+void checkFixedWidth(const TypeInfo& info, size_t size) {
+    const auto expect = [&](std::initializer_list<size_t> sizes) {
+        for (const size_t allowed : sizes)
+            if (size == allowed)
+                return;
+        throw ProtocolError("parameter of type " + std::to_string(info.type) + " has length " +
+                            std::to_string(size));
+    };
+    switch (info.type) {
+    case IntN:
+        expect({1, 2, 4, 8});
+        break;
+    case FloatN:
+    case MoneyN:
+    case DateTimeN:
+        expect({4, 8});
+        break;
+    case BitN:
+        expect({1});
+        break;
+    case DateN:
+        expect({3});
+        break;
+    default:
+        break;
+    }
+}
+
+bool readCall(ByteReader& reader, RpcCall& call, bool withCollation) {
+    const uint16_t nameLength = reader.u16();
+    if (nameLength == 0xFFFF)
+        call.procId = reader.u16();
+    else
+        call.procName = reader.utf16(nameLength);
+    reader.u16(); // option flags
+    int ordinal = 0;
+    while (!reader.atEnd()) {
+        // A batch flag ends this call; another may follow.
+        const uint8_t peek = reader.u8();
+        if (peek == 0x80 || peek == 0xFF || peek == 0xFE)
+            return true;
+        RpcParameter parameter;
+        parameter.name = reader.utf16(peek);
+        ++ordinal;
+        parameter.output = (reader.u8() & statusByReference) != 0;
+        TypeInfo info;
+        try {
+            info = readTypeInfo(reader, withCollation);
+        } catch (const UnsupportedType& unsupported) {
+            call.unsupported = UnsupportedParameter{ordinal, parameter.name, unsupported.type};
+            return false;
+        }
+        describe(parameter, info);
+        const auto bytes = readValueBytes(reader, info);
+        if (bytes) {
+            checkFixedWidth(info, bytes->size());
+            parameter.value = decodeValue(info, *bytes);
+        }
+        call.parameters.push_back(std::move(parameter));
+    }
+    return false;
+}
+
+} // namespace
+
+size_t skipAllHeaders(std::span<const uint8_t> payload, bool tds72OrLater) {
+    if (!tds72OrLater)
+        return 0;
+    ByteReader reader(payload);
+    const uint32_t total = reader.u32();
+    if (total < 4 || total > payload.size())
+        throw ProtocolError("ALL_HEADERS length is inconsistent");
+    return total;
+}
+
+QString parseSqlBatch(std::span<const uint8_t> payload, bool tds72OrLater) {
+    const auto text = payload.subspan(skipAllHeaders(payload, tds72OrLater));
+    if (text.size() % 2 != 0)
+        throw ProtocolError("SQL batch text has an odd number of bytes");
+    return utf16ToString(text);
+}
+
+std::vector<RpcCall> parseRpcRequest(std::span<const uint8_t> payload, uint32_t tdsVersion) {
+    ByteReader reader(payload.subspan(skipAllHeaders(payload, isTds72OrLater(tdsVersion))));
+    const bool withCollation = tdsVersion >= tds_version::V7_1;
+    std::vector<RpcCall> calls;
+    for (;;) {
+        RpcCall call;
+        const bool more = readCall(reader, call, withCollation);
+        const bool stop = call.unsupported.has_value();
+        calls.push_back(std::move(call));
+        if (!more || stop || reader.atEnd())
+            return calls;
+    }
+}
+
+} // namespace ztds::tds

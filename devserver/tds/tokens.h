@@ -1,0 +1,60 @@
+#pragma once
+// Writers for the tokens of a tabular result: what the server sends back.
+
+#include "devserver/session/values.h"
+#include "devserver/tds/byte_buffer.h"
+
+#include <QString>
+
+#include <cstdint>
+
+namespace ztds::tds {
+
+namespace done_status {
+inline constexpr uint16_t Final = 0x0000;
+inline constexpr uint16_t More = 0x0001;
+inline constexpr uint16_t Error = 0x0002;
+inline constexpr uint16_t Count = 0x0010;
+inline constexpr uint16_t Attention = 0x0020;
+} // namespace done_status
+
+enum class DoneKind : uint8_t { Done = 0xFD, DoneProc = 0xFE, DoneInProc = 0xFF };
+
+// The 5-byte collation of Chinese_PRC_CI_AS: LCID 0x0804, ignore case, kana type and width.
+inline constexpr uint8_t chineseCollation[5] = {0x04, 0x08, 0xD0, 0x00, 0x00};
+
+class TokenWriter {
+public:
+    explicit TokenWriter(uint32_t tdsVersion) : tdsVersion_(tdsVersion) {}
+
+    void envChange(uint8_t type, const QString& newValue, const QString& oldValue);
+    void envChangeCollation();
+    void envChangeTransaction(uint8_t type, uint64_t newDescriptor, uint64_t oldDescriptor);
+    void message(const ServerMessage& message, const QString& procName = {});
+    void loginAck();
+    void done(DoneKind kind, uint16_t status, uint16_t currentCommand, uint64_t rowCount);
+    void returnStatus(int32_t value);
+    void returnValueInt(uint16_t ordinal, const QString& name, int32_t value);
+    // COLMETADATA and one ROW per row.
+    void resultSet(const ResultSet& resultSet);
+
+    std::vector<uint8_t>& data() { return out_.data(); }
+    bool empty() const { return out_.size() == 0; }
+
+private:
+    enum class WireType : uint8_t;
+    struct ColumnShape {
+        WireType type;
+        uint32_t size; // bytes: fixed width, or the declared maximum for nvarchar
+    };
+    static ColumnShape shapeOf(const ResultSet& resultSet, size_t column);
+    void columnMetadata(const ResultSet& resultSet, const std::vector<ColumnShape>& shapes);
+    void typeInfo(const ColumnShape& shape);
+    void collation();
+    void value(const ColumnShape& shape, const Value& value);
+
+    uint32_t tdsVersion_;
+    ByteWriter out_;
+};
+
+} // namespace ztds::tds

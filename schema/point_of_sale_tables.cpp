@@ -1,0 +1,120 @@
+// The retail counter: sale documents and lines, settings, numbering, users and shifts.
+
+#include "schema/table_parts.h"
+
+namespace zt::schema {
+
+using namespace columns;
+
+std::vector<TableDefinition> pointOfSaleTables() {
+    return {
+        {{"POS"},
+         Columns{
+             nvarchar("djbh", 30, PrimaryKey),
+             integer("bh"),
+             smalldatetime("rdrq"),
+             nvarchar("dwjc", 50),
+             nvarchar("jsr", 20),
+             nvarchar("ckmc", 30),
+             nvarchar("zy", 250),
+             nvarchar("czy", 20),
+             floating("hjsl"),
+             money("hjje"),
+             nvarchar("shbz", 20),
+             nvarchar("djlx", 30),
+             nvarchar("zhmc", 50),
+             money("skje"),
+             money("zsje"),
+             nvarchar("ysdh", 30),
+             smalldatetime("rdsj"),
+         }},
+        {{"POSamp"},
+         Columns{
+             bigintIdentity("ID"),    nvarchar("djbh", 30),  smalldatetime("rdrq"),
+             nvarchar("dwjc", 50),    nvarchar("jsr", 20),   nvarchar("ckmc", 30),
+             nvarchar("zy", 250),     nvarchar("bm", 30),    nvarchar("jm", 30),
+             nvarchar("xh", 50),      nvarchar("gg", 50),    nvarchar("dw", 8),
+             floating("sl", NotNull), money("chdj"),         money("je"),
+             money("cbje"),           nvarchar("hw", 50),    nvarchar("czy", 20),
+             nvarchar("rkbz", 255),   nvarchar("djlx", 30),  nvarchar("shbz", 20),
+             floating("zk"),          floating("ssll"),      money("zsje"),
+             nvarchar("hh", 30),      nvarchar("qm", 100),   nvarchar("pz1", 50),
+             nvarchar("pz2", 50),     nvarchar("pz3", 50),   nvarchar("pz4", 50),
+             nvarchar("ysdh", 30),    smalldatetime("rdsj"),
+         }},
+        {{"POSamp_gd"},
+         Columns{
+             bigintIdentity("ID"),    nvarchar("djbh", 30),  smalldatetime("rdrq"),
+             nvarchar("dwjc", 50),    nvarchar("jsr", 20),   nvarchar("ckmc", 30),
+             nvarchar("zy", 250),     nvarchar("bm", 30),    nvarchar("jm", 30),
+             nvarchar("xh", 50),      nvarchar("gg", 50),    nvarchar("dw", 8),
+             floating("sl", NotNull), money("chdj"),         money("je"),
+             money("cbje"),           nvarchar("hw", 50),    nvarchar("czy", 20),
+             nvarchar("rkbz", 255),   nvarchar("djlx", 30),  nvarchar("shbz", 20),
+             floating("zk"),          floating("ssll"),      money("zsje"),
+             nvarchar("qm", 100),     nvarchar("hh", 30),    nvarchar("pz1", 50),
+             nvarchar("pz2", 50),     nvarchar("pz3", 50),   nvarchar("pz4", 50),
+             nvarchar("ysdh", 30),    smalldatetime("rdsj"),
+         }},
+        {{"cbjjck_POS"},
+         Columns{
+             bigintIdentity("ID"),
+             nvarchar("bm", 50),
+             money("cbjj"),
+             nvarchar("djbh", 50),
+             floating("sl"),
+         }},
+        {{"djbh_pos"},
+         Columns{
+             intIdentity("ID"),
+             nvarchar("djbh", 30),
+             integer("bh"),
+             smalldatetime("rdrq"),
+         }},
+        {{"system_pos"},
+         Columns{
+             intIdentity("ID"),
+             smalldatetime("pdrq"),
+             nvarchar("xsdj", 30),
+             nvarchar("dybt", 20),
+             nvarchar("bz1", 40),
+             nvarchar("bz2", 40),
+             nvarchar("dyonoff", 10),
+             nvarchar("mrkh", 50),
+             nvarchar("mrck", 30),
+             nvarchar("mrjsr", 30),
+             nvarchar("mrzhmc", 30),
+             nvarchar("mrzy", 255),
+             floating("mrzk"),
+             floating("mrsl"),
+             nvarchar("gxkc", 20),
+             nvarchar("cbdj", 20),
+             smalldatetime("posjzrq"),
+         }},
+        {{"bz_pos"},
+         Columns{
+             nvarchar("bzbt", 50),
+             nvarchar("bzrr", 255),
+         }},
+        {{"yhmc_pos"},
+         Columns{
+             intIdentity("ID"),
+             nvarchar("yhmc", 20),
+         }},
+        {{"yhjb_pos", "yhjb_pos_bak"},
+         Columns{
+             intIdentity("ID"),
+             nvarchar("yhmc", 20),
+             money("qcje"),
+             money("ysje"),
+             smalldatetime("jbsj"),
+             money("jsje"),
+             money("bcje"),
+             nvarchar("sfjb", 20),
+             smalldatetime("jbrq"),
+             smalldatetime("dlsj"),
+         }},
+    };
+}
+
+} // namespace zt::schema

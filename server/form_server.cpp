@@ -1,0 +1,210 @@
+#include "server/form_server.h"
+
+#include "app/dialogs.h"
+#include "app/shell.h"
+#include "app/wait_cursor.h"
+#include "resources/resources.h"
+#include "server/connection_strings.h"
+#include "server/server_login.h"
+#include "ui_form_server.h"
+
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QScreen>
+#include <QShortcut>
+#include <QShowEvent>
+
+namespace zt::server {
+
+namespace {
+
+const QString kNoticeCaption = QStringLiteral("服务器设置提示");
+const QString kConnectionFailed = QStringLiteral("连接服务器失败，请重新选择或录入服务器名称！");
+const QString kNoServerName = QStringLiteral("请选择或录入SQL服务器名称！");
+const QString kUnsafeServerName = QStringLiteral("服务器名称不能包含分号、引号或等号！");
+const QString kCaptionSuffix = QStringLiteral("【服务器设置】");
+const QString kHostLookupCaption = QStringLiteral("获取服务器");
+
+} // namespace
+
+Tform_server::Tform_server(Dialogs& dialogs, QString localDatabasePath, QWidget* parent)
+    : QWidget(parent), dialogs_(dialogs), ui_(std::make_unique<Ui::Tform_server>()),
+      localDatabasePath_(std::move(localDatabasePath)) {
+    initResources();
+    ui_->setupUi(this);
+    setUpWindow();
+    connectHandlers();
+    FormCreate();
+}
+
+Tform_server::~Tform_server() = default;
+
+void Tform_server::setAccountSetPage(QWidget* page) {
+    accountSetPage_ = page;
+}
+
+void Tform_server::setHostLookupDialog(QWidget* dialog) {
+    hostLookupDialog_ = dialog;
+}
+
+QComboBox* Tform_server::serverBox() const {
+    return ui_->SQLServersListComboBox1;
+}
+
+QString Tform_server::serverName() const {
+    return ui_->SQLServersListComboBox1->currentText();
+}
+
+void Tform_server::setUpWindow() {
+    // A fixed single border with only the close box, centred on the screen.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
+                   Qt::MSWindowsFixedSizeDialogHint);
+    setFixedSize(size());
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+    // The pointer moving over the button resets a wait cursor left behind.
+    ui_->BitBtn7->setMouseTracking(true);
+    ui_->BitBtn7->installEventFilter(this);
+    addAction(ui_->Actserver);
+}
+
+void Tform_server::connectHandlers() {
+    const auto handle = [this](void (Tform_server::*handler)()) {
+        return [this, handler] { guarded(dialogs_, [this, handler] { (this->*handler)(); }); };
+    };
+    // A radio button "clicked" also when its choice is changed from code, as on every show.
+    connect(ui_->RadioButton1, &QRadioButton::toggled, this, [this](bool checked) {
+        if (checked)
+            guarded(dialogs_, [this] { RadioButton1Click(); });
+    });
+    connect(ui_->RadioButton2, &QRadioButton::toggled, this, [this](bool checked) {
+        if (checked)
+            guarded(dialogs_, [this] { RadioButton2Click(); });
+    });
+    connect(ui_->SpeedButton1, &QToolButton::clicked, this,
+            handle(&Tform_server::SpeedButton1Click));
+    connect(ui_->BitBtn7, &QPushButton::clicked, this, handle(&Tform_server::BitBtn7Click));
+    connect(ui_->BitBtn8, &QPushButton::clicked, this, handle(&Tform_server::BitBtn8Click));
+    connect(ui_->Actserver, &QAction::triggered, this, handle(&Tform_server::ActserverExecute));
+    // "退出&X" is the page's cancel button: Esc presses it.
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(escape, &QShortcut::activated, ui_->BitBtn8, &QPushButton::click);
+}
+
+void Tform_server::FormCreate() {
+    ui_->Edit1->clear();
+    ui_->Edit2->clear();
+}
+
+void Tform_server::FormShow() {
+    setWindowTitle(applicationTitle() + kCaptionSuffix);
+    ADOQuery2.setConnectionString(config::localConnectionString(localDatabasePath_));
+    // Every visit starts with integrated security and empty credentials.
+    ui_->RadioButton1->setChecked(true);
+    QComboBox* box = ui_->SQLServersListComboBox1;
+    if (box->count() > 0) {
+        box->setCurrentIndex(0);
+        box->setEditText(box->itemText(0));
+    }
+}
+
+void Tform_server::RadioButton1Click() {
+    ui_->Edit1->clear();
+    ui_->Edit2->clear();
+    ui_->Edit1->setEnabled(false);
+    ui_->Edit2->setEnabled(false);
+}
+
+void Tform_server::RadioButton2Click() {
+    ui_->Edit1->setEnabled(true);
+    ui_->Edit2->setEnabled(true);
+    ui_->Edit1->setText(QStringLiteral("sa"));
+    ui_->Edit2->clear();
+}
+
+void Tform_server::SpeedButton1Click() {
+    if (!hostLookupDialog_)
+        return;
+    hostLookupDialog_->setWindowTitle(kHostLookupCaption);
+    hostLookupDialog_->show();
+    hostLookupDialog_->raise();
+    hostLookupDialog_->activateWindow();
+}
+
+void Tform_server::BitBtn7Click() {
+    const QString name = serverName();
+    // Such a name would change the meaning of the connection string it goes into.
+    if (isUnsafeServerName(name)) {
+        dialogs_.message(kUnsafeServerName, kNoticeCaption, DialogIcon::Information);
+        return;
+    }
+    if (name.isEmpty()) {
+        dialogs_.message(kNoServerName, applicationTitle(), DialogIcon::None);
+        ui_->SQLServersListComboBox1->setFocus();
+        return;
+    }
+    WaitCursor wait(ui_->BitBtn7);
+    try {
+        proveServer(ADOQuery1, name, chosenLogin());
+        ActserverExecute();
+        wait.restore();
+        handOver(name);
+    } catch (...) {
+        // Whatever went wrong, the user is told only that the server could not be used.
+        dialogs_.beep();
+        wait.restore();
+        dialogs_.message(kConnectionFailed, kNoticeCaption, DialogIcon::Information);
+    }
+}
+
+void Tform_server::BitBtn7MouseMove() {
+    resetWaitCursor(ui_->BitBtn7);
+}
+
+void Tform_server::BitBtn8Click() {
+    close();
+}
+
+void Tform_server::ActserverExecute() {
+    config::storeServerLogin(ADOQuery2, serverName(), chosenLogin());
+}
+
+config::ServerLogin Tform_server::chosenLogin() const {
+    config::ServerLogin login;
+    login.integratedSecurity = !ui_->RadioButton2->isChecked();
+    if (!login.integratedSecurity) {
+        login.userName = ui_->Edit1->text();
+        login.password = ui_->Edit2->text();
+    }
+    return login;
+}
+
+void Tform_server::handOver(const QString& serverName) {
+    if (accountSetPage_) {
+        accountSetPage_->show();
+        if (auto* serverField = accountSetPage_->findChild<QLineEdit*>(QStringLiteral("Edit1")))
+            serverField->setText(serverName);
+    }
+    hide();
+}
+
+void Tform_server::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (!event->spontaneous())
+        guarded(dialogs_, [this] { FormShow(); });
+}
+
+void Tform_server::closeEvent(QCloseEvent* event) {
+    QWidget::closeEvent(event);
+    emit closed();
+}
+
+bool Tform_server::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == ui_->BitBtn7 && event->type() == QEvent::MouseMove)
+        BitBtn7MouseMove();
+    return QWidget::eventFilter(watched, event);
+}
+
+} // namespace zt::server

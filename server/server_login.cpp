@@ -1,0 +1,39 @@
+#include "server/server_login.h"
+
+#include "db/query.h"
+#include "server/connection_strings.h"
+
+namespace zt::server {
+
+namespace {
+
+void executeStatement(db::Query& query, const QString& statement) {
+    query.close();
+    query.sqlClear();
+    query.sqlAdd(statement);
+    query.execSql();
+}
+
+} // namespace
+
+QString probeConnectionString(const QString& serverName, const config::ServerLogin& login) {
+    if (login.integratedSecurity)
+        return probeIntegratedConnectionString(serverName);
+    return probeSqlLoginConnectionString(serverName, login.userName, login.password);
+}
+
+void proveServer(db::Query& probeQuery, const QString& serverName,
+                 const config::ServerLogin& login) {
+    const QString database = QString::fromLatin1(kProbeDatabase);
+    probeQuery.setConnectionString(probeConnectionString(serverName, login));
+    executeStatement(probeQuery, QStringLiteral("create database ") + database);
+    executeStatement(probeQuery, QStringLiteral("drop database ") + database);
+}
+
+void proveAndStoreServer(db::Query& probeQuery, db::Query& localQuery, const QString& serverName,
+                         const config::ServerLogin& login) {
+    proveServer(probeQuery, serverName, login);
+    config::storeServerLogin(localQuery, serverName, login);
+}
+
+} // namespace zt::server

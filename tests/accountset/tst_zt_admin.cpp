@@ -1,0 +1,130 @@
+// zt-admin end to end: the executable run against a private zt-devserver and a local
+// configuration database in a temporary directory.
+
+#include "tests/seed/account_set_fixture.h"
+
+#include <QDate>
+#include <QProcess>
+#include <QTest>
+
+using zt::test::AccountSetFixture;
+
+namespace {
+
+struct Run {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+} // namespace
+
+class TestZtAdmin : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void usageErrors_data();
+    void usageErrors();
+    void unreachableServerFails();
+    void refusedNameFails();
+    void createListSelectDelete();
+
+private:
+    Run run(const QStringList& arguments);
+    QStringList server() const {
+        return {"--server", fixture_.serverName(), "--user",
+                "sa",       "--local-database",    fixture_.localDatabasePath()};
+    }
+
+    AccountSetFixture fixture_;
+};
+
+void TestZtAdmin::initTestCase() {
+    QVERIFY(fixture_.start());
+}
+
+Run TestZtAdmin::run(const QStringList& arguments) {
+    QProcess process;
+    process.start(QStringLiteral(ZT_ADMIN_PATH), arguments);
+    Run result;
+    if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit)
+        return result;
+    result.exitCode = process.exitCode();
+    result.out = QString::fromUtf8(process.readAllStandardOutput());
+    result.err = QString::fromUtf8(process.readAllStandardError());
+    return result;
+}
+
+void TestZtAdmin::usageErrors_data() {
+    QTest::addColumn<QStringList>("arguments");
+    QTest::newRow("nothing") << QStringList{};
+    QTest::newRow("unknown command") << QStringList{"frob", "--server", "s"};
+    QTest::newRow("no server") << QStringList{"create", "x"};
+    QTest::newRow("no name") << QStringList{"create", "--server", "s"};
+    QTest::newRow("two names") << QStringList{"select", "--server", "s", "a", "b"};
+    QTest::newRow("delete without password") << QStringList{"delete", "--server", "s", "a"};
+    QTest::newRow("unknown option") << QStringList{"list", "--server", "s", "--frob"};
+    QTest::newRow("password without user")
+        << QStringList{"list", "--server", "s", "--password", "p"};
+}
+
+void TestZtAdmin::usageErrors() {
+    QFETCH(QStringList, arguments);
+    const Run result = run(arguments);
+    QCOMPARE(result.exitCode, 2);
+    QVERIFY(result.err.contains(QStringLiteral("--help")));
+}
+
+void TestZtAdmin::unreachableServerFails() {
+    const Run result = run({"list", "--server", "127.0.0.1,1", "--user", "sa", "--local-database",
+                            fixture_.localDatabasePath()});
+    QCOMPARE(result.exitCode, 1);
+    QCOMPARE(result.err, QStringLiteral("连接服务器失败，请重新选择或录入服务器名称！\n"));
+}
+
+void TestZtAdmin::refusedNameFails() {
+    const Run result = run(QStringList{"create"} + server() + QStringList{"1abc"});
+    QCOMPARE(result.exitCode, 1);
+    QVERIFY(result.out.startsWith(QStringLiteral("帐套名称只能由汉字、字母、数字和下划线组成")));
+    QVERIFY(!fixture_.databaseExists(QStringLiteral("1abc")));
+}
+
+void TestZtAdmin::createListSelectDelete() {
+    Run result = run(QStringList{"create"} + server() +
+                     QStringList{"--account-password", "k1", "--network", "脚本帐"});
+    QCOMPARE(result.err, QString());
+    QCOMPARE(result.out, QStringLiteral("帐套创建成功！\n"));
+    QCOMPARE(result.exitCode, 0);
+    QVERIFY(fixture_.databaseExists(QStringLiteral("脚本帐")));
+    QCOMPARE(fixture_.serverCount(QStringLiteral("脚本帐"), QStringLiteral("用户权限表")), 220);
+
+    result = run(QStringList{"list"} + server());
+    QCOMPARE(result.exitCode, 0);
+    QCOMPARE(result.out,
+             QStringLiteral("脚本帐\t%1\t%2\n")
+                 .arg(fixture_.serverName(), QDate::currentDate().toString(Qt::ISODate)));
+
+    result = run(QStringList{"select"} + server() + QStringList{"脚本帐"});
+    QCOMPARE(result.exitCode, 1);
+    QCOMPARE(result.out, QStringLiteral("已经存在服务器名称和帐套名称相同的帐套！\n"));
+
+    result = run(QStringList{"select"} + server() + QStringList{"无此帐"});
+    QCOMPARE(result.exitCode, 1);
+
+    result =
+        run(QStringList{"delete"} + server() + QStringList{"--account-password", "K1", "脚本帐"});
+    QCOMPARE(result.exitCode, 1);
+    QCOMPARE(result.err, QStringLiteral("帐套口令错误\n"));
+    QVERIFY(fixture_.databaseExists(QStringLiteral("脚本帐")));
+
+    result =
+        run(QStringList{"delete"} + server() + QStringList{"--account-password", "k1", "脚本帐"});
+    QCOMPARE(result.exitCode, 0);
+    QCOMPARE(result.out, QStringLiteral("此帐套已成功删除\n"));
+    QVERIFY(!fixture_.databaseExists(QStringLiteral("脚本帐")));
+    QCOMPARE(run(QStringList{"list"} + server()).out, QString());
+}
+
+QTEST_GUILESS_MAIN(TestZtAdmin)
+#include "tst_zt_admin.moc"

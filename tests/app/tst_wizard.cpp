@@ -1,0 +1,206 @@
+#include "accountset/form_xzzt.h"
+#include "app/form1.h"
+#include "app/wait_cursor.h"
+#include "app/windows.h"
+#include "server/form_hjfw.h"
+#include "server/form_server.h"
+#include "server/sql_servers_list_combo_box.h"
+#include "tests/support/devserver_process.h"
+#include "tests/support/local_database_copy.h"
+#include "tests/support/recording_dialogs.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QToolButton>
+#include <QtTest/QtTest>
+
+#include <memory>
+#include <stdexcept>
+
+using namespace zt;
+
+namespace {
+
+// Notes the top-level windows in the order their construction announced them (the create
+// event, or the polish request every new widget posts).
+class CreationOrder : public QObject {
+public:
+    QList<QObject*> windows;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        const bool announced =
+            event->type() == QEvent::Create || event->type() == QEvent::PolishRequest;
+        if (announced && watched->isWidgetType() && static_cast<QWidget*>(watched)->isWindow() &&
+            !windows.contains(watched))
+            windows << watched;
+        return false;
+    }
+};
+
+template <typename T> T* childOf(QWidget* window, const char* name) {
+    return window->findChild<T*>(QString::fromLatin1(name));
+}
+
+// Clicks on the indicator: a radio button takes clicks only on its indicator and text.
+void clickRadio(QRadioButton* button) {
+    QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(6, button->height() / 2));
+}
+
+} // namespace
+
+class WizardTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void windowsCreatedInOrder();
+    void startUpShowsServerPageOnly();
+    void handOverAndBack();
+    void exitFromAccountSetPageClosesMainWindow();
+    void escapeOnServerPageEnds();
+    void hostLookupWritesIntoServerBox();
+    void waitCursorGivenBackOnFailure();
+
+private:
+    void startWindows();
+    void proveServer();
+    QComboBox* box() const { return childOf<QComboBox>(form_server, "SQLServersListComboBox1"); }
+
+    std::unique_ptr<test::DevServerProcess> server_;
+    std::unique_ptr<test::LocalDatabaseCopy> local_;
+    std::unique_ptr<test::RecordingDialogs> dialogs_;
+    std::unique_ptr<ApplicationWindows> windows_;
+    CreationOrder creationOrder_;
+};
+
+void WizardTest::initTestCase() {
+    server_ = std::make_unique<test::DevServerProcess>();
+    QVERIFY(server_->start());
+}
+
+void WizardTest::init() {
+    local_ = std::make_unique<test::LocalDatabaseCopy>();
+    QVERIFY(local_->isValid());
+    dialogs_ = std::make_unique<test::RecordingDialogs>();
+    creationOrder_.windows.clear();
+    qApp->installEventFilter(&creationOrder_);
+    windows_ = std::make_unique<ApplicationWindows>(*dialogs_, local_->path());
+    QCoreApplication::processEvents();
+    qApp->removeEventFilter(&creationOrder_);
+    auto* searching = qobject_cast<TSQLServersListComboBox*>(box());
+    QVERIFY(searching);
+    QTRY_VERIFY_WITH_TIMEOUT(!searching->isSearching(), 30000);
+}
+
+void WizardTest::cleanup() {
+    windows_.reset();
+    dialogs_.reset();
+    local_.reset();
+}
+
+void WizardTest::startWindows() {
+    form_server->show();
+    QVERIFY(QTest::qWaitForWindowExposed(form_server));
+}
+
+void WizardTest::proveServer() {
+    box()->setEditText(server_->dataSource());
+    clickRadio(childOf<QRadioButton>(form_server, "RadioButton2"));
+    QTest::mouseClick(childOf<QPushButton>(form_server, "BitBtn7"), Qt::LeftButton);
+}
+
+void WizardTest::windowsCreatedInOrder() {
+    QVERIFY(form_server && form_xzzt && Form1 && Form_HJFW);
+    const QList<QObject*> expected{form_server.data(), form_xzzt.data(), Form1.data(),
+                                   Form_HJFW.data()};
+    QList<QObject*> created;
+    for (QObject* window : creationOrder_.windows) {
+        if (expected.contains(window))
+            created << window;
+    }
+    QCOMPARE(created, expected);
+}
+
+void WizardTest::startUpShowsServerPageOnly() {
+    startWindows();
+    QCOMPARE(form_server->windowTitle(), QStringLiteral("创建帐套【服务器设置】"));
+    QVERIFY(!form_xzzt->isVisible());
+    QVERIFY(!Form_HJFW->isVisible());
+    QVERIFY(!Form1->isVisible());
+    QCOMPARE(Form1->windowTitle(), QStringLiteral("Form1"));
+    QCOMPARE(Form1->size(), QSize(696, 480));
+    QVERIFY(Form1->children().size() <= 1); // no controls of its own
+}
+
+void WizardTest::handOverAndBack() {
+    startWindows();
+    proveServer();
+    QCOMPARE(dialogs_->messageTexts(), QStringList());
+    QVERIFY(form_xzzt->isVisible());
+    QVERIFY(!form_server->isVisible());
+    QCOMPARE(form_xzzt->windowTitle(), QStringLiteral("创建帐套【开始建帐】"));
+    QCOMPARE(childOf<QLineEdit>(form_xzzt, "Edit1")->text(), server_->dataSource());
+
+    QTest::mouseClick(childOf<QPushButton>(form_xzzt, "BitBtn7"), Qt::LeftButton);
+    QVERIFY(form_server->isVisible());
+    QVERIFY(!form_xzzt->isVisible());
+    QCOMPARE(form_server->windowTitle(), QStringLiteral("创建帐套【服务器设置】"));
+    QVERIFY(childOf<QRadioButton>(form_server, "RadioButton1")->isChecked());
+    QCOMPARE(childOf<QLineEdit>(form_server, "Edit1")->text(), QString());
+
+    // And forward again with the newly chosen server.
+    proveServer();
+    QVERIFY(form_xzzt->isVisible());
+    QCOMPARE(childOf<QLineEdit>(form_xzzt, "Edit1")->text(), server_->dataSource());
+}
+
+void WizardTest::exitFromAccountSetPageClosesMainWindow() {
+    startWindows();
+    QSignalSpy closed(form_server.data(), &Tform_server::closed);
+    proveServer();
+    QVERIFY(form_xzzt->isVisible());
+    QTest::mouseClick(childOf<QPushButton>(form_xzzt, "BitBtn8"), Qt::LeftButton);
+    QCOMPARE(closed.count(), 1);
+}
+
+void WizardTest::escapeOnServerPageEnds() {
+    startWindows();
+    QSignalSpy closed(form_server.data(), &Tform_server::closed);
+    form_server->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(form_server));
+    box()->setFocus();
+    QTest::keyClick(form_server->focusWidget(), Qt::Key_Escape);
+    QCOMPARE(closed.count(), 1);
+    QVERIFY(!form_server->isVisible());
+}
+
+void WizardTest::hostLookupWritesIntoServerBox() {
+    startWindows();
+    QTest::mouseClick(childOf<QToolButton>(form_server, "SpeedButton1"), Qt::LeftButton);
+    QVERIFY(Form_HJFW->isVisible());
+    QCOMPARE(Form_HJFW->windowTitle(), QStringLiteral("获取服务器"));
+    childOf<QLineEdit>(Form_HJFW, "Edit2")->setText(QStringLiteral("HOST-7"));
+    QTest::mouseClick(childOf<QPushButton>(Form_HJFW, "BitBtn3"), Qt::LeftButton);
+    QVERIFY(!Form_HJFW->isVisible());
+    QCOMPARE(box()->currentText(), QStringLiteral("HOST-7"));
+}
+
+void WizardTest::waitCursorGivenBackOnFailure() {
+    QWidget button;
+    try {
+        WaitCursor wait(&button);
+        QVERIFY(hasWaitCursor(&button));
+        throw std::runtime_error("lost connection");
+    } catch (const std::runtime_error&) {
+    }
+    QVERIFY(!hasWaitCursor(&button));
+}
+
+QTEST_MAIN(WizardTest)
+#include "tst_wizard.moc"

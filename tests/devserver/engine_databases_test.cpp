@@ -1,0 +1,394 @@
+// Logins, databases, permissions, backup and restore, durability: the Engine called directly.
+
+#include "engine_fixture.h"
+
+#include <QFile>
+
+using namespace zt::test;
+using ztds::StatementResult;
+
+class EngineDatabasesTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void loginRefusals_data();
+    void loginRefusals();
+    void loginNamesIgnoreCase();
+    void createUseDropDatabase();
+    void databaseNamesIgnoreCase();
+    void unquotedNameRules_data();
+    void unquotedNameRules();
+    void existingDatabase();
+    void dropMissingAndInUse();
+    void useMissing();
+    void rolePermissions_data();
+    void rolePermissions();
+    void chineseDatabaseNameRoundTrip();
+    void restartKeepsData();
+    void backupAndRestore();
+    void restoreMissingFile();
+    void restoreOverAnotherDatabase();
+    void restoreRefusedWhileInUse();
+    void syntaxErrorStopsWholeBatch();
+    void batchStopsAtFirstFailure();
+};
+
+void EngineDatabasesTest::loginRefusals_data() {
+    QTest::addColumn<QString>("user");
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<QString>("database");
+    QTest::addColumn<bool>("integrated");
+    QTest::addColumn<QList<int>>("numbers");
+    QTest::addColumn<QString>("lastText");
+    QTest::newRow("wrong password")
+        << "sa"
+        << "x"
+        << "" << false << QList<int>{18456} << "Login failed for user 'sa'.";
+    QTest::newRow("unknown user") << "nobody"
+                                  << ""
+                                  << "" << false << QList<int>{18456}
+                                  << "Login failed for user 'nobody'.";
+    QTest::newRow("password case counts")
+        << "bob"
+        << "PW"
+        << "" << false << QList<int>{18456} << "Login failed for user 'bob'.";
+    QTest::newRow("integrated security") << ""
+                                         << ""
+                                         << "" << true << QList<int>{18452}
+                                         << "Login failed. The login is from an untrusted domain "
+                                            "and cannot be used with Integrated authentication.";
+    QTest::newRow("missing catalog")
+        << "sa"
+        << ""
+        << "nosuchdb" << false << QList<int>{4060, 18456} << "Login failed for user 'sa'.";
+}
+
+void EngineDatabasesTest::loginRefusals() {
+    QFETCH(QString, user);
+    QFETCH(QString, password);
+    QFETCH(QString, database);
+    QFETCH(bool, integrated);
+    QFETCH(QList<int>, numbers);
+    QFETCH(QString, lastText);
+    EngineFixture f;
+    auto outcome = f.engine->login(user, password, database, integrated);
+    QVERIFY(!outcome.session);
+    QList<int> got;
+    for (const auto& m : outcome.messages)
+        got << m.number;
+    QCOMPARE(got, numbers);
+    QCOMPARE(outcome.messages.back().text, lastText);
+    QCOMPARE(int(outcome.messages.back().severity), 14);
+    if (numbers.size() == 2)
+        QCOMPARE(outcome.messages.front().text,
+                 QStringLiteral("Cannot open database \"nosuchdb\" requested by the login. The "
+                                "login failed."));
+}
+
+void EngineDatabasesTest::loginNamesIgnoreCase() {
+    EngineFixture f;
+    auto s = f.login(QStringLiteral("SA"), QString(), QStringLiteral("MASTER"));
+    QVERIFY(s);
+    QCOMPARE(s->currentDatabase(), QStringLiteral("master"));
+}
+
+void EngineDatabasesTest::createUseDropDatabase() {
+    EngineFixture f;
+    auto s = f.login();
+    QCOMPARE(s->currentDatabase(), QStringLiteral("master"));
+    ZT_EXEC(*s, "create database abcde12345");
+    ZT_EXEC(*s, "drop database abcde12345");
+    ZT_EXEC(*s, "create database Books");
+    const StatementResult use = run(*s, "use books");
+    QVERIFY(!use.failed);
+    QCOMPARE(use.newDatabase.value_or(QString()), QStringLiteral("Books"));
+    QCOMPARE(use.messages.size(), size_t(1));
+    QCOMPARE(use.messages[0].number, 5701);
+    QCOMPARE(int(use.messages[0].severity), 0);
+    QCOMPARE(use.messages[0].text, QStringLiteral("Changed database context to 'Books'."));
+    QCOMPARE(s->currentDatabase(), QStringLiteral("Books"));
+    const StatementResult name = run(*s, "SELECT DB_NAME()");
+    QCOMPARE(textAt(name, 0, 0), QStringLiteral("Books"));
+}
+
+void EngineDatabasesTest::databaseNamesIgnoreCase() {
+    EngineFixture f;
+    auto s = f.login();
+    ZT_EXEC(*s, "create database [Ａbc]");
+    // Full-width letters fold like others, so this is the same database.
+    QCOMPARE(firstError(run(*s, "create database [ａBC]")), 1801);
+    ZT_EXEC(*s, "use [ａbc]");
+    QCOMPARE(s->currentDatabase(), QStringLiteral("Ａbc"));
+}
+
+void EngineDatabasesTest::unquotedNameRules_data() {
+    QTest::addColumn<QString>("statement");
+    QTest::addColumn<int>("number");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("blank") << "create database my books" << 102 << "Incorrect syntax near 'books'.";
+    QTest::newRow("leading digit")
+        << "create database 2024books" << 102 << "Incorrect syntax near '2024'.";
+    QTest::newRow("keyword") << "create database table" << 156
+                             << "Incorrect syntax near the keyword 'table'.";
+    QTest::newRow("nothing") << "create database" << 156
+                             << "Incorrect syntax near the keyword 'database'.";
+    QTest::newRow("unclosed bracket")
+        << "create database [abc" << 105
+        << "Unclosed quotation mark after the character string 'abc'.";
+}
+
+void EngineDatabasesTest::unquotedNameRules() {
+    QFETCH(QString, statement);
+    QFETCH(int, number);
+    QFETCH(QString, text);
+    EngineFixture f;
+    auto s = f.login();
+    const StatementResult r = run(*s, statement);
+    QVERIFY(r.failed);
+    QCOMPARE(r.messages.front().number, number);
+    QCOMPARE(r.messages.front().text, text);
+    QCOMPARE(int(r.messages.front().severity), 15);
+    // Quoted, the same names are fine.
+    ZT_EXEC(*s, "create database [my books]");
+    ZT_EXEC(*s, "create database [2024books]");
+    ZT_EXEC(*s, "create database 澄桦3000商业例子帐");
+}
+
+void EngineDatabasesTest::existingDatabase() {
+    EngineFixture f;
+    auto s = f.login();
+    ZT_EXEC(*s, "create database shop");
+    const StatementResult r = run(*s, "create database SHOP");
+    QCOMPARE(firstError(r), 1801);
+    QCOMPARE(firstErrorText(r),
+             QStringLiteral("Database 'SHOP' already exists. Choose a different database name."));
+    QCOMPARE(firstError(run(*s, "create database master")), 1801);
+}
+
+void EngineDatabasesTest::dropMissingAndInUse() {
+    EngineFixture f;
+    auto s = f.login();
+    StatementResult r = run(*s, "drop database nothere");
+    QCOMPARE(firstError(r), 3701);
+    QCOMPARE(firstErrorText(r), QStringLiteral("Cannot drop the database 'nothere', because it "
+                                               "does not exist or you do not have permission."));
+    ZT_EXEC(*s, "create database busy");
+    auto other = f.login(QStringLiteral("sa"), QString(), QStringLiteral("busy"));
+    QVERIFY(other);
+    r = run(*s, "drop database busy");
+    QCOMPARE(firstError(r), 3702);
+    QCOMPARE(firstErrorText(r),
+             QStringLiteral("Cannot drop database \"busy\" because it is currently in use."));
+    ZT_EXEC(*other, "use master");
+    ZT_EXEC(*s, "drop database busy");
+    QCOMPARE(firstError(run(*s, "use busy")), 911);
+}
+
+void EngineDatabasesTest::useMissing() {
+    EngineFixture f;
+    auto s = f.login();
+    const StatementResult r = run(*s, "use nowhere");
+    QCOMPARE(firstError(r), 911);
+    QCOMPARE(firstErrorText(r), QStringLiteral("Database 'nowhere' does not exist. Make sure that "
+                                               "the name is entered correctly."));
+    QVERIFY(!r.newDatabase);
+    QCOMPARE(s->currentDatabase(), QStringLiteral("master"));
+}
+
+void EngineDatabasesTest::rolePermissions_data() {
+    QTest::addColumn<QString>("user");
+    QTest::addColumn<QString>("statement");
+    QTest::addColumn<int>("number");
+    QTest::addColumn<QString>("text");
+    const QString noDb = "CREATE DATABASE permission denied in database 'master'.";
+    const QString noTableMaster = "CREATE TABLE permission denied in database 'master'.";
+    QTest::newRow("public create database") << "bob"
+                                            << "create database x1" << 262 << noDb;
+    QTest::newRow("public create table in master")
+        << "bob"
+        << "create table t (a int)" << 262 << noTableMaster;
+    QTest::newRow("public create table in a database")
+        << "bob"
+        << "use shop; create table t (a int)" << 262
+        << "CREATE TABLE permission denied in database 'shop'.";
+    QTest::newRow("public drop database")
+        << "bob"
+        << "drop database shop" << 3701
+        << "Cannot drop the database 'shop', because it does not exist or you do not have "
+           "permission.";
+    QTest::newRow("public backup") << "bob"
+                                   << "backup database shop to disk='x.bak'" << 262
+                                   << "BACKUP DATABASE permission denied in database 'shop'.";
+    QTest::newRow("dbcreator create table in master")
+        << "creator"
+        << "create table t (a int)" << 262 << noTableMaster;
+    QTest::newRow("dbcreator create database") << "creator"
+                                               << "create database x2" << 0 << "";
+    QTest::newRow("dbcreator create table elsewhere")
+        << "creator"
+        << "use shop; create table t2 (a int)" << 0 << "";
+    QTest::newRow("dbcreator drop database") << "creator"
+                                             << "drop database shop" << 0 << "";
+    QTest::newRow("public reads and writes rows")
+        << "bob"
+        << "use shop; insert into t values (1); select * from t; delete from t" << 0 << "";
+}
+
+void EngineDatabasesTest::rolePermissions() {
+    QFETCH(QString, user);
+    QFETCH(QString, statement);
+    QFETCH(int, number);
+    QFETCH(QString, text);
+    EngineFixture f;
+    {
+        auto admin = f.login();
+        ZT_EXEC(*admin, "create database shop; use shop; create table t (a int)");
+    }
+    auto s = f.login(user, QStringLiteral("pw"));
+    QVERIFY(s);
+    const auto results = s->executeBatch(statement);
+    const StatementResult& r = results.back();
+    QCOMPARE(firstError(r), number);
+    if (number) {
+        QCOMPARE(firstErrorText(r), text);
+        QVERIFY(r.failed);
+    }
+}
+
+void EngineDatabasesTest::chineseDatabaseNameRoundTrip() {
+    EngineFixture f;
+    auto s = f.login();
+    ZT_EXEC(*s, "create database 测试帐套");
+    ZT_EXEC(*s, "create database [帐套 2024]");
+    s.reset(); // sessions never outlive their engine
+    f.restart();
+    s = f.login(QStringLiteral("sa"), QString(), QStringLiteral("测试帐套"));
+    QVERIFY(s);
+    QCOMPARE(s->currentDatabase(), QStringLiteral("测试帐套"));
+    const StatementResult r = run(*s, "select name from sys.databases order by name");
+    QVERIFY2(!r.failed, qPrintable(describe(r)));
+    QStringList names;
+    for (size_t i = 0; i < r.resultSet->rows.size(); ++i)
+        names << textAt(r, i, 0);
+    QVERIFY(names.contains(QStringLiteral("测试帐套")));
+    QVERIFY(names.contains(QStringLiteral("帐套 2024")));
+    QVERIFY(names.contains(QStringLiteral("master")));
+}
+
+void EngineDatabasesTest::restartKeepsData() {
+    EngineFixture f;
+    {
+        auto s = f.login();
+        ZT_EXEC(*s, "create database keep; use keep;"
+                    "create table t (id int identity(1,1) not null, name nvarchar(10) null)");
+        ZT_EXEC(*s, "insert into t (name) values (N'一'); insert into t (name) values (N'二')");
+    }
+    f.restart();
+    auto s = f.login(QStringLiteral("sa"), QString(), QStringLiteral("keep"));
+    QVERIFY(s);
+    StatementResult r = run(*s, "select id, name from t order by id");
+    QCOMPARE(r.resultSet->rows.size(), size_t(2));
+    QCOMPARE(textAt(r, 1, 1), QStringLiteral("二"));
+    // Identity numbering carries on after the restart.
+    ZT_EXEC(*s, "insert into t (name) values (N'三')");
+    r = run(*s, "select max(id) from t");
+    QCOMPARE(textAt(r, 0, 0), QStringLiteral("3"));
+}
+
+void EngineDatabasesTest::backupAndRestore() {
+    EngineFixture f;
+    auto s = f.login();
+    const QString bak = f.path("shop.bak");
+    ZT_EXEC(*s, "create database shop; use shop; create table t (a int); insert into t values (7)");
+    ZT_EXEC(*s, "use master");
+    StatementResult r = run(*s, QStringLiteral("backup database shop to disk='%1'").arg(bak));
+    QVERIFY2(!r.failed, qPrintable(describe(r)));
+    QVERIFY(QFile::exists(bak));
+    QCOMPARE(r.messages.back().number, 3014);
+    QVERIFY(r.messages.back().text.startsWith("BACKUP DATABASE successfully processed "));
+    QCOMPARE(int(r.messages.back().severity), 0);
+    ZT_EXEC(*s, "use shop; delete from t; insert into t values (8); use master");
+    // The same database from its own backup needs no REPLACE.
+    r = run(*s, QStringLiteral("restore database shop from disk='%1'").arg(bak));
+    QVERIFY2(!r.failed, qPrintable(describe(r)));
+    QVERIFY(r.messages.back().text.startsWith("RESTORE DATABASE successfully processed "));
+    r = run(*s, "select a from shop.dbo.t");
+    QCOMPARE(textAt(r, 0, 0), QStringLiteral("7"));
+    // Restoring under a new name creates that database.
+    ZT_EXEC(*s, QStringLiteral("restore database 澄桦3000商业例子帐 from disk='%1'").arg(bak));
+    r = run(*s, "use 澄桦3000商业例子帐; select count(*) from t");
+    QCOMPARE(textAt(r, 0, 0), QStringLiteral("1"));
+}
+
+void EngineDatabasesTest::restoreMissingFile() {
+    EngineFixture f;
+    auto s = f.login();
+    const QString missing = f.path("none.bak");
+    const StatementResult r =
+        run(*s, QStringLiteral("restore database x from disk='%1'").arg(missing));
+    QVERIFY(r.failed);
+    QCOMPARE(r.messages.size(), size_t(2));
+    QCOMPARE(r.messages[0].number, 3201);
+    QCOMPARE(r.messages[0].text,
+             QStringLiteral("Cannot open backup device '%1'. Operating system error 2(The system "
+                            "cannot find the file specified.).")
+                 .arg(missing));
+    QCOMPARE(r.messages[1].number, 3013);
+    QCOMPARE(r.messages[1].text, QStringLiteral("RESTORE DATABASE is terminating abnormally."));
+    QCOMPARE(firstError(run(*s, "use x")), 911);
+}
+
+void EngineDatabasesTest::restoreOverAnotherDatabase() {
+    EngineFixture f;
+    auto s = f.login();
+    const QString bak = f.path("a.bak");
+    ZT_EXEC(*s, "create database a; create database b");
+    ZT_EXEC(*s, "use b; create table mark (x int); use master");
+    ZT_EXEC(*s, QStringLiteral("backup database a to disk='%1'").arg(bak));
+    StatementResult r = run(*s, QStringLiteral("restore database b from disk='%1'").arg(bak));
+    QCOMPARE(firstError(r), 3154);
+    QCOMPARE(firstErrorText(r), QStringLiteral("The backup set holds a backup of a database other "
+                                               "than the existing 'b' database."));
+    QCOMPARE(r.messages.back().number, 3013);
+    QVERIFY(!run(*s, "select * from b.dbo.mark").failed); // b untouched
+    r = run(*s, QStringLiteral("restore database b from disk='%1' with replace").arg(bak));
+    QVERIFY2(!r.failed, qPrintable(describe(r)));
+    QCOMPARE(firstError(run(*s, "select * from b.dbo.mark")), 208);
+}
+
+void EngineDatabasesTest::restoreRefusedWhileInUse() {
+    EngineFixture f;
+    auto s = f.login();
+    const QString bak = f.path("c.bak");
+    ZT_EXEC(*s, "create database c");
+    ZT_EXEC(*s, QStringLiteral("backup database c to disk='%1'").arg(bak));
+    auto other = f.login(QStringLiteral("sa"), QString(), QStringLiteral("c"));
+    QCOMPARE(firstError(run(*s, QStringLiteral("restore database c from disk='%1'").arg(bak))),
+             3101);
+    QCOMPARE(firstError(run(*other, QStringLiteral("restore database c from disk='%1'").arg(bak))),
+             3102);
+}
+
+void EngineDatabasesTest::syntaxErrorStopsWholeBatch() {
+    EngineFixture f;
+    auto s = f.login();
+    const auto results = s->executeBatch("create database early\ncreate database 9late");
+    QCOMPARE(results.size(), size_t(1));
+    QCOMPARE(firstError(results[0]), 102);
+    QCOMPARE(results[0].messages[0].line, 2);
+    QCOMPARE(firstError(run(*s, "use early")), 911);
+}
+
+void EngineDatabasesTest::batchStopsAtFirstFailure() {
+    EngineFixture f;
+    auto s = f.login();
+    const auto results = s->executeBatch("create database one\nuse nothere\ncreate database two");
+    QCOMPARE(results.size(), size_t(2));
+    QCOMPARE(firstError(results[1]), 911);
+    QCOMPARE(results[1].messages[0].line, 2);
+    QCOMPARE(firstError(run(*s, "use two")), 911);
+    QVERIFY(!run(*s, "use one").failed);
+}
+
+QTEST_GUILESS_MAIN(EngineDatabasesTest)
+#include "engine_databases_test.moc"

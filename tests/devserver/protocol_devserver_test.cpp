@@ -1,0 +1,367 @@
+// zt-devserver as a program: its command line, logins, trace, robustness, concurrency and
+// durability, through the FreeTDS ODBC driver and FreeTDS's own tsql.
+
+#include "tests/devserver/protocol_odbc_client.h"
+#include "tests/devserver/protocol_raw_client.h"
+#include "tests/support/devserver_process.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest/QtTest>
+
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <set>
+#include <thread>
+
+using zt::test::DevServerProcess;
+using zt::test::freeTdsConnectionString;
+using zt::test::OdbcConnection;
+using zt::test::OdbcParameter;
+using zt::test::RawTdsClient;
+
+namespace {
+
+struct Outcome {
+    int exitCode = -1;
+    QString output;
+    QString errors;
+};
+
+Outcome runDevServer(const QStringList& arguments) {
+    QProcess process;
+    process.start(QStringLiteral(ZT_DEVSERVER_PATH), arguments);
+    Outcome outcome;
+    if (!process.waitForFinished(20000)) {
+        process.kill();
+        process.waitForFinished();
+        return outcome;
+    }
+    outcome.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    outcome.output = QString::fromUtf8(process.readAllStandardOutput());
+    outcome.errors = QString::fromUtf8(process.readAllStandardError());
+    return outcome;
+}
+
+// Holds a loopback port so that the server cannot listen on it.
+class PortHolder {
+public:
+    PortHolder() : fd_(::socket(AF_INET, SOCK_STREAM, 0)) {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        ::listen(fd_, 1);
+        socklen_t length = sizeof address;
+        ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length);
+        port_ = ntohs(address.sin_port);
+    }
+    ~PortHolder() { ::close(fd_); }
+    PortHolder(const PortHolder&) = delete;
+    PortHolder& operator=(const PortHolder&) = delete;
+    quint16 port() const { return port_; }
+
+private:
+    int fd_;
+    quint16 port_ = 0;
+};
+
+bool connectTo(OdbcConnection& client, const DevServerProcess& server,
+               const QString& database = {}) {
+    return client.connect(
+        freeTdsConnectionString(server.port(), QStringLiteral("sa"), QString(), database));
+}
+
+} // namespace
+
+class ProtocolDevServerTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void helpPrintsUsage();
+    void badCommandLinesExitWithStatus2_data();
+    void badCommandLinesExitWithStatus2();
+    void busyPortExitsWithStatus2();
+    void logins_data();
+    void logins();
+    void traceRecordsEveryStatement();
+    void brokenPacketLeavesServerRunning();
+    void concurrentClientsLoseNoRows();
+    void committedRowsSurviveRestart();
+    void tsqlCreatesAndReadsBack();
+    void sigtermStopsCleanly();
+};
+
+void ProtocolDevServerTest::helpPrintsUsage() {
+    const Outcome outcome = runDevServer({QStringLiteral("--help")});
+    QCOMPARE(outcome.exitCode, 0);
+    QVERIFY2(outcome.output.contains(QStringLiteral("--listen HOST:PORT")),
+             qPrintable(outcome.output));
+    QVERIFY(outcome.output.contains(QStringLiteral("--trace FILE")));
+}
+
+void ProtocolDevServerTest::badCommandLinesExitWithStatus2_data() {
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("unknown option") << QStringList{"--port", "1"} << "unknown option '--port'";
+    QTest::newRow("missing value") << QStringList{"--listen"} << "needs a value";
+    QTest::newRow("port out of range")
+        << QStringList{"--listen", "127.0.0.1:70000"} << "invalid port";
+    QTest::newRow("no port") << QStringList{"--listen", "127.0.0.1"} << "HOST:PORT";
+    QTest::newRow("login without password") << QStringList{"--login", "bob"} << "NAME:PASSWORD";
+    QTest::newRow("unknown role") << QStringList{"--login", "bob:pw:king"} << "unknown role 'king'";
+    QTest::newRow("data directory is a file")
+        << QStringList{"--data", "@FILE@"} << "data directory";
+}
+
+void ProtocolDevServerTest::badCommandLinesExitWithStatus2() {
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, message);
+    QTemporaryDir dir;
+    QFile file(dir.filePath(QStringLiteral("plain-file")));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.close();
+    arguments.replaceInStrings(QStringLiteral("@FILE@"), file.fileName());
+    // Usable defaults first, so that only the case's own arguments can be at fault.
+    arguments = QStringList{QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0"),
+                            QStringLiteral("--data"), dir.filePath(QStringLiteral("data"))} +
+                arguments;
+    const Outcome outcome = runDevServer(arguments);
+    QCOMPARE(outcome.exitCode, 2);
+    QVERIFY2(outcome.errors.contains(message), qPrintable(outcome.errors));
+    QCOMPARE(outcome.errors.trimmed().count(QLatin1Char('\n')), 0); // one line
+}
+
+void ProtocolDevServerTest::busyPortExitsWithStatus2() {
+    PortHolder holder;
+    QTemporaryDir dir;
+    const Outcome outcome =
+        runDevServer({QStringLiteral("--listen"), QStringLiteral("127.0.0.1:%1").arg(holder.port()),
+                      QStringLiteral("--data"), dir.filePath(QStringLiteral("data"))});
+    QCOMPARE(outcome.exitCode, 2);
+    QVERIFY2(
+        outcome.errors.contains(QStringLiteral("cannot listen on 127.0.0.1:%1").arg(holder.port())),
+        qPrintable(outcome.errors));
+}
+
+void ProtocolDevServerTest::logins_data() {
+    QTest::addColumn<QStringList>("serverArguments");
+    QTest::addColumn<QString>("user");
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<QString>("database");
+    QTest::addColumn<int>("error"); // 0: the login succeeds
+    QTest::addColumn<QString>("text");
+    QTest::newRow("default sa") << QStringList() << "sa"
+                                << ""
+                                << "" << 0 << "";
+    QTest::newRow("sa into master") << QStringList() << "sa"
+                                    << ""
+                                    << "master" << 0 << "";
+    QTest::newRow("wrong password") << QStringList() << "sa"
+                                    << "x"
+                                    << "" << 18456 << "Login failed for user 'sa'.";
+    QTest::newRow("unknown login") << QStringList() << "bob"
+                                   << ""
+                                   << "" << 18456 << "Login failed for user 'bob'.";
+    QTest::newRow("missing catalog")
+        << QStringList() << "sa"
+        << ""
+        << "nosuchdb" << 4060
+        << "Cannot open database \"nosuchdb\" requested by the login. The login failed.";
+    QTest::newRow("configured login") << QStringList{"--login", "bob:p:w:public"} << "bob"
+                                      << "p:w"
+                                      << "" << 0 << "";
+    QTest::newRow("sa gone when logins are given") << QStringList{"--login", "bob:pw"} << "sa"
+                                                   << ""
+                                                   << "" << 18456 << "Login failed for user 'sa'.";
+}
+
+void ProtocolDevServerTest::logins() {
+    QFETCH(QStringList, serverArguments);
+    QFETCH(QString, user);
+    QFETCH(QString, password);
+    QFETCH(QString, database);
+    QFETCH(int, error);
+    QFETCH(QString, text);
+    DevServerProcess server(serverArguments);
+    QVERIFY(server.start());
+    OdbcConnection client;
+    const bool connected =
+        client.connect(freeTdsConnectionString(server.port(), user, password, database));
+    if (error == 0) {
+        QVERIFY2(connected, qPrintable(client.diagnosticText()));
+        QVERIFY2(client.execute(QStringLiteral("SELECT DB_NAME()")),
+                 qPrintable(client.diagnosticText()));
+        QCOMPARE(client.rows().at(0).value(0).toString(),
+                 database.isEmpty() ? QStringLiteral("master") : database);
+        return;
+    }
+    QVERIFY(!connected);
+    QVERIFY2(client.hasNative(error), qPrintable(client.diagnosticText()));
+    QVERIFY2(client.diagnosticText().contains(text), qPrintable(client.diagnosticText()));
+}
+
+void ProtocolDevServerTest::traceRecordsEveryStatement() {
+    DevServerProcess server;
+    QVERIFY(server.start());
+    OdbcConnection client;
+    QVERIFY2(connectTo(client, server), qPrintable(client.diagnosticText()));
+    const QString batch = QStringLiteral("create database [跟踪]\r\n");
+    QVERIFY2(client.execute(batch), qPrintable(client.diagnosticText()));
+    std::vector<OdbcParameter> parameters;
+    parameters.push_back(OdbcParameter::text(QStringLiteral("跟踪")));
+    QVERIFY2(client.execute(QStringLiteral("select name from sys.databases where name = ?"),
+                            std::move(parameters)),
+             qPrintable(client.diagnosticText()));
+    QFile trace(server.traceFile());
+    QVERIFY(trace.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(trace.readAll());
+    QVERIFY2(text.contains(QStringLiteral("\ncreate database [跟踪]\r\nGO\n")) ||
+                 text.startsWith(QStringLiteral("create database [跟踪]\r\nGO\n")),
+             qPrintable(text));
+    QVERIFY2(text.contains(QStringLiteral("select name from sys.databases where name = @P1\nGO\n")),
+             qPrintable(text));
+}
+
+void ProtocolDevServerTest::brokenPacketLeavesServerRunning() {
+    DevServerProcess server;
+    QVERIFY(server.start());
+    OdbcConnection bystander;
+    QVERIFY2(connectTo(bystander, server), qPrintable(bystander.diagnosticText()));
+    RawTdsClient attacker;
+    QVERIFY(attacker.connect(server.port()));
+    QVERIFY(attacker.sendBytes({0x12, 0x01, 0xFF, 0xFF, 0, 0, 1, 0, 1, 2, 3, 4}));
+    QVERIFY(attacker.closedByServer());
+    QVERIFY2(bystander.execute(QStringLiteral("SELECT DB_NAME()")),
+             qPrintable(bystander.diagnosticText()));
+    OdbcConnection newcomer;
+    QVERIFY2(connectTo(newcomer, server), qPrintable(newcomer.diagnosticText()));
+    QTRY_VERIFY2(server.standardError().contains(QStringLiteral("too large")),
+                 qPrintable(server.standardError()));
+}
+
+void ProtocolDevServerTest::concurrentClientsLoseNoRows() {
+    DevServerProcess server;
+    QVERIFY(server.start());
+    OdbcConnection setup;
+    QVERIFY2(connectTo(setup, server), qPrintable(setup.diagnosticText()));
+    QVERIFY2(setup.execute(QStringLiteral("create database shared")),
+             qPrintable(setup.diagnosticText()));
+    QVERIFY2(setup.execute(
+                 QStringLiteral("use shared; CREATE TABLE [dbo].[log] ([id] int IDENTITY (1, 1) "
+                                "NOT NULL Primary Key, [writer] int NOT NULL, [n] int NOT NULL)")),
+             qPrintable(setup.diagnosticText()));
+    constexpr int writers = 4;
+    constexpr int rowsEach = 50;
+    std::atomic<int> failures{0};
+    std::vector<std::thread> threads;
+    for (int w = 0; w < writers; ++w)
+        threads.emplace_back([&, w] {
+            OdbcConnection client;
+            if (!connectTo(client, server, QStringLiteral("shared"))) {
+                ++failures;
+                return;
+            }
+            for (int i = 0; i < rowsEach; ++i) {
+                std::vector<OdbcParameter> parameters;
+                parameters.push_back(OdbcParameter::integer(w));
+                parameters.push_back(OdbcParameter::integer(i));
+                if (!client.execute(QStringLiteral("insert into log (writer, n) values (?, ?)"),
+                                    std::move(parameters)))
+                    ++failures;
+            }
+        });
+    for (auto& thread : threads)
+        thread.join();
+    QCOMPARE(failures.load(), 0);
+    QVERIFY2(setup.execute(QStringLiteral("select id, writer, n from log")),
+             qPrintable(setup.diagnosticText()));
+    QCOMPARE(setup.rows().size(), size_t(writers * rowsEach));
+    std::set<QString> ids;
+    std::set<QString> pairs;
+    for (const auto& row : setup.rows()) {
+        ids.insert(row.value(0).toString());
+        pairs.insert(row.value(1).toString() + u'/' + row.value(2).toString());
+    }
+    QCOMPARE(ids.size(), size_t(writers * rowsEach));
+    QCOMPARE(pairs.size(), size_t(writers * rowsEach));
+}
+
+void ProtocolDevServerTest::committedRowsSurviveRestart() {
+    DevServerProcess server;
+    QVERIFY(server.start());
+    {
+        OdbcConnection client;
+        QVERIFY2(connectTo(client, server), qPrintable(client.diagnosticText()));
+        QVERIFY2(client.execute(QStringLiteral("create database 持久")),
+                 qPrintable(client.diagnosticText()));
+        QVERIFY2(client.execute(QStringLiteral(
+                     "use 持久; create table t ([名称] nvarchar(20) NULL, [1] int NULL)")),
+                 qPrintable(client.diagnosticText()));
+        std::vector<OdbcParameter> parameters;
+        parameters.push_back(OdbcParameter::text(QStringLiteral("留下")));
+        parameters.push_back(OdbcParameter::integer(7));
+        QVERIFY2(
+            client.execute(QStringLiteral("insert into t values (?, ?)"), std::move(parameters)),
+            qPrintable(client.diagnosticText()));
+        QCOMPARE(client.rowCount(), SQLLEN(1)); // the count of the DONE token
+    }
+    QVERIFY(server.restart());
+    OdbcConnection client;
+    QVERIFY2(connectTo(client, server, QStringLiteral("持久")),
+             qPrintable(client.diagnosticText()));
+    QVERIFY2(client.execute(QStringLiteral("select [名称], [1] from t")),
+             qPrintable(client.diagnosticText()));
+    QCOMPARE(client.rows().size(), size_t(1));
+    QCOMPARE(client.rows()[0], (QVariantList{QStringLiteral("留下"), QStringLiteral("7")}));
+}
+
+void ProtocolDevServerTest::tsqlCreatesAndReadsBack() {
+    DevServerProcess server;
+    QVERIFY(server.start());
+    QProcess tsql;
+    tsql.start(QStringLiteral("tsql"),
+               {QStringLiteral("-H"), QStringLiteral("127.0.0.1"), QStringLiteral("-p"),
+                QString::number(server.port()), QStringLiteral("-U"), QStringLiteral("sa"),
+                QStringLiteral("-P"), QString()});
+    QVERIFY2(tsql.waitForStarted(), "tsql (freetds-bin) is not installed");
+    tsql.write(
+        "create database 帐套\ngo\n"
+        "use 帐套\ngo\n"
+        "CREATE TABLE [dbo].[货品] ([编号] int IDENTITY (1, 1) NOT NULL, [名称] nvarchar(12) "
+        "COLLATE Chinese_PRC_CI_AS NULL, [2024] money NULL) ON [PRIMARY]\ngo\n"
+        "insert into 货品 ([名称], [2024]) values (N'螺丝', 1.5)\ngo\n"
+        "select * from 货品\ngo\n"
+        "create table 货品 (x int)\ngo\n"
+        "exit\n");
+    tsql.closeWriteChannel();
+    QVERIFY(tsql.waitForFinished(30000));
+    const QString output =
+        QString::fromUtf8(tsql.readAllStandardOutput() + tsql.readAllStandardError());
+    QVERIFY2(output.contains(QStringLiteral("编号\t名称\t2024")), qPrintable(output));
+    QVERIFY2(output.contains(QStringLiteral("1\t螺丝\t1.5000")), qPrintable(output));
+    QVERIFY2(output.contains(QStringLiteral("Msg 2714")), qPrintable(output));
+    QVERIFY2(
+        output.contains(QStringLiteral("There is already an object named '货品' in the database.")),
+        qPrintable(output));
+}
+
+void ProtocolDevServerTest::sigtermStopsCleanly() {
+    DevServerProcess server;
+    QVERIFY(server.start());
+    OdbcConnection client; // an idle client must not keep the server alive
+    QVERIFY2(connectTo(client, server), qPrintable(client.diagnosticText()));
+    server.stop();
+    const QString log = server.standardError();
+    QVERIFY2(log.endsWith(QStringLiteral("zt-devserver: stopped\n")), qPrintable(log));
+    QVERIFY2(!log.contains(QStringLiteral("Sanitizer")) &&
+                 !log.contains(QStringLiteral("runtime error")),
+             qPrintable(log));
+}
+
+QTEST_GUILESS_MAIN(ProtocolDevServerTest)
+#include "protocol_devserver_test.moc"

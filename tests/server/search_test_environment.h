@@ -1,0 +1,84 @@
+#pragma once
+// A FreeTDS and unixODBC configuration of a test's own, in a temporary directory, so that
+// a search sees known servers and no driver that answers a browse. Must be created before
+// the first ODBC call of the test program.
+
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace zt::test {
+
+class SearchTestEnvironment {
+public:
+    // sqlServerIsFreeTds: the driver name "SQL Server" leads to FreeTDS, which has no browse.
+    explicit SearchTestEnvironment(bool sqlServerIsFreeTds = false) {
+        QVERIFY(dir_.isValid());
+        QVERIFY(QDir(dir_.path()).mkpath(QStringLiteral("home")));
+        QVERIFY(QDir(dir_.path()).mkpath(QStringLiteral("odbc")));
+        write(freeTdsConf(), "; servers of this test\n"
+                             "[global]\n"
+                             "\ttds version = auto\n"
+                             "[devserver]\n"
+                             "\thost = 127.0.0.1\n"
+                             "\tport = 1\n"
+                             "# [commented]\n"
+                             "  [ Loopback Two ]  \n"
+                             "\thost = 127.0.0.1\n");
+        write(dir_.path() + QStringLiteral("/home/.freetds.conf"), "[homeserver]\n"
+                                                                   "\thost = 127.0.0.1\n"
+                                                                   "[devserver]\n"
+                                                                   "\thost = 127.0.0.1\n");
+        QByteArray drivers = "[FreeTDS]\nDriver=libtdsodbc.so\n[Other]\nDriver=libother.so\n";
+        if (sqlServerIsFreeTds) {
+            drivers += "[SQL Server]\nDriver=libtdsodbc.so\n";
+        }
+        write(dir_.path() + QStringLiteral("/odbc/odbcinst.ini"), drivers);
+        write(dir_.path() + QStringLiteral("/odbc/odbc.ini"), "[SystemDsn]\n"
+                                                              "Driver=FreeTDS\n"
+                                                              "Server=127.0.0.1\n");
+        write(userOdbcIni(), "[AliasDsn]\n"
+                             "Driver=FreeTDS\n"
+                             "Servername=dsnalias\n"
+                             "[OtherPortDsn]\n"
+                             "Driver=FreeTDS\n"
+                             "Server=127.0.0.1\n"
+                             "Port=14330\n"
+                             "[OtherDriverDsn]\n"
+                             "Driver=Other\n"
+                             "Server=otherhost\n"
+                             "[PathDsn]\n"
+                             "Driver=/usr/lib/x86_64-linux-gnu/odbc/libtdsodbc.so\n"
+                             "Server=pathhost\n"
+                             "Port=1433\n");
+        qputenv("FREETDSCONF", freeTdsConf().toLocal8Bit());
+        qunsetenv("FREETDS");
+        qputenv("HOME", (dir_.path() + QStringLiteral("/home")).toLocal8Bit());
+        qputenv("ODBCSYSINI", (dir_.path() + QStringLiteral("/odbc")).toLocal8Bit());
+        qputenv("ODBCINI", userOdbcIni().toLocal8Bit());
+    }
+
+    QString freeTdsConf() const { return dir_.path() + QStringLiteral("/freetds.conf"); }
+    QString homeFreeTdsConf() const { return dir_.path() + QStringLiteral("/home/.freetds.conf"); }
+    QString userOdbcIni() const { return dir_.path() + QStringLiteral("/user.odbc.ini"); }
+
+    // The servers of the two freetds.conf files of the test, first one first, each once.
+    static QStringList configServers() { return {"devserver", "Loopback Two", "homeserver"}; }
+    // The servers of its FreeTDS data sources: user data sources, then system ones.
+    static QStringList dataSourceServers() { return {"dsnalias", "pathhost", "127.0.0.1"}; }
+
+private:
+    static void write(const QString& path, const QByteArray& text) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        QCOMPARE(file.write(text), text.size());
+    }
+
+    QTemporaryDir dir_;
+};
+
+} // namespace zt::test

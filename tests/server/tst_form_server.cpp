@@ -1,0 +1,465 @@
+#include "app/wait_cursor.h"
+#include "db/query.h"
+#include "server/connection_strings.h"
+#include "server/form_server.h"
+#include "server/sql_servers_list_combo_box.h"
+#include "tests/support/devserver_process.h"
+#include "tests/support/local_database_copy.h"
+#include "tests/support/recording_dialogs.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QToolButton>
+#include <QtTest/QtTest>
+
+#include <memory>
+
+using namespace zt;
+
+namespace {
+
+const QString kFailure = QStringLiteral("连接服务器失败，请重新选择或录入服务器名称！");
+const QString kNotice = QStringLiteral("服务器设置提示");
+const QString kLoginRows =
+    QStringLiteral("select zjmc, \"1\", \"2\" from 系统路径表 order by rowid");
+const QString kIntegrated = QStringLiteral("integrated security=sspi;persist security info=false;");
+
+// Stands in for the account-set page: its show handler empties its server name field.
+class AccountSetPageStandIn : public QWidget {
+public:
+    AccountSetPageStandIn() : serverField(new QLineEdit(this)) {
+        serverField->setObjectName(QStringLiteral("Edit1"));
+        serverField->setText(QStringLiteral("Edit1"));
+    }
+    QLineEdit* serverField;
+
+protected:
+    void showEvent(QShowEvent*) override { serverField->clear(); }
+};
+
+// Clicks on the indicator: a radio button takes clicks only on its indicator and text.
+void clickRadio(QRadioButton* button) {
+    QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(6, button->height() / 2));
+}
+
+} // namespace
+
+class FormServerTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void layoutAsStored();
+    void tabOrder();
+    void captionOnShow();
+    void authenticationChoice();
+    void nextWithSqlLoginStoresAndHandsOver();
+    void storedLoginUpdatedInPlace();
+    void connectionFailure_data();
+    void connectionFailure();
+    void integratedSecurityOnEveryShow();
+    void refusedServerName_data();
+    void refusedServerName();
+    void emptyServerName();
+    void mouseMoveResetsWaitCursor();
+    void escapeCloses();
+    void exitButtonAndCloseBoxClose();
+    void toolButtonOpensHostLookup();
+    void storeFailureGoesToErrorBox();
+
+private:
+    template <typename T> T* child(const char* name) const {
+        T* widget = page_->findChild<T*>(QString::fromLatin1(name));
+        if (!widget)
+            qWarning("no %s named %s", T::staticMetaObject.className(), name);
+        return widget;
+    }
+    QComboBox* box() const { return child<QComboBox>("SQLServersListComboBox1"); }
+    void chooseSqlLogin(const QString& user, const QString& password);
+    void pressNext();
+    void showPage();
+    QString dataSource() const { return server_->dataSource(); }
+    void runOnServer(const QString& statement);
+
+    std::unique_ptr<test::DevServerProcess> server_;
+    std::unique_ptr<test::LocalDatabaseCopy> local_;
+    std::unique_ptr<test::RecordingDialogs> dialogs_;
+    std::unique_ptr<AccountSetPageStandIn> accountSetPage_;
+    std::unique_ptr<QWidget> hostLookup_;
+    std::unique_ptr<Tform_server> page_;
+};
+
+void FormServerTest::initTestCase() {
+    server_ = std::make_unique<test::DevServerProcess>(QStringList{
+        "--login", "sa::sysadmin", "--login", "bob:p;w'x:sysadmin", "--login", "viewer:pw:public"});
+    QVERIFY(server_->start());
+}
+
+void FormServerTest::init() {
+    local_ = std::make_unique<test::LocalDatabaseCopy>();
+    QVERIFY(local_->isValid());
+    dialogs_ = std::make_unique<test::RecordingDialogs>();
+    accountSetPage_ = std::make_unique<AccountSetPageStandIn>();
+    hostLookup_ = std::make_unique<QWidget>();
+    page_ = std::make_unique<Tform_server>(*dialogs_, local_->path());
+    page_->setAccountSetPage(accountSetPage_.get());
+    page_->setHostLookupDialog(hostLookup_.get());
+    // The server box searches once after loading; let that search end first.
+    QCoreApplication::processEvents();
+    auto* searching = qobject_cast<TSQLServersListComboBox*>(box());
+    QVERIFY(searching);
+    QTRY_VERIFY_WITH_TIMEOUT(!searching->isSearching(), 30000);
+    showPage();
+}
+
+void FormServerTest::cleanup() {
+    page_.reset();
+    hostLookup_.reset();
+    accountSetPage_.reset();
+    dialogs_.reset();
+    local_.reset();
+}
+
+void FormServerTest::showPage() {
+    page_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(page_.get()));
+}
+
+void FormServerTest::chooseSqlLogin(const QString& user, const QString& password) {
+    clickRadio(child<QRadioButton>("RadioButton2"));
+    auto* userField = child<QLineEdit>("Edit1");
+    auto* passwordField = child<QLineEdit>("Edit2");
+    userField->clear();
+    QTest::keyClicks(userField, user);
+    QTest::keyClicks(passwordField, password);
+}
+
+void FormServerTest::pressNext() {
+    QTest::mouseClick(child<QPushButton>("BitBtn7"), Qt::LeftButton);
+}
+
+void FormServerTest::runOnServer(const QString& statement) {
+    db::Query query(QStringLiteral("helper"));
+    query.setConnectionString(
+        server::probeSqlLoginConnectionString(dataSource(), QStringLiteral("sa"), QString()));
+    query.sqlAdd(statement);
+    query.execSql();
+}
+
+void FormServerTest::layoutAsStored() {
+    QCOMPARE(page_->minimumSize(), QSize(465, 258));
+    QCOMPARE(page_->maximumSize(), QSize(465, 258));
+    QCOMPARE(child<QLabel>("Label4")->text(), QStringLiteral("服务器名称："));
+    QCOMPARE(child<QLabel>("Label1")->text(), QStringLiteral("用  户  名："));
+    QCOMPARE(child<QLabel>("Label2")->text(), QStringLiteral("密        码："));
+    QCOMPARE(child<QRadioButton>("RadioButton1")->text(),
+             QStringLiteral("使用Windows NT集成安全设置(Win98/Me不选此项)"));
+    QCOMPARE(child<QRadioButton>("RadioButton2")->text(), QStringLiteral("使用指定的用户和密码"));
+    QCOMPARE(child<QToolButton>("SpeedButton1")->toolTip(), QStringLiteral("获取服务器"));
+    QCOMPARE(child<QToolButton>("SpeedButton1")->size(), QSize(23, 22));
+    QCOMPARE(child<QAction>("Actserver")->text(), QStringLiteral("Actserver"));
+
+    auto* next = child<QPushButton>("BitBtn7");
+    auto* exit = child<QPushButton>("BitBtn8");
+    QCOMPARE(next->text(), QStringLiteral("下一步&N"));
+    QCOMPARE(exit->text(), QStringLiteral("退出&X"));
+    QCOMPARE(next->geometry(), QRect(271, 221, 75, 25));
+    QCOMPARE(exit->geometry(), QRect(368, 221, 75, 25));
+    QVERIFY(next->isEnabled());
+    QVERIFY(!next->icon().isNull());
+    QVERIFY(!exit->icon().isNull());
+    QCOMPARE(child<QWidget>("Panel1")->geometry(), QRect(128, 5, 329, 202));
+
+    // The side picture: our JPEG, decoded, stretched over the strip.
+    auto* picture = child<QLabel>("Image1");
+    QCOMPARE(picture->pixmap().size(), QSize(125, 244));
+    QCOMPARE(picture->width(), 123);
+    QCOMPARE(picture->height(), 258);
+
+    auto* userField = child<QLineEdit>("Edit1");
+    auto* passwordField = child<QLineEdit>("Edit2");
+    QCOMPARE(userField->text(), QString());
+    QCOMPARE(passwordField->text(), QString());
+    QVERIFY(!userField->isEnabled());
+    QVERIFY(!passwordField->isEnabled());
+    QCOMPARE(userField->size(), QSize(204, 21));
+    QCOMPARE(passwordField->size(), QSize(204, 24));
+    QCOMPARE(passwordField->echoMode(), QLineEdit::Password);
+    QVERIFY(passwordField->font().bold());
+    QCOMPARE(passwordField->font().pointSize(), 10);
+    QVERIFY(child<QRadioButton>("RadioButton1")->isChecked());
+    QVERIFY(!child<QRadioButton>("RadioButton2")->isChecked());
+
+    QVERIFY(box()->isEditable());
+    QCOMPARE(box()->size(), QSize(189, 21));
+    QVERIFY(box()->count() >= 1);
+}
+
+void FormServerTest::tabOrder() {
+    const QStringList expected{
+        "RadioButton1", "RadioButton2", "Edit2", "Edit1", "SQLServersListComboBox1",
+        "BitBtn7",      "BitBtn8"};
+    QStringList chain;
+    QWidget* widget = child<QWidget>("RadioButton1");
+    for (int guard = 0; guard < 100 && chain.size() < expected.size(); ++guard) {
+        if (expected.contains(widget->objectName()) && !chain.contains(widget->objectName()))
+            chain << widget->objectName();
+        widget = widget->nextInFocusChain();
+    }
+    QCOMPARE(chain, expected);
+}
+
+void FormServerTest::captionOnShow() {
+    QCOMPARE(page_->windowTitle(), QStringLiteral("创建帐套【服务器设置】"));
+}
+
+void FormServerTest::authenticationChoice() {
+    auto* sqlLogin = child<QRadioButton>("RadioButton2");
+    auto* userField = child<QLineEdit>("Edit1");
+    auto* passwordField = child<QLineEdit>("Edit2");
+    clickRadio(sqlLogin);
+    QVERIFY(userField->isEnabled());
+    QVERIFY(passwordField->isEnabled());
+    QCOMPARE(userField->text(), QStringLiteral("sa"));
+    QCOMPARE(passwordField->text(), QString());
+
+    QTest::keyClicks(passwordField, QStringLiteral("pw"));
+    clickRadio(sqlLogin); // already chosen: nothing changes
+    QCOMPARE(passwordField->text(), QStringLiteral("pw"));
+
+    clickRadio(child<QRadioButton>("RadioButton1"));
+    QCOMPARE(userField->text(), QString());
+    QCOMPARE(passwordField->text(), QString());
+    QVERIFY(!userField->isEnabled());
+    QVERIFY(!passwordField->isEnabled());
+}
+
+void FormServerTest::nextWithSqlLoginStoresAndHandsOver() {
+    box()->setEditText(dataSource());
+    chooseSqlLogin(QStringLiteral("sa"), QString());
+    pressNext();
+    QCOMPARE(dialogs_->messageTexts(), QStringList());
+    QVERIFY(!page_->isVisible());
+    QVERIFY(accountSetPage_->isVisible());
+    QCOMPARE(accountSetPage_->serverField->text(), dataSource());
+    QVERIFY(!hasWaitCursor(child<QPushButton>("BitBtn7")));
+    QCOMPARE(local_->rows(kLoginRows),
+             QStringList{dataSource() + "||password=;persist security info=true;user id=sa;"});
+
+    // The probe database was dropped again: proving once more works.
+    showPage();
+    box()->setEditText(dataSource());
+    chooseSqlLogin(QStringLiteral("sa"), QString());
+    pressNext();
+    QCOMPARE(dialogs_->messageTexts(), QStringList());
+    QCOMPARE(local_->rows(kLoginRows).size(), 1);
+}
+
+void FormServerTest::storedLoginUpdatedInPlace() {
+    box()->setEditText(dataSource());
+    chooseSqlLogin(QStringLiteral("sa"), QString());
+    pressNext();
+    QVERIFY(!page_->isVisible());
+
+    // Another login for the same server; its password needs quoting to survive.
+    showPage();
+    box()->setEditText(dataSource());
+    chooseSqlLogin(QStringLiteral("bob"), QStringLiteral("p;w'x"));
+    pressNext();
+    QCOMPARE(dialogs_->messageTexts(), QStringList());
+    QCOMPARE(
+        local_->rows(kLoginRows),
+        QStringList{dataSource() + "||password=\"p;w'x\";persist security info=true;user id=bob;"});
+
+    // Storing integrated security for it rewrites the same row.
+    showPage();
+    box()->setEditText(dataSource());
+    child<QAction>("Actserver")->trigger();
+    QCOMPARE(dialogs_->messageTexts(), QStringList());
+    QCOMPARE(local_->rows(kLoginRows), QStringList{dataSource() + u'|' + kIntegrated + u'|'});
+}
+
+void FormServerTest::connectionFailure_data() {
+    QTest::addColumn<QString>("serverName");
+    QTest::addColumn<bool>("integrated");
+    QTest::addColumn<QString>("user");
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<bool>("probeExists");
+    QTest::newRow("wrong password") << "" << false << "sa"
+                                    << "nope" << false;
+    QTest::newRow("closed port") << "closed" << false << "sa"
+                                 << "" << false;
+    QTest::newRow("login may not create databases") << "" << false << "viewer"
+                                                    << "pw" << false;
+    QTest::newRow("integrated security refused") << "" << true << ""
+                                                 << "" << false;
+    QTest::newRow("probe database exists") << "" << false << "sa"
+                                           << "" << true;
+}
+
+void FormServerTest::connectionFailure() {
+    QFETCH(QString, serverName);
+    QFETCH(bool, integrated);
+    QFETCH(QString, user);
+    QFETCH(QString, password);
+    QFETCH(bool, probeExists);
+
+    if (serverName == u"closed") {
+        test::DevServerProcess stopped;
+        QVERIFY(stopped.start());
+        serverName = stopped.dataSource();
+        stopped.stop();
+    } else {
+        serverName = dataSource();
+    }
+    if (probeExists)
+        runOnServer(QStringLiteral("create database abcde12345"));
+
+    bool waitCursorDuringMessage = true;
+    auto* next = child<QPushButton>("BitBtn7");
+    dialogs_->onMessage = [&](const test::RecordingDialogs::Message&) {
+        waitCursorDuringMessage = hasWaitCursor(next);
+    };
+    box()->setEditText(serverName);
+    if (!integrated)
+        chooseSqlLogin(user, password);
+    pressNext();
+
+    if (probeExists)
+        runOnServer(QStringLiteral("drop database abcde12345"));
+    QCOMPARE(dialogs_->events, (QStringList{"beep", "message"}));
+    const auto& shown = dialogs_->messages.first();
+    QCOMPARE(shown.text, kFailure);
+    QCOMPARE(shown.caption, kNotice);
+    QCOMPARE(shown.icon, DialogIcon::Information);
+    QCOMPARE(shown.buttons, DialogButtons::Ok);
+    QVERIFY(!waitCursorDuringMessage);
+    QVERIFY(!hasWaitCursor(next));
+    QVERIFY(page_->isVisible());
+    QVERIFY(!accountSetPage_->isVisible());
+    QCOMPARE(box()->currentText(), serverName);
+    QCOMPARE(local_->rows(kLoginRows), QStringList());
+}
+
+void FormServerTest::integratedSecurityOnEveryShow() {
+    chooseSqlLogin(QStringLiteral("bob"), QStringLiteral("secret"));
+    box()->setEditText(QStringLiteral("typed"));
+    page_->hide();
+    showPage();
+    QVERIFY(child<QRadioButton>("RadioButton1")->isChecked());
+    QCOMPARE(child<QLineEdit>("Edit1")->text(), QString());
+    QCOMPARE(child<QLineEdit>("Edit2")->text(), QString());
+    QVERIFY(!child<QLineEdit>("Edit1")->isEnabled());
+    QVERIFY(!child<QLineEdit>("Edit2")->isEnabled());
+    // The box selects its first entry again.
+    QCOMPARE(box()->currentIndex(), 0);
+    QCOMPARE(box()->currentText(), box()->itemText(0));
+}
+
+void FormServerTest::refusedServerName_data() {
+    QTest::addColumn<QString>("suffix");
+    QTest::newRow("semicolon") << ";Initial Catalog=master";
+    QTest::newRow("single quote") << "'";
+    QTest::newRow("double quote") << "\"";
+    QTest::newRow("equals") << "=";
+}
+
+void FormServerTest::refusedServerName() {
+    QFETCH(QString, suffix);
+    const qint64 traceBefore = QFileInfo(server_->traceFile()).size();
+    box()->setEditText(dataSource() + suffix);
+    chooseSqlLogin(QStringLiteral("sa"), QString());
+    pressNext();
+    QCOMPARE(dialogs_->events, QStringList{"message"});
+    const auto& shown = dialogs_->messages.first();
+    QCOMPARE(shown.text, QStringLiteral("服务器名称不能包含分号、引号或等号！"));
+    QCOMPARE(shown.caption, kNotice);
+    QCOMPARE(shown.icon, DialogIcon::Information);
+    QVERIFY(page_->isVisible());
+    QVERIFY(!accountSetPage_->isVisible());
+    QCOMPARE(local_->rows(kLoginRows), QStringList());
+    QCOMPARE(QFileInfo(server_->traceFile()).size(), traceBefore); // nothing reached the server
+}
+
+void FormServerTest::emptyServerName() {
+    box()->setEditText(QString());
+    child<QPushButton>("BitBtn7")->setFocus();
+    pressNext();
+    QCOMPARE(dialogs_->events, QStringList{"message"});
+    const auto& shown = dialogs_->messages.first();
+    QCOMPARE(shown.text, QStringLiteral("请选择或录入SQL服务器名称！"));
+    QCOMPARE(shown.caption, QStringLiteral("创建帐套"));
+    QCOMPARE(shown.icon, DialogIcon::None);
+    QCOMPARE(page_->focusWidget(), box());
+    QVERIFY(page_->isVisible());
+}
+
+void FormServerTest::mouseMoveResetsWaitCursor() {
+    auto* next = child<QPushButton>("BitBtn7");
+    const QPointF inside(10, 10);
+    QMouseEvent move(QEvent::MouseMove, inside, next->mapToGlobal(inside), Qt::NoButton,
+                     Qt::NoButton, Qt::NoModifier);
+
+    next->setCursor(Qt::PointingHandCursor);
+    QCoreApplication::sendEvent(next, &move);
+    QCOMPARE(next->cursor().shape(), Qt::PointingHandCursor); // not the wait cursor: kept
+
+    next->setCursor(kWaitCursor);
+    QCoreApplication::sendEvent(next, &move);
+    QVERIFY(!hasWaitCursor(next));
+    QVERIFY(!next->testAttribute(Qt::WA_SetCursor));
+}
+
+void FormServerTest::escapeCloses() {
+    QSignalSpy closed(page_.get(), &Tform_server::closed);
+    page_->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(page_.get()));
+    chooseSqlLogin(QStringLiteral("sa"), QString());
+    child<QLineEdit>("Edit2")->setFocus();
+    QTest::keyClick(child<QLineEdit>("Edit2"), Qt::Key_Escape);
+    QCOMPARE(closed.count(), 1);
+    QVERIFY(!page_->isVisible());
+}
+
+void FormServerTest::exitButtonAndCloseBoxClose() {
+    QSignalSpy closed(page_.get(), &Tform_server::closed);
+    QTest::mouseClick(child<QPushButton>("BitBtn8"), Qt::LeftButton);
+    QCOMPARE(closed.count(), 1);
+    QVERIFY(!page_->isVisible());
+    showPage();
+    page_->close(); // what the close box does
+    QCOMPARE(closed.count(), 2);
+}
+
+void FormServerTest::toolButtonOpensHostLookup() {
+    QTest::mouseClick(child<QToolButton>("SpeedButton1"), Qt::LeftButton);
+    QVERIFY(hostLookup_->isVisible());
+    QCOMPARE(hostLookup_->windowTitle(), QStringLiteral("获取服务器"));
+    QVERIFY(page_->isVisible());
+    QVERIFY(!hostLookup_->isModal());
+}
+
+void FormServerTest::storeFailureGoesToErrorBox() {
+    // The store on its own has no guard of its own: its failure reaches the error box.
+    QVERIFY(QFile::remove(local_->path()));
+    QVERIFY(QDir().mkpath(local_->path())); // a directory where the file should be
+    box()->setEditText(QStringLiteral("srv"));
+    child<QAction>("Actserver")->trigger();
+    QCOMPARE(dialogs_->events, QStringList{"message"});
+    const auto& shown = dialogs_->messages.first();
+    QCOMPARE(shown.caption, QStringLiteral("创建帐套"));
+    QCOMPARE(shown.icon, DialogIcon::Error);
+    QVERIFY(!shown.text.isEmpty());
+}
+
+QTEST_MAIN(FormServerTest)
+#include "tst_form_server.moc"
