@@ -205,9 +205,7 @@ void Tform_xzzt::BitBtn4Click() {
         const WaitCursor wait(ui_->BitBtn4);
         if (!sample.serverName.isEmpty())
             ui_->Edit2->setText(sample.name);
-        if (accountset::restoreSample(queries_, environment(), sample) ==
-            accountset::RestoreOutcome::Restored)
-            ui_->Edit2->clear();
+        accountset::restoreSample(queries_, environment(), sample, [this] { ui_->Edit2->clear(); });
     } catch (const std::exception& failure) {
         showFailure(dialogs_, messageOf(failure));
     }

@@ -457,7 +457,8 @@ CreateOutcome createAccountSet(PageQueries& queries, const Environment& env,
 }
 
 RestoreOutcome restoreSample(PageQueries& queries, const Environment& env,
-                             const NewAccountSet& accountSet) {
+                             const NewAccountSet& accountSet,
+                             const std::function<void()>& registered) {
     if (accountSet.serverName.isEmpty()) {
         env.dialogs.beep();
         inform(env, QStringLiteral("服务器名称不可为空！"), QStringLiteral("提示"));
@@ -475,6 +476,8 @@ RestoreOutcome restoreSample(PageQueries& queries, const Environment& env,
              db::quotedLiteral(env.sampleBackupPath)});
 
     ActpostExecute(queries, env, sample, credentialPart);
+    if (registered)
+        registered();
     inform(env, QStringLiteral("“澄桦3000例子账套”账套创建成功！"), QStringLiteral("提示"));
     return RestoreOutcome::Restored;
 }

@@ -87,9 +87,12 @@ CreateOutcome createAccountSet(PageQueries& queries, const Environment& env,
 
 enum class RestoreOutcome { Restored, EmptyServerName };
 // BitBtn4Click's work: restores the sample backup under the sample name and registers it.
-// accountSet.name is ignored. Throws db::DbError at the first failing step.
+// accountSet.name is ignored. registered runs after the registration, before the success
+// message (the page empties its name field there). Throws db::DbError at the first failing
+// step.
 RestoreOutcome restoreSample(PageQueries& queries, const Environment& env,
-                             const NewAccountSet& accountSet);
+                             const NewAccountSet& accountSet,
+                             const std::function<void()>& registered = {});
 
 // One row of master.CHdatebase as the list shows it.
 struct RegistryRow {

@@ -140,16 +140,19 @@ QString freeTdsDriverPath() {
     return QStringLiteral("/usr/lib/x86_64-linux-gnu/odbc/libtdsodbc.so");
 }
 
-QString odbcValue(const QString& value) {
+QString odbcItem(const QString& key, const QString& value) {
+    // FreeTDS reads a braced value up to the first "}" that ends the item, without undoubling,
+    // so a value holding "};" cannot be passed (and must not leak into further items).
     const bool needsBraces =
-        value.contains(u';') || value.contains(u'}') || value.contains(u'{') ||
-        value.contains(u'=') ||
+        value.contains(u';') || value.startsWith(u'{') ||
         (!value.isEmpty() && (value.front().isSpace() || value.back().isSpace()));
     if (!needsBraces)
-        return value;
-    QString escaped = value;
-    escaped.replace(QStringLiteral("}"), QStringLiteral("}}"));
-    return u'{' + escaped + u'}';
+        return key + u'=' + value;
+    if (value.contains(QStringLiteral("};")))
+        throw DbError(QStringLiteral("The value of %1 cannot be passed to the ODBC driver: it "
+                                     "holds \"};\".")
+                          .arg(key));
+    return key + QStringLiteral("={") + value + u'}';
 }
 
 QString odbcConnectionString(const ConnectionProperties& properties) {
@@ -160,22 +163,22 @@ QString odbcConnectionString(const ConnectionProperties& properties) {
 
     QStringList parts;
     parts << QStringLiteral("DRIVER={%1}").arg(freeTdsDriverPath());
-    parts << QStringLiteral("SERVER=") + odbcValue(server);
+    parts << odbcItem(QStringLiteral("SERVER"), server);
     if (address.port)
         parts << QStringLiteral("PORT=%1").arg(*address.port);
     else if (address.instance.isEmpty())
         parts << QStringLiteral("PORT=1433"); // a default instance; FreeTDS would take port 0
     const QString catalog = properties.value(QStringLiteral("Initial Catalog"));
     if (!catalog.isEmpty())
-        parts << QStringLiteral("DATABASE=") + odbcValue(catalog);
+        parts << odbcItem(QStringLiteral("DATABASE"), catalog);
     const QString security = properties.value(QStringLiteral("Integrated Security")).trimmed();
     if (security.compare(QStringLiteral("SSPI"), Qt::CaseInsensitive) == 0 ||
         security.compare(QStringLiteral("true"), Qt::CaseInsensitive) == 0 ||
         security.compare(QStringLiteral("yes"), Qt::CaseInsensitive) == 0) {
         parts << QStringLiteral("Trusted_Connection=Yes");
     } else {
-        parts << QStringLiteral("UID=") + odbcValue(properties.value(QStringLiteral("User ID")));
-        parts << QStringLiteral("PWD=") + odbcValue(properties.value(QStringLiteral("Password")));
+        parts << odbcItem(QStringLiteral("UID"), properties.value(QStringLiteral("User ID")));
+        parts << odbcItem(QStringLiteral("PWD"), properties.value(QStringLiteral("Password")));
     }
     parts << QStringLiteral("TDS_Version=7.4") << QStringLiteral("ClientCharset=UTF-8");
     return parts.join(u';') + u';';

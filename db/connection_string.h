@@ -41,8 +41,9 @@ ServerAddress parseDataSource(const QString& dataSource);
 // The path of the FreeTDS ODBC driver library (Debian's tdsodbc).
 QString freeTdsDriverPath();
 
-// Puts an ODBC connection-string value in braces when it needs them.
-QString odbcValue(const QString& value);
+// "KEY=value" for the ODBC connection string, the value in braces when it holds ';'; throws
+// DbError for a value that the driver cannot read back unchanged.
+QString odbcItem(const QString& key, const QString& value);
 
 // The ODBC connection string for the FreeTDS driver from an SQLOLEDB connection string.
 QString odbcConnectionString(const ConnectionProperties& properties);

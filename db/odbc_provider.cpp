@@ -64,6 +64,12 @@ using EnvHandle = Handle<SQL_HANDLE_ENV>;
 using DbcHandle = Handle<SQL_HANDLE_DBC>;
 using StmtHandle = Handle<SQL_HANDLE_STMT>;
 
+// A statement handle owned by its connection.
+struct StatementRef {
+    SQLHSTMT handle;
+    SQLHSTMT get() const { return handle; }
+};
+
 struct Diagnostic {
     QString text;
     int number = 0;
@@ -408,34 +414,37 @@ struct OdbcProvider::Handles {
     bool connected = false;
 
     ~Handles() {
+        statement = StmtHandle(); // a statement goes before its connection
         if (connected)
             SQLDisconnect(connection.get());
     }
 
-    StmtHandle newStatement() const {
-        StmtHandle statement(SQL_HANDLE_STMT, connection.get());
-        SQLSetStmtAttr(statement.get(), SQL_ATTR_QUERY_TIMEOUT,
-                       reinterpret_cast<SQLPOINTER>(statementTimeoutSeconds), 0);
-        return statement;
-    }
+    // One statement handle per connection, reset before each use: each result is read to its
+    // end before the next statement runs.
+    StmtHandle statement;
 
-    // Runs `statement` with its parameters bound; returns the statement handle positioned on
-    // its first result.
-    StmtHandle run(const Statement& statement) const {
-        StmtHandle handle = newStatement();
-        std::vector<BoundValue> bound(size_t(statement.parameters.size()));
-        for (qsizetype i = 0; i < statement.parameters.size(); ++i)
-            bindParameter(handle.get(), SQLUSMALLINT(i + 1), statement.parameters[i],
-                          bound[size_t(i)]);
-        QString sql = statement.sql;
-        const SQLRETURN rc = SQLExecDirectW(handle.get(), wide(sql), SQLINTEGER(sql.size()));
+    // Runs `sql` with its parameters bound; returns the statement positioned on its first result.
+    StatementRef run(const Statement& sql) {
+        if (!statement.get()) {
+            statement = StmtHandle(SQL_HANDLE_STMT, connection.get());
+            SQLSetStmtAttr(statement.get(), SQL_ATTR_QUERY_TIMEOUT,
+                           reinterpret_cast<SQLPOINTER>(statementTimeoutSeconds), 0);
+        }
+        SQLHSTMT handle = statement.get();
+        SQLFreeStmt(handle, SQL_CLOSE);
+        SQLFreeStmt(handle, SQL_RESET_PARAMS);
+        std::vector<BoundValue> bound(size_t(sql.parameters.size()));
+        for (qsizetype i = 0; i < sql.parameters.size(); ++i)
+            bindParameter(handle, SQLUSMALLINT(i + 1), sql.parameters[i], bound[size_t(i)]);
+        QString text = sql.sql;
+        const SQLRETURN rc = SQLExecDirectW(handle, wide(text), SQLINTEGER(text.size()));
         if (rc != SQL_NO_DATA)
-            check(rc, SQL_HANDLE_STMT, handle.get());
-        return handle;
+            check(rc, SQL_HANDLE_STMT, handle);
+        return StatementRef{handle};
     }
 
-    SQLLEN runCounting(const Statement& statement) const {
-        StmtHandle handle = run(statement);
+    SQLLEN runCounting(const Statement& sql) {
+        const StatementRef handle = run(sql);
         SQLLEN changes = 0;
         check(SQLRowCount(handle.get(), &changes), SQL_HANDLE_STMT, handle.get());
         drainResults(handle.get());
@@ -470,7 +479,7 @@ OdbcProvider::OdbcProvider(const ConnectionProperties& properties)
 OdbcProvider::~OdbcProvider() = default;
 
 ResultSet OdbcProvider::select(const QString& sql) {
-    StmtHandle statement = handles_->run({sql, {}});
+    const StatementRef statement = handles_->run({sql, {}});
     if (!seekResultWithColumns(statement.get()))
         throw DbError(QStringLiteral("CommandText does not return a result set."));
     ResultSet result = fetchResult(statement.get());
@@ -480,7 +489,7 @@ ResultSet OdbcProvider::select(const QString& sql) {
 }
 
 void OdbcProvider::execute(const QString& sql) {
-    StmtHandle statement = handles_->run({sql, {}});
+    const StatementRef statement = handles_->run({sql, {}});
     drainResults(statement.get());
 }
 
@@ -498,7 +507,7 @@ void OdbcProvider::insertRow(const ResultSet& result, Row& row, const QVector<bo
     }
     // The identity is read in the same call: SCOPE_IDENTITY() sees only its own scope.
     insert.sql += QStringLiteral("; SELECT SCOPE_IDENTITY()");
-    StmtHandle statement = handles_->run(insert);
+    const StatementRef statement = handles_->run(insert);
     if (seekResultWithColumns(statement.get())) {
         if (SQLFetch(statement.get()) == SQL_SUCCESS) {
             if (auto id = readFixed<SQLBIGINT>(statement.get(), 1, SQL_C_SBIGINT))
@@ -513,7 +522,7 @@ QStringList OdbcProvider::primaryKeyOf(const QString& table) {
     if (const auto found = primaryKeys_.constFind(table); found != primaryKeys_.constEnd())
         return *found;
     const Parameter name{table, ColumnKind::Text};
-    StmtHandle constraints = handles_->run(
+    const StatementRef constraints = handles_->run(
         {QStringLiteral("SELECT CONSTRAINT_NAME FROM INFORMATION_SCHEMA.TABLE_CONSTRAINTS "
                         "WHERE TABLE_NAME = ? AND CONSTRAINT_TYPE = 'PRIMARY KEY'"),
          {name}});
@@ -523,7 +532,7 @@ QStringList OdbcProvider::primaryKeyOf(const QString& table) {
         drainResults(constraints.get());
         if (!found.rows.isEmpty()) {
             const Parameter constraint{found.rows.front().values.front(), ColumnKind::Text};
-            StmtHandle keys = handles_->run(
+            const StatementRef keys = handles_->run(
                 {QStringLiteral("SELECT COLUMN_NAME FROM INFORMATION_SCHEMA.KEY_COLUMN_USAGE "
                                 "WHERE TABLE_NAME = ? AND CONSTRAINT_NAME = ? "
                                 "ORDER BY ORDINAL_POSITION"),

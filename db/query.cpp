@@ -75,10 +75,16 @@ struct Query::Impl {
         failWithName(QStringLiteral("Field '%1' not found").arg(name));
     }
 
-    const Column& column(int index) const { return result->columns[index]; }
+    // A Field kept from an earlier result must not reach past the columns of the current one.
+    const Column& column(int index) const {
+        requireActive();
+        if (index < 0 || index >= result->columns.size())
+            failWithName(QStringLiteral("Field no longer belongs to the open result"));
+        return result->columns[index];
+    }
 
     QVariant currentValue(int index) const {
-        requireActive();
+        column(index);
         if (state == State::Edit || state == State::Insert)
             return buffer.values[index];
         if (!hasCurrentRow())
@@ -92,7 +98,7 @@ struct Query::Impl {
     }
 
     void setValue(int index, const QVariant& value) {
-        requireActive();
+        column(index);
         if (state == State::Browse)
             edit();
         QVariant stored = valueForColumn(column(index), value);

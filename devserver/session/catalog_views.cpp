@@ -100,7 +100,14 @@ std::optional<RowSource> SessionImpl::catalogView(const sql::ObjectName& name) {
     const QString schema = name.schema();
     const bool information =
         schema.compare(QLatin1String("INFORMATION_SCHEMA"), Qt::CaseInsensitive) == 0;
-    const bool system = schema.compare(QLatin1String("sys"), Qt::CaseInsensitive) == 0;
+    const bool dboOrDefault =
+        schema.isEmpty() || schema.compare(QLatin1String("dbo"), Qt::CaseInsensitive) == 0;
+    // Old tools still read the compatibility views master..sysdatabases and sysobjects.
+    const bool legacy =
+        dboOrDefault &&
+        (name.name().compare(QLatin1String("sysdatabases"), Qt::CaseInsensitive) == 0 ||
+         name.name().compare(QLatin1String("sysobjects"), Qt::CaseInsensitive) == 0);
+    const bool system = legacy || schema.compare(QLatin1String("sys"), Qt::CaseInsensitive) == 0;
     if (!information && !system)
         return std::nullopt;
     sql::ObjectName databaseOnly = name;
@@ -235,6 +242,36 @@ RowSource SessionImpl::informationSchema(DatabaseUse& db, const QString& view,
 RowSource SessionImpl::systemView(DatabaseUse& db, const QString& view,
                                   const QString& writtenName) {
     RowSource src;
+    if (view == QLatin1String("sysdatabases")) {
+        src.columns = {name128("name"), column("dbid", SqlType::Int, 0, false),
+                       column("crdate", SqlType::DateTime, 0, false),
+                       column("cmptlevel", SqlType::Int, 0, false),
+                       column("filename", SqlType::NVarChar, 260)};
+        RowSource modern = systemView(db, QStringLiteral("databases"), writtenName);
+        std::lock_guard lock(engine_.mutex);
+        for (auto& r : modern.rows) {
+            const auto it =
+                engine_.databases.find(storage::foldName(std::get<QString>(r.values[0])));
+            const QString file = it == engine_.databases.end()
+                                     ? QString()
+                                     : QString::fromStdString(it->second.file.string());
+            src.rows.push_back(row({r.values[0], r.values[1], r.values[2], r.values[3], file}));
+        }
+        return src;
+    }
+    if (view == QLatin1String("sysobjects")) {
+        src.columns = {name128("name", false),
+                       column("id", SqlType::Int, 0, false),
+                       column("xtype", SqlType::NVarChar, 2),
+                       column("type", SqlType::NVarChar, 2),
+                       column("uid", SqlType::Int),
+                       column("crdate", SqlType::DateTime, 0, false)};
+        RowSource modern = systemView(db, QStringLiteral("objects"), writtenName);
+        for (auto& r : modern.rows)
+            src.rows.push_back(
+                row({r.values[0], r.values[1], r.values[3], r.values[3], integer(1), r.values[5]}));
+        return src;
+    }
     if (view == QLatin1String("databases")) {
         src.columns = {name128("name"),
                        column("database_id", SqlType::Int, 0, false),
@@ -258,8 +295,8 @@ RowSource SessionImpl::systemView(DatabaseUse& db, const QString& view,
             rows.emplace_back(d.id, row({text(d.name), integer(d.id), when, integer(150),
                                          text(QStringLiteral("Chinese_PRC_CI_AS")), integer(0),
                                          text(QStringLiteral("MULTI_USER")), integer(0), integer(0),
-                                         text(QStringLiteral("ONLINE")), integer(1),
-                                         text(QStringLiteral("FULL"))}));
+                                         text(QStringLiteral("ONLINE")), integer(3),
+                                         text(QStringLiteral("SIMPLE"))}));
         }
         std::sort(rows.begin(), rows.end(),
                   [](const auto& a, const auto& b) { return a.first < b.first; });

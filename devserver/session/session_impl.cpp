@@ -270,6 +270,18 @@ std::optional<Typed> SessionImpl::function(const QString& name, const std::vecto
             return Typed{TypeTag::Int, std::monostate{}};
         return Typed{TypeTag::Int, it->second.id};
     }
+    if (name == QLatin1String("IDENT_CURRENT")) {
+        if (args.empty() || isNull(args[0].value))
+            return Typed{TypeTag::BigInt, std::monostate{}};
+        const auto id = objectId(sql::toText(args[0]));
+        if (!id)
+            return Typed{TypeTag::BigInt, std::monostate{}};
+        storage::DatabaseFile::Transaction t(*file_, false);
+        for (const auto& table : file_->tables())
+            if (table.id == *id && table.identityColumn() >= 0)
+                return Typed{TypeTag::BigInt, table.identityLast.value_or(table.identitySeed)};
+        return Typed{TypeTag::BigInt, std::monostate{}};
+    }
     if (name == QLatin1String("SCOPE_IDENTITY"))
         return scopeIdentity_ ? Typed{TypeTag::BigInt, *scopeIdentity_}
                               : Typed{TypeTag::BigInt, std::monostate{}};

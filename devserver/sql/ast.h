@@ -34,6 +34,7 @@ struct Expr {
     bool negated = false;
     bool star = false;
     int columnIndex = -1; // bound column
+    int depth = 1;        // levels of the tree below and including this node
     // CAST/CONVERT: the target type, with its length for character types (0: default)
     TypeTag castType = TypeTag::Null;
     int castLength = 0;

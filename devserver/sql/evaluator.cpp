@@ -1,6 +1,7 @@
 #include "devserver/sql/evaluator.h"
 
 #include "devserver/sql/errors.h"
+#include "devserver/storage/database_file.h"
 
 #include <QDateTime>
 #include <QMap>
@@ -197,6 +198,33 @@ const RpcParameter* findParameter(const EvalEnv& env, const QString& name) {
                    QStringLiteral("Must declare the scalar variable \"%1\".").arg(name));
 }
 
+// CONVERT's date styles that programs use to get sortable text.
+QString styledDateTime(const DateTimeValue& v, int64_t style) {
+    const QString iso = isoText(v); // yyyy-mm-dd hh:mi:ss.mmm
+    switch (style) {
+    case 20:
+    case 120:
+        return iso.left(19);
+    case 21:
+    case 121:
+        return iso;
+    case 126:
+        return iso.left(10) + u'T' + iso.mid(11);
+    case 23:
+        return iso.left(10);
+    case 112:
+        return iso.left(4) + iso.mid(5, 2) + iso.mid(8, 2);
+    case 111:
+        return QString(iso.left(10)).replace(u'-', u'/');
+    case 102:
+        return QString(iso.left(10)).replace(u'-', u'.');
+    case 108:
+        return iso.mid(11, 8);
+    default:
+        return toText(Typed{TypeTag::DateTime, v});
+    }
+}
+
 Typed builtinFunction(const Expr& e, const std::vector<Value>* row, const Scope* scope,
                       const EvalEnv& env) {
     std::vector<Typed> args;
@@ -211,6 +239,10 @@ Typed builtinFunction(const Expr& e, const std::vector<Value>* row, const Scope*
     };
     if (e.name == QLatin1String("CAST") || e.name == QLatin1String("CONVERT")) {
         Typed t = convert(args.at(0), e.castType);
+        if (args.size() > 1 && isText(e.castType) && isDateTime(args[0].type) &&
+            !isNull(args[0].value) && !isNull(args[1].value))
+            t.value = styledDateTime(std::get<DateTimeValue>(args[0].value),
+                                     std::get<int64_t>(convert(args[1], TypeTag::Int).value));
         // An explicit conversion to a shorter text cuts it, without an error.
         if (isText(e.castType) && e.castType != TypeTag::NText && !isNull(t.value))
             std::get<QString>(t.value).truncate(e.castLength);
@@ -303,8 +335,7 @@ void bindColumns(Expr& e, const Scope* scope) {
         }
         const auto& columns = *scope->columns;
         for (size_t i = 0; i < columns.size(); ++i) {
-            if (columns[i].name.compare(e.name, Qt::CaseInsensitive) == 0 ||
-                columns[i].name.toCaseFolded() == e.name.toCaseFolded()) {
+            if (storage::foldName(columns[i].name) == storage::foldName(e.name)) {
                 e.columnIndex = static_cast<int>(i);
                 return;
             }

@@ -84,6 +84,13 @@ private:
     QString identifier() {
         if (!atIdentifier())
             fail();
+        if (peek().kind == Token::Kind::QuotedIdentifier && peek().text.isEmpty())
+            throw SqlError(1038, 15, 4,
+                           QStringLiteral("An object or column name is missing or empty. For "
+                                          "SELECT INTO statements, verify each column has a name. "
+                                          "For other statements, look for empty alias names. "
+                                          "Aliases defined as \"\" or [] are not allowed. Change "
+                                          "the alias to a valid name."));
         return take().text;
     }
 
@@ -595,16 +602,51 @@ private:
 
     // ---- expressions ----
 
+    // SQL Server refuses expressions nested beyond its limits; so do we, before the
+    // recursion of parsing or evaluating them could exhaust the stack.
+    [[noreturn]] static void throwTooDeep() {
+        throw SqlError(191, 15, 1,
+                       QStringLiteral("Some part of your SQL statement is nested too deeply. "
+                                      "Rewrite the query or break it up into smaller queries."));
+    }
+
+    static ExprPtr sealed(ExprPtr e) {
+        int deepest = 0;
+        for (const auto& a : e->args)
+            deepest = std::max(deepest, a->depth);
+        e->depth = deepest + 1;
+        if (e->depth > 1000)
+            throwTooDeep();
+        return e;
+    }
+
+    class NestingGuard {
+    public:
+        explicit NestingGuard(int& depth) : depth_(depth) {
+            if (++depth_ > 128)
+                throwTooDeep();
+        }
+        ~NestingGuard() { --depth_; }
+        NestingGuard(const NestingGuard&) = delete;
+        NestingGuard& operator=(const NestingGuard&) = delete;
+
+    private:
+        int& depth_;
+    };
+
     static ExprPtr makeBinary(const QString& op, ExprPtr l, ExprPtr r) {
         auto e = std::make_unique<Expr>();
         e->kind = Expr::Kind::Binary;
         e->op = op;
         e->args.push_back(std::move(l));
         e->args.push_back(std::move(r));
-        return e;
+        return sealed(std::move(e));
     }
 
-    ExprPtr expression() { return orExpr(); }
+    ExprPtr expression() {
+        NestingGuard guard(nesting_);
+        return orExpr();
+    }
 
     ExprPtr orExpr() {
         ExprPtr left = andExpr();
@@ -621,12 +663,13 @@ private:
     }
 
     ExprPtr notExpr() {
+        NestingGuard guard(nesting_);
         if (acceptWord("NOT")) {
             auto e = std::make_unique<Expr>();
             e->kind = Expr::Kind::Unary;
             e->op = QStringLiteral("NOT");
             e->args.push_back(notExpr());
-            return e;
+            return sealed(std::move(e));
         }
         return predicate();
     }
@@ -653,7 +696,7 @@ private:
             e->negated = acceptWord("NOT");
             expectWord("NULL");
             e->args.push_back(std::move(left));
-            return e;
+            return sealed(std::move(e));
         }
         const bool negated =
             peek().isWord("NOT") &&
@@ -668,7 +711,7 @@ private:
             e->args.push_back(additive());
             if (acceptWord("ESCAPE"))
                 e->args.push_back(additive());
-            return e;
+            return sealed(std::move(e));
         }
         if (acceptWord("IN")) {
             auto e = std::make_unique<Expr>();
@@ -682,7 +725,7 @@ private:
                 e->args.push_back(expression());
             while (acceptSymbol(","));
             expectSymbol(")");
-            return e;
+            return sealed(std::move(e));
         }
         if (acceptWord("BETWEEN")) {
             auto e = std::make_unique<Expr>();
@@ -692,7 +735,7 @@ private:
             e->args.push_back(additive());
             expectWord("AND");
             e->args.push_back(additive());
-            return e;
+            return sealed(std::move(e));
         }
         if (negated)
             fail();
@@ -718,6 +761,7 @@ private:
     }
 
     ExprPtr unary() {
+        NestingGuard guard(nesting_);
         if (peek().isSymbol("-") || peek().isSymbol("+")) {
             const QString op = take().text;
             ExprPtr operand = unary();
@@ -731,7 +775,7 @@ private:
             e->kind = Expr::Kind::Unary;
             e->op = op;
             e->args.push_back(std::move(operand));
-            return e;
+            return sealed(std::move(e));
         }
         return primary();
     }
@@ -758,7 +802,7 @@ private:
             e->literal.type = TypeTag::Float;
             e->literal.value = text.toDouble();
         }
-        return e;
+        return sealed(std::move(e));
     }
 
     ExprPtr primary() {
@@ -771,16 +815,16 @@ private:
             e->kind = Expr::Kind::Literal;
             e->literal.type = t.national ? TypeTag::NVarChar : TypeTag::VarChar;
             e->literal.value = take().text;
-            return e;
+            return sealed(std::move(e));
         case Token::Kind::Variable:
             if (t.text.startsWith(QLatin1String("@@"))) {
                 e->kind = Expr::Kind::Global;
                 e->name = take().text.toUpper();
-                return e;
+                return sealed(std::move(e));
             }
             e->kind = Expr::Kind::Parameter;
             e->name = take().text;
-            return e;
+            return sealed(std::move(e));
         case Token::Kind::Symbol:
             if (acceptSymbol("(")) {
                 if (peek().isWord("SELECT"))
@@ -794,7 +838,7 @@ private:
             if (t.isWord("NULL")) {
                 take();
                 e->kind = Expr::Kind::Literal;
-                return e;
+                return sealed(std::move(e));
             }
             if (t.isWord("CASE") || t.isWord("EXISTS"))
                 throwNotSupported(t.text.toUpper());
@@ -806,7 +850,7 @@ private:
                 take();
                 e->kind = Expr::Kind::Function;
                 e->name = QStringLiteral("GETDATE");
-                return e;
+                return sealed(std::move(e));
             }
             return columnReference();
         case Token::Kind::QuotedIdentifier:
@@ -828,7 +872,7 @@ private:
         e->kind = Expr::Kind::Column;
         e->name = parts.takeLast();
         e->qualifier = parts.join(u'.');
-        return e;
+        return sealed(std::move(e));
     }
 
     void castTarget(Expr& e) {
@@ -871,7 +915,7 @@ private:
             expectWord("AS");
             castTarget(*e);
             expectSymbol(")");
-            return e;
+            return sealed(std::move(e));
         }
         if (e->name == QLatin1String("CONVERT")) {
             castTarget(*e);
@@ -880,7 +924,7 @@ private:
             if (acceptSymbol(","))
                 e->args.push_back(expression()); // style: only the default forms are produced
             expectSymbol(")");
-            return e;
+            return sealed(std::move(e));
         }
         if (acceptSymbol("*")) {
             e->star = true;
@@ -892,12 +936,13 @@ private:
             while (acceptSymbol(","));
         }
         expectSymbol(")");
-        return e;
+        return sealed(std::move(e));
     }
 
     const QString& text_;
     std::vector<Token> tokens_;
     size_t pos_ = 0;
+    int nesting_ = 0;
 };
 
 } // namespace

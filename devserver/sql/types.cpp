@@ -64,7 +64,7 @@ MoneyValue doubleToMoney(double d) {
 }
 
 std::optional<int64_t> parseInteger(const QString& trimmed) {
-    static const QRegularExpression form(QStringLiteral("^[+-]?[0-9]+$"));
+    thread_local const QRegularExpression form(QStringLiteral("^[+-]?[0-9]+$"));
     if (!form.match(trimmed).hasMatch())
         return std::nullopt;
     bool ok = false;
@@ -122,7 +122,8 @@ Typed textToMoney(const QString& text) {
     trimmed.remove(u',');
     if (trimmed.isEmpty())
         return Typed{TypeTag::Money, MoneyValue{0}};
-    static const QRegularExpression form(QStringLiteral("^[+-]?([0-9]+(\\.[0-9]*)?|\\.[0-9]+)$"));
+    thread_local const QRegularExpression form(
+        QStringLiteral("^[+-]?([0-9]+(\\.[0-9]*)?|\\.[0-9]+)$"));
     if (!form.match(trimmed).hasMatch())
         throw SqlError(235, 16, 0,
                        QStringLiteral("Cannot convert a char value to money. The char value has "
@@ -484,7 +485,7 @@ struct LikeElement {
 };
 
 QChar fold(QChar c, bool ci) {
-    return ci ? c.toCaseFolded() : c;
+    return ci ? storage::collationFold(c) : c;
 }
 
 std::vector<LikeElement> compileLike(const QString& pattern, bool ci, std::optional<QChar> escape) {
@@ -573,13 +574,13 @@ std::optional<DateTimeValue> parseDateTime(const QString& input) {
     const QString text = input.trimmed();
     if (text.isEmpty())
         return DateTimeValue{};
-    static const QRegularExpression isoDate(
+    thread_local const QRegularExpression isoDate(
         QStringLiteral(R"(^(\d{4})[-/.](\d{1,2})[-/.](\d{1,2})(?:(?:[ T]+)(.*))?$)"));
-    static const QRegularExpression compactDate(
+    thread_local const QRegularExpression compactDate(
         QStringLiteral(R"(^(\d{4})(\d{2})(\d{2})(?: +(.*))?$)"));
-    static const QRegularExpression usDate(
+    thread_local const QRegularExpression usDate(
         QStringLiteral(R"(^(\d{1,2})[-/.](\d{1,2})[-/.](\d{4})(?: +(.*))?$)"));
-    static const QRegularExpression timeForm(
+    thread_local const QRegularExpression timeForm(
         QStringLiteral(R"(^(\d{1,2}):(\d{2})(?::(\d{2})(?:[.:](\d{1,7}))?)?\s*([AaPp][Mm])?$)"));
     int year = 1900, month = 1, day = 1;
     QString timePart;

@@ -469,7 +469,11 @@ int64_t DatabaseFile::nextIdentity(TableDef& table) {
 }
 
 QString foldName(const QString& name) {
-    return name.toCaseFolded();
+    QString folded;
+    folded.reserve(name.size());
+    for (QChar c : name)
+        folded.append(collationFold(c));
+    return folded;
 }
 
 void syncDirectory(const std::filesystem::path& directory) {

@@ -86,7 +86,7 @@ private:
     sqlite3* db_ = nullptr;
 };
 
-// Case folding used for every name comparison (databases, tables, columns).
+// Folding used for every name comparison (databases, tables, columns): the collation's.
 QString foldName(const QString& name);
 // Makes a rename or removal in the directory durable.
 void syncDirectory(const std::filesystem::path& directory);

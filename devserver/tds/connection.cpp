@@ -8,6 +8,7 @@
 #include "devserver/tds/trace_file.h"
 
 #include <map>
+#include <string_view>
 
 namespace ztds::tds {
 
@@ -232,8 +233,7 @@ private:
                                "0x%3 is unknown.")
                     .arg(bad.ordinal)
                     .arg(bad.name)
-                    .arg(bad.type, 2, 16, QLatin1Char('0'))
-                    .toUpper()));
+                    .arg(QString::number(bad.type, 16).rightJustified(2, u'0').toUpper())));
             tokens.done(DoneKind::DoneProc, more | done_status::Error, 0, 0);
             return;
         }
@@ -280,15 +280,16 @@ private:
     }
 
     static uint16_t procIdForName(const QString& name) {
-        static const std::map<QString, uint16_t> known{
-            {QStringLiteral("sp_executesql"), proc_id::ExecuteSql},
-            {QStringLiteral("sp_prepare"), proc_id::Prepare},
-            {QStringLiteral("sp_execute"), proc_id::Execute},
-            {QStringLiteral("sp_prepexec"), proc_id::PrepExec},
-            {QStringLiteral("sp_unprepare"), proc_id::Unprepare},
+        constexpr std::pair<std::u16string_view, uint16_t> known[] = {
+            {u"sp_executesql", proc_id::ExecuteSql}, {u"sp_prepare", proc_id::Prepare},
+            {u"sp_execute", proc_id::Execute},       {u"sp_prepexec", proc_id::PrepExec},
+            {u"sp_unprepare", proc_id::Unprepare},
         };
-        const auto found = known.find(bareProcedureName(name));
-        return found == known.end() ? 0 : found->second;
+        const QString bare = bareProcedureName(name);
+        for (const auto& [procedure, id] : known)
+            if (bare == QStringView(procedure))
+                return id;
+        return 0;
     }
 
     // sp_executesql @stmt, @params, values...
@@ -372,7 +373,7 @@ private:
                       DoneKind kind, bool closeLast) {
         for (size_t i = 0; i < results.size(); ++i) {
             const StatementResult& result = results[i];
-            if (result.newDatabase && *result.newDatabase != database_) {
+            if (result.newDatabase) { // sent even when unchanged, as SQL Server does
                 tokens.envChange(env_type::Database, *result.newDatabase, database_);
                 database_ = *result.newDatabase;
             }

@@ -413,7 +413,14 @@ void TestFormXzzt::sampleRestoreLeavesThePageOpen() {
     handOver(fixture_.serverName());
     QTest::keyClicks(child<QLineEdit>("Edit2"), QStringLiteral("typed"));
     QSignalSpy close(page_.get(), &Tform_xzzt::closeMainWindowRequested);
+    // The name field is emptied before the success message shows.
+    QString nameDuringMessage = QStringLiteral("not asked");
+    dialogs_.onMessage = [&](const RecordingDialogs::Message&) {
+        nameDuringMessage = child<QLineEdit>("Edit2")->text();
+    };
     QTest::mouseClick(child<QPushButton>("BitBtn4"), Qt::LeftButton);
+    dialogs_.onMessage = nullptr;
+    QCOMPARE(nameDuringMessage, QString());
     QCOMPARE(dialogs_.messageTexts(),
              QStringList{QStringLiteral("“澄桦3000例子账套”账套创建成功！")});
     QCOMPARE(child<QLineEdit>("Edit2")->text(), QString());

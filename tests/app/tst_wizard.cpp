@@ -11,6 +11,7 @@
 
 #include <QComboBox>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QToolButton>
@@ -66,6 +67,7 @@ private slots:
     void escapeOnServerPageEnds();
     void hostLookupWritesIntoServerBox();
     void waitCursorGivenBackOnFailure();
+    void wizardWithoutDisplaySaysSo();
 
 private:
     void startWindows();
@@ -200,6 +202,21 @@ void WizardTest::waitCursorGivenBackOnFailure() {
     } catch (const std::runtime_error&) {
     }
     QVERIFY(!hasWaitCursor(&button));
+}
+
+void WizardTest::wizardWithoutDisplaySaysSo() {
+    QProcess wizard;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        environment.remove(QString::fromLatin1(name));
+    wizard.setProcessEnvironment(environment);
+    wizard.start(QStringLiteral(ZT_BINARY_DIR "/bin/zt-wizard"), {});
+    QVERIFY(wizard.waitForFinished(30000));
+    QCOMPARE(wizard.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(wizard.exitCode(), 1);
+    const QString said = QString::fromLocal8Bit(wizard.readAllStandardError());
+    QVERIFY2(said.contains(QStringLiteral("no display")), qPrintable(said));
+    QVERIFY2(said.contains(QStringLiteral("xvfb-run")), qPrintable(said));
 }
 
 QTEST_MAIN(WizardTest)

@@ -22,6 +22,7 @@ private slots:
     void buildsOdbcStringForIntegratedSecurity();
     void bracesOdbcValues_data();
     void bracesOdbcValues();
+    void refusesValueThatWouldEndItsItem();
 };
 
 void TestConnectionString::readsItems_data() {
@@ -181,7 +182,7 @@ void TestConnectionString::buildsOdbcStringForSqlLogin() {
     const QString odbc = zt::db::odbcConnectionString(properties);
     QVERIFY(odbc.contains(";SERVER=127.0.0.1;PORT=14333;"));
     QVERIFY(odbc.contains(";DATABASE=帐套;"));
-    QVERIFY(odbc.contains(";UID=sa;PWD={p;w}}};"));
+    QVERIFY(odbc.contains(";UID=sa;PWD={p;w}};"));
     QVERIFY(!odbc.contains("Trusted_Connection"));
     QVERIFY(odbc.contains(";TDS_Version=7.4;"));
 }
@@ -202,25 +203,34 @@ void TestConnectionString::buildsOdbcStringForIntegratedSecurity() {
 
 void TestConnectionString::bracesOdbcValues_data() {
     QTest::addColumn<QString>("value");
-    QTest::addColumn<QString>("odbc");
+    QTest::addColumn<QString>("item");
     QTest::newRow("plain") << "secret"
-                           << "secret";
+                           << "PWD=secret";
     QTest::newRow("empty") << ""
-                           << "";
+                           << "PWD=";
     QTest::newRow("semicolon") << "a;b"
-                               << "{a;b}";
-    QTest::newRow("closing brace") << "a}b"
-                                   << "{a}}b}";
+                               << "PWD={a;b}";
+    QTest::newRow("closing brace alone") << "a}b"
+                                         << "PWD=a}b";
+    QTest::newRow("semicolon and final brace") << "a;b}"
+                                               << "PWD={a;b}}";
+    QTest::newRow("opening brace first") << "{x"
+                                         << "PWD={{x}";
     QTest::newRow("leading blank") << " a"
-                                   << "{ a}";
+                                   << "PWD={ a}";
     QTest::newRow("chinese") << "帐套"
-                             << "帐套";
+                             << "PWD=帐套";
 }
 
 void TestConnectionString::bracesOdbcValues() {
     QFETCH(QString, value);
-    QFETCH(QString, odbc);
-    QCOMPARE(zt::db::odbcValue(value), odbc);
+    QFETCH(QString, item);
+    QCOMPARE(zt::db::odbcItem("PWD", value), item);
+}
+
+void TestConnectionString::refusesValueThatWouldEndItsItem() {
+    // Read back by the driver as "x" followed by a SERVER item: never passed on.
+    QVERIFY_THROWS_EXCEPTION(DbError, zt::db::odbcItem("PWD", "x};SERVER=elsewhere"));
 }
 
 QTEST_GUILESS_MAIN(TestConnectionString)

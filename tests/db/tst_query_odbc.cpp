@@ -3,6 +3,7 @@
 #include "db/query.h"
 #include "tests/support/devserver_process.h"
 
+#include <QFile>
 #include <QTest>
 
 #include <functional>
@@ -28,6 +29,20 @@ Failure failureOf(const std::function<void()>& action) {
 
 const QString kDatabase = QStringLiteral("帐套测试");
 
+// The last statement the server traced that starts with `start`.
+QString lastTraced(const zt::test::DevServerProcess& server, const QString& start) {
+    QFile trace(server.traceFile());
+    if (!trace.open(QIODevice::ReadOnly))
+        return {};
+    const QStringList batches =
+        QString::fromUtf8(trace.readAll()).split(QStringLiteral("\nGO\n"), Qt::SkipEmptyParts);
+    for (auto it = batches.crbegin(); it != batches.crend(); ++it) {
+        if (it->trimmed().startsWith(start))
+            return it->trimmed();
+    }
+    return {};
+}
+
 } // namespace
 
 class TestQueryOdbc : public QObject {
@@ -50,6 +65,7 @@ private slots:
     void valuesTravelAsParameters();
     void closedQueryCountFails();
     void failedLoginCarriesServerError();
+    void passwordWithSemicolonAndBraceLogsIn();
     void unreachableServerFails();
     void integratedSecurityIsRefusedByThisServer();
     void connectionIsReopenedWhenStringChanges();
@@ -209,7 +225,9 @@ void TestQueryOdbc::editsAndDeletesByIdentity() {
     query.edit();
     query.fieldByName("2").setInteger(99);
     query.post();
+    QCOMPARE(lastTraced(server_, "UPDATE"), "UPDATE [打印设置表1] SET [2] = @P1 WHERE [id] = @P2");
     query.deleteRow(); // "模板2" goes; the position moves to "模板3"
+    QCOMPARE(lastTraced(server_, "DELETE"), "DELETE FROM [打印设置表1] WHERE [id] = @P1");
     QCOMPARE(query.fieldByName("model").asString(), "模板3");
     QCOMPARE(query.recordCount(), 2);
 
@@ -239,8 +257,11 @@ void TestQueryOdbc::editsAndDeletesByPrimaryKey() {
     registry.post();
     open(registry, QStringLiteral("select*from CHdatebase where ztmc='乙'"));
     QCOMPARE(registry.fieldByName("kl").asString(), "新口令");
+    QCOMPARE(lastTraced(server_, "UPDATE"),
+             "UPDATE [CHdatebase] SET [kl] = @P1 WHERE [ztmc] = @P2");
     registry.deleteRow();
     QVERIFY(registry.eof());
+    QCOMPARE(lastTraced(server_, "DELETE"), "DELETE FROM [CHdatebase] WHERE [ztmc] = @P1");
     open(registry, QStringLiteral("select*from CHdatebase"));
     QCOMPARE(registry.recordCount(), 2);
 }
@@ -260,8 +281,11 @@ void TestQueryOdbc::editsAndDeletesByAllValuesWithoutKey() {
     query.edit();
     query.fieldByName("sl").setInteger(1); // the original sl is NULL
     query.post();
+    QCOMPARE(lastTraced(server_, "UPDATE"),
+             "UPDATE [无键表] SET [sl] = @P1 WHERE [mc] = @P2 AND [sl] IS NULL");
     query.next();
     query.deleteRow();
+    QCOMPARE(lastTraced(server_, "DELETE"), "DELETE FROM [无键表] WHERE [mc] = @P1 AND [sl] = @P2");
     open(query, QStringLiteral("select*from 无键表"));
     QCOMPARE(query.recordCount(), 1);
     QCOMPARE(query.fieldByName("mc").asString(), "一");
@@ -320,6 +344,7 @@ void TestQueryOdbc::valuesTravelAsParameters() {
     query.append();
     query.fieldByName("mc").setString(tricky);
     query.post();
+    QCOMPARE(lastTraced(server_, "INSERT"), "INSERT INTO [无键表] ([mc]) VALUES (@P1)");
     open(query, "select*from 无键表 where mc=" + zt::db::quotedLiteral(tricky.left(20)));
     QCOMPARE(query.recordCount(), 1);
     QCOMPARE(query.fieldByName("mc").asString(), tricky.left(20));
@@ -342,6 +367,17 @@ void TestQueryOdbc::failedLoginCarriesServerError() {
     const Failure failure = failureOf([&] { exec(query, "create database abcde12345"); });
     QCOMPARE(failure.number, 18456);
     QCOMPARE(failure.text, "Login failed for user 'sa'.");
+}
+
+void TestQueryOdbc::passwordWithSemicolonAndBraceLogsIn() {
+    zt::test::DevServerProcess server({QStringLiteral("--login"), QStringLiteral("张三:p;w}")});
+    QVERIFY(server.start());
+    Query query(QStringLiteral("ADOQuery1"));
+    query.setConnectionString("Provider=SQLOLEDB.1;Password='p;w}';Persist Security Info=True;"
+                              "User ID=张三;Data Source=" +
+                              server.dataSource());
+    open(query, QStringLiteral("select db_name()"));
+    QCOMPARE(query.textAt(0, query.fieldNames().first()), "master");
 }
 
 void TestQueryOdbc::unreachableServerFails() {

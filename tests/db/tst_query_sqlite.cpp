@@ -49,6 +49,7 @@ private slots:
     void init();
 
     void opensOnFirstRowIgnoringLetterCase();
+    void letterCaseIsIgnoredBeyondAscii();
     void emptyResultIsEofAndReadsNull();
     void appendPostsAtOnce();
     void editRewritesOnlyAssignedColumns();
@@ -63,6 +64,7 @@ private slots:
     void missingFileIsAnErrorAndNotCreated();
     void missingTableCarriesProviderText();
     void missingFieldNamesColumn();
+    void fieldKeptFromEarlierResultFailsCleanly();
     void openOfNonSelectFails();
     void connectionFollowsConnectionString();
     void quotedLiteralDoublesQuotes();
@@ -104,6 +106,16 @@ void TestQuerySqlite::opensOnFirstRowIgnoringLetterCase() {
     QCOMPARE(query.fieldByName("1").asString() + query.fieldByName("2").asString(),
              "integrated security=sspi;persist security info=false;");
     QCOMPARE(query.fieldNames(), QStringList({"zjmc", "1", "2"}));
+}
+
+void TestQuerySqlite::letterCaseIsIgnoredBeyondAscii() {
+    runScript(path_, QStringLiteral("INSERT INTO 系统路径表 VALUES ('ÄRGER-ΣΕΡΒΕΡ', '', '');"));
+    Query query(QStringLiteral("ADOQuery2"));
+    query.setConnectionString(jet(path_));
+    query.sqlAdd(QStringLiteral("select*from 系统路径表 where zjmc='ärger-σερβερ'"));
+    query.open();
+    QCOMPARE(query.recordCount(), 1);
+    QCOMPARE(query.fieldByName("zjmc").asString(), "ÄRGER-ΣΕΡΒΕΡ");
 }
 
 void TestQuerySqlite::emptyResultIsEofAndReadsNull() {
@@ -347,6 +359,23 @@ void TestQuerySqlite::missingFieldNamesColumn() {
     query.open();
     QCOMPARE(errorText([&] { query.fieldByName("3"); }), "ADOserver: Field '3' not found");
     QCOMPARE(query.fieldByName("ZJMC").asString(), "Server1"); // names ignore letter case
+}
+
+void TestQuerySqlite::fieldKeptFromEarlierResultFailsCleanly() {
+    Query query(QStringLiteral("ADOserver"));
+    query.setConnectionString(jet(path_));
+    query.sqlAdd(QStringLiteral("select*from line_yesno"));
+    query.open();
+    const zt::db::Field last = query.fieldByName("mrzk"); // the sixth column
+    QCOMPARE(last.asString(), QString());
+    query.close();
+    QCOMPARE(errorText([&] { last.asString(); }),
+             "ADOserver: Cannot perform this operation on a closed dataset");
+    query.sqlClear();
+    query.sqlAdd(QStringLiteral("select mc from line_yesno"));
+    query.open();
+    QCOMPARE(errorText([&] { last.asString(); }),
+             "ADOserver: Field no longer belongs to the open result");
 }
 
 void TestQuerySqlite::openOfNonSelectFails() {

@@ -117,6 +117,7 @@ void EngineDatabasesTest::databaseNamesIgnoreCase() {
     ZT_EXEC(*s, "create database [Ａbc]");
     // Full-width letters fold like others, so this is the same database.
     QCOMPARE(firstError(run(*s, "create database [ａBC]")), 1801);
+    QCOMPARE(firstError(run(*s, "create database ABC")), 1801);
     ZT_EXEC(*s, "use [ａbc]");
     QCOMPARE(s->currentDatabase(), QStringLiteral("Ａbc"));
 }
@@ -132,6 +133,11 @@ void EngineDatabasesTest::unquotedNameRules_data() {
                              << "Incorrect syntax near the keyword 'table'.";
     QTest::newRow("nothing") << "create database" << 156
                              << "Incorrect syntax near the keyword 'database'.";
+    QTest::newRow("empty brackets")
+        << "create database []" << 1038
+        << "An object or column name is missing or empty. For SELECT INTO statements, verify each "
+           "column has a name. For other statements, look for empty alias names. Aliases defined "
+           "as \"\" or [] are not allowed. Change the alias to a valid name.";
     QTest::newRow("unclosed bracket")
         << "create database [abc" << 105
         << "Unclosed quotation mark after the character string 'abc'.";

@@ -110,9 +110,10 @@ void EngineRowsTest::scopeIdentityIsPerCall() {
     QVERIFY2(!r.failed, qPrintable(describe(r)));
     QCOMPARE(textAt(r, 0, 0), QStringLiteral("1"));
     QCOMPARE(textAt(r, 0, 1), QStringLiteral("1"));
-    r = run(*s_, "select SCOPE_IDENTITY(), @@IDENTITY");
+    r = run(*s_, "select SCOPE_IDENTITY(), @@IDENTITY, IDENT_CURRENT('goods')");
     QCOMPARE(textAt(r, 0, 0), QStringLiteral("NULL"));
     QCOMPARE(textAt(r, 0, 1), QStringLiteral("1"));
+    QCOMPARE(textAt(r, 0, 2), QStringLiteral("1"));
 }
 
 void EngineRowsTest::explicitIdentityRefused() {
@@ -162,6 +163,8 @@ void EngineRowsTest::caseInsensitiveKeys_data() {
                            << "ABC" << true;
     QTest::newRow("full-width") << "Ａ１"
                                 << "ａ１" << true;
+    QTest::newRow("full-width and ascii") << "Ａb1"
+                                          << "aB１" << true;
     QTest::newRow("greek") << "ΑΒΓ"
                            << "αβγ" << true;
     QTest::newRow("trailing blank") << "ab"
@@ -190,8 +193,11 @@ void EngineRowsTest::caseInsensitiveWhereLikeOrder() {
     QCOMPARE(r.resultSet->rows.size(), size_t(1));
     QCOMPARE(textAt(r, 0, 0), QStringLiteral("b"));
     r = run(*s_, "select bm from goods where pm like N'P%' order by bm");
-    QCOMPARE(r.resultSet->rows.size(), size_t(1)); // full-width Ｐ is another letter than P
+    QCOMPARE(r.resultSet->rows.size(), size_t(2)); // width-insensitive: Ｐ is P
     QCOMPARE(textAt(r, 0, 0), QStringLiteral("A"));
+    QCOMPARE(textAt(r, 1, 0), QStringLiteral("b"));
+    r = run(*s_, "select count(*) from goods where pm = N'PEN'");
+    QCOMPARE(textAt(r, 0, 0), QStringLiteral("1"));
     r = run(*s_, "select bm from goods where pm like '%EN%' order by bm");
     QCOMPARE(r.resultSet->rows.size(), size_t(2));
     r = run(*s_, "select bm from goods order by bm desc");
@@ -403,6 +409,11 @@ void EngineRowsTest::castAndFormatOnly() {
     QCOMPARE(r.resultSet->columns[0].length, 1);
     QCOMPARE(textAt(r, 0, 1), QStringLiteral("2.5"));
     QCOMPARE(textAt(r, 0, 2), QStringLiteral("15.0.2000.5"));
+    r = run(*s_, "select convert(nvarchar(19), cast('2024-03-04 05:06:07' as datetime), 120), "
+                 "convert(char(8), cast('2024-03-04' as datetime), 112)");
+    QVERIFY2(!r.failed, qPrintable(describe(r)));
+    QCOMPARE(textAt(r, 0, 0), QStringLiteral("2024-03-04 05:06:07"));
+    QCOMPARE(textAt(r, 0, 1), QStringLiteral("20240304"));
     // Describing a statement changes nothing and returns no rows.
     const auto results = s_->executeBatch(
         "SET FMTONLY ON select bm, jj from goods delete from goods SET FMTONLY OFF");
@@ -425,6 +436,12 @@ void EngineRowsTest::unsupportedStatementsAreErrors_data() {
     QTest::newRow("procedure call") << "sp_help";
     QTest::newRow("unclosed string") << "select 'abc";
     QTest::newRow("unclosed comment") << "select 1 /* never closed";
+    QTest::newRow("deep parentheses")
+        << QStringLiteral("select ") + QString(20000, u'(') + "1" + QString(20000, u')');
+    QTest::newRow("long chain") << QStringLiteral("select 1") +
+                                       QStringLiteral("+1").repeated(20000);
+    QTest::newRow("many nots") << QStringLiteral("select 1 where ") +
+                                      QStringLiteral("not ").repeated(20000) + "1=1";
 }
 
 void EngineRowsTest::unsupportedStatementsAreErrors() {

@@ -247,6 +247,11 @@ void EngineTablesTest::catalogOfAnotherDatabase() {
     r = run(*s_, "select name, database_id from master.sys.databases where name = 'ACCT'");
     QCOMPARE(r.resultSet->rows.size(), size_t(1));
     QCOMPARE(textAt(r, 0, 0), QStringLiteral("acct"));
+    r = run(*s_, "select name from master..sysdatabases where dbid > 4");
+    QVERIFY2(!r.failed, qPrintable(describe(r)));
+    QCOMPARE(textAt(r, 0, 0), QStringLiteral("acct"));
+    r = run(*s_, "select name from acct..sysobjects where xtype = 'U'");
+    QCOMPARE(textAt(r, 0, 0), QStringLiteral("only_here"));
 }
 
 void EngineTablesTest::columnPropertyAndObjectId() {

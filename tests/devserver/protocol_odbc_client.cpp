@@ -162,6 +162,36 @@ bool OdbcConnection::execute(const QString& sql, std::vector<OdbcParameter> para
     return ok;
 }
 
+bool OdbcConnection::executePrepared(const QString& sql,
+                                     std::vector<std::vector<OdbcParameter>> runs) {
+    diagnostics_.clear();
+    SQLHSTMT statement = SQL_NULL_HSTMT;
+    if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, connection_, &statement))) {
+        collectDiagnostics(SQL_HANDLE_DBC, connection_);
+        return false;
+    }
+    auto text = wide(sql);
+    bool ok = SQL_SUCCEEDED(SQLPrepareW(statement, text.data(), SQLINTEGER(text.size() - 1)));
+    collectDiagnostics(SQL_HANDLE_STMT, statement);
+    for (auto& parameters : runs) {
+        if (!ok)
+            break;
+        for (size_t i = 0; i < parameters.size(); ++i) {
+            auto& parameter = parameters[i];
+            SQLBindParameter(statement, SQLUSMALLINT(i + 1), SQL_PARAM_INPUT, parameter.cType,
+                             parameter.sqlType, parameter.columnSize, parameter.digits,
+                             parameter.buffer.data(), SQLLEN(parameter.buffer.size()),
+                             &parameter.indicator);
+        }
+        const SQLRETURN result = SQLExecute(statement);
+        collectDiagnostics(SQL_HANDLE_STMT, statement);
+        ok = SQL_SUCCEEDED(result) || result == SQL_NO_DATA;
+        SQLFreeStmt(statement, SQL_CLOSE);
+    }
+    SQLFreeHandle(SQL_HANDLE_STMT, statement);
+    return ok;
+}
+
 bool OdbcConnection::fetchResults(SQLHSTMT statement) {
     SQLRowCount(statement, &rowCount_);
     SQLSMALLINT columnCount = 0;

@@ -76,6 +76,9 @@ public:
     // the rows of its first result set. False when the driver reports an error.
     bool execute(const QString& sql, std::vector<OdbcParameter> parameters = {});
 
+    // Prepares once (SQLPrepare), then executes once per set of parameters; rows are not kept.
+    bool executePrepared(const QString& sql, std::vector<std::vector<OdbcParameter>> runs);
+
     const std::vector<OdbcDiagnostic>& diagnostics() const { return diagnostics_; }
     QString diagnosticText() const; // all diagnostics on one line, for failure messages
     bool hasNative(int number) const;

@@ -30,6 +30,7 @@ private slots:
     void parametersArriveTyped_data();
     void parametersArriveTyped();
     void parameterNamesComeFromDeclarations();
+    void preparedStatementsRunAgain();
     void largeResultSpansPackets();
     void errorsReachTheClient();
     void useChangesTheCurrentCatalog();
@@ -37,6 +38,7 @@ private slots:
     void brokenPacketsEndOnlyThatConnection();
     void attentionIsAcknowledged();
     void unknownProcedureIsRefused();
+    void unknownParameterTypeIsRefused();
     void concurrentClientsAreAllServed();
     void tsqlRunsBatches_data();
     void tsqlRunsBatches();
@@ -255,6 +257,32 @@ void ProtocolTdsTest::parameterNamesComeFromDeclarations() {
     QVERIFY(ztds::isNull(received[2].value));
 }
 
+void ProtocolTdsTest::preparedStatementsRunAgain() {
+    // The driver prepares with sp_prepexec and runs again with sp_execute on the handle.
+    InProcessServer server;
+    OdbcConnection client;
+    QVERIFY2(client.connect(freeTdsConnectionString(server.port())),
+             qPrintable(client.diagnosticText()));
+    std::vector<std::vector<OdbcParameter>> runs(3);
+    for (int i = 0; i < 3; ++i) {
+        runs[size_t(i)].push_back(OdbcParameter::integer(10 + i));
+        runs[size_t(i)].push_back(OdbcParameter::text(QStringLiteral("第%1").arg(i)));
+    }
+    QVERIFY2(client.executePrepared(QStringLiteral("insert into t (a, b) values (?, ?)"),
+                                    std::move(runs)),
+             qPrintable(client.diagnosticText()));
+    std::lock_guard lock(server.log.mutex);
+    QCOMPARE(server.log.statements,
+             QStringList(3, QStringLiteral("insert into t (a, b) values (@P1, @P2)")));
+    for (int i = 0; i < 3; ++i) {
+        const auto& parameters = server.log.parameters[size_t(i)];
+        QCOMPARE(parameters.size(), size_t(2));
+        QCOMPARE(parameters[0].name, QStringLiteral("@P1"));
+        QCOMPARE(std::get<int64_t>(parameters[0].value), int64_t(10 + i));
+        QCOMPARE(std::get<QString>(parameters[1].value), QStringLiteral("第%1").arg(i));
+    }
+}
+
 void ProtocolTdsTest::largeResultSpansPackets() {
     InProcessServer server;
     OdbcConnection client;
@@ -380,6 +408,46 @@ void ProtocolTdsTest::unknownProcedureIsRefused() {
     reader.u8();
     QCOMPARE(reader.u8(), uint8_t(16));
     QCOMPARE(reader.usVarChar(), QStringLiteral("Could not find stored procedure 'sp_nothing'."));
+}
+
+void ProtocolTdsTest::unknownParameterTypeIsRefused() {
+    InProcessServer server;
+    RawTdsClient client;
+    QVERIFY(client.logIn(server.port()));
+    ztds::tds::ByteWriter rpc;
+    rpc.u32(4); // ALL_HEADERS without headers
+    rpc.u16(0xFFFF);
+    rpc.u16(10); // sp_executesql
+    rpc.u16(0);
+    rpc.bVarChar(QString()); // @stmt as NTEXT
+    rpc.u8(0);
+    rpc.u8(0x63);
+    rpc.u32(0x7FFFFFFF);
+    rpc.bytes(std::vector<uint8_t>{0x04, 0x08, 0xD0, 0x00, 0x00});
+    rpc.u32(2);
+    rpc.utf16(QStringLiteral("x"));
+    rpc.bVarChar(QStringLiteral("@v"));
+    rpc.u8(0);
+    rpc.u8(0x99); // no such type
+    rpc.u8(1);
+    QVERIFY(client.sendMessage(3, rpc.data()));
+    const auto answer = client.readMessage();
+    QVERIFY(answer);
+    ztds::tds::ByteReader reader(*answer);
+    QCOMPARE(reader.u8(), uint8_t(0xAA)); // ERROR
+    reader.u16();
+    QCOMPARE(reader.i32(), 8009);
+    reader.skip(2);
+    QVERIFY(reader.usVarChar().endsWith(
+        QStringLiteral("Parameter 2 (\"@v\"): Data type 0x99 is unknown.")));
+    // The request was read to its end, so the connection goes on.
+    ztds::tds::ByteWriter batch;
+    batch.u32(4);
+    batch.utf16(QStringLiteral("rows 1"));
+    QVERIFY(client.sendMessage(1, batch.data()));
+    const auto rows = client.readMessage();
+    QVERIFY(rows);
+    QCOMPARE(rows->front(), uint8_t(0x81)); // COLMETADATA
 }
 
 void ProtocolTdsTest::concurrentClientsAreAllServed() {
