@@ -165,8 +165,8 @@ QString selectWithRowid(const QString& sql, const QString& table) {
 // ASCII. The configuration file declares its text columns NOCASE and has no indexes on them,
 // so replacing the collation on this connection changes no stored order.
 int compareIgnoringCase(void*, int leftBytes, const void* left, int rightBytes, const void* right) {
-    const QStringView a(static_cast<const char16_t*>(left), leftBytes / 2);
-    const QStringView b(static_cast<const char16_t*>(right), rightBytes / 2);
+    const QString a = QString::fromUtf8(static_cast<const char*>(left), leftBytes);
+    const QString b = QString::fromUtf8(static_cast<const char*>(right), rightBytes);
     return a.compare(b, Qt::CaseInsensitive);
 }
 
@@ -186,7 +186,7 @@ SqliteProvider::SqliteProvider(const QString& path) {
         fail(db_.get());
     }
     sqlite3_busy_timeout(db_.get(), 5000);
-    sqlite3_create_collation_v2(db_.get(), "NOCASE", SQLITE_UTF16, nullptr, compareIgnoringCase,
+    sqlite3_create_collation_v2(db_.get(), "NOCASE", SQLITE_UTF8, nullptr, compareIgnoringCase,
                                 nullptr);
     sqlite3_extended_result_codes(db_.get(), 0);
 }

@@ -139,9 +139,11 @@ private:
             advance();
         }
         const QString rest = text_.mid(start + 1);
-        std::vector<ServerMessage> messages{makeMessage(
+        std::vector<ServerMessage> messages;
+        messages.reserve(2);
+        messages.push_back(makeMessage(
             105, 15, 1,
-            QStringLiteral("Unclosed quotation mark after the character string '%1'.").arg(rest))};
+            QStringLiteral("Unclosed quotation mark after the character string '%1'.").arg(rest)));
         if (open == u'\'')
             messages.push_back(
                 makeMessage(102, 15, 1, QStringLiteral("Incorrect syntax near '%1'.").arg(rest)));

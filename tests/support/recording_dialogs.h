@@ -75,8 +75,12 @@ public:
             qWarning("RecordingDialogs: unanswered input box \"%s\"", qUtf8Printable(prompt));
             return std::nullopt;
         }
-        std::optional<QString> answer = inputAnswers.front();
+        // Copied out as a plain text: GCC 12 -O2 wrongly warns on copying the optional here.
+        const bool cancelled = !inputAnswers.front().has_value();
+        const QString answer = inputAnswers.front().value_or(QString());
         inputAnswers.pop_front();
+        if (cancelled)
+            return std::nullopt;
         return answer;
     }
 
