@@ -4,6 +4,7 @@
 #include "app/shell.h"
 #include "app/wait_cursor.h"
 #include "config/local_config.h"
+#include "db/query_table_model.h"
 #include "resources/resources.h"
 
 #include "ui_form_xzzt.h"
@@ -11,11 +12,11 @@
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QPalette>
 #include <QScreen>
 #include <QShortcut>
-#include <QStandardItemModel>
 
 namespace zt {
 
@@ -44,10 +45,11 @@ Tform_xzzt::~Tform_xzzt() = default;
 
 void Tform_xzzt::setUpControls() {
     setFixedSize(436, 250);
-    registryModel_ = new QStandardItemModel(0, 1, this);
-    registryModel_->setHeaderData(0, Qt::Horizontal, QStringLiteral("账套名称"));
-    registryModel_->setHeaderData(0, Qt::Horizontal, int(Qt::AlignCenter), Qt::TextAlignmentRole);
-    ui_->DBGrid1->setModel(registryModel_);
+    registryModel_ =
+        std::make_unique<db::QueryTableModel>(queries_.ADOztgl, QStringLiteral("ztmc"));
+    registryModel_->setHeaderCaption(QStringLiteral("账套名称"));
+    registryModel_->setHeaderAlignment(Qt::AlignCenter);
+    ui_->DBGrid1->setModel(registryModel_.get());
     QPalette gridColours = ui_->DBGrid1->palette();
     gridColours.setColor(QPalette::Base, QColor(233, 240, 248));
     ui_->DBGrid1->setPalette(gridColours);
@@ -76,6 +78,16 @@ void Tform_xzzt::connectHandlers() {
     connect(ui_->BitBtn3, &QPushButton::clicked, this, &Tform_xzzt::BitBtn3Click);
     connect(ui_->BitBtn5, &QPushButton::clicked, this, &Tform_xzzt::BitBtn5Click);
     connect(ui_->BitBtn6, &QPushButton::clicked, this, &Tform_xzzt::BitBtn6Click);
+    // The grid and ADOztgl share one current row: a click moves the query, and the query's
+    // moves (loading, deleting) move the grid. The model is the context, so the first link
+    // ends with the model, before the grid goes.
+    connect(ui_->DBGrid1->selectionModel(), &QItemSelectionModel::currentRowChanged,
+            registryModel_.get(), [model = registryModel_.get()](const QModelIndex& current) {
+                if (current.isValid())
+                    model->setCurrentRow(current.row());
+            });
+    connect(registryModel_.get(), &db::QueryTableModel::currentRowChanged, this,
+            &Tform_xzzt::followRegistryRow);
     // The list always shows the registry of the server the page names: a new server name
     // (the hand-over after each show) reloads it while its tab is active.
     connect(ui_->Edit1, &QLineEdit::textChanged, this, [this] {
@@ -216,25 +228,22 @@ void Tform_xzzt::ActnetztExecute() {
     accountset::ActnetztExecute(queries_, env, networkList_, ui_->Edit1->text());
     if (networkList_.loaded)
         ui_->server->setText(networkList_.credentialPart);
-    showRegistry();
+    else
+        queries_.ADOztgl.close(); // no rows of an earlier server may stay on show
     if (!networkList_.rows.empty())
-        ui_->DBGrid1->selectRow(0);
+        registryModel_->setCurrentRow(0);
 }
 
-void Tform_xzzt::showRegistry() {
-    registryModel_->removeRows(0, registryModel_->rowCount());
-    for (const accountset::RegistryRow& row : networkList_.rows) {
-        auto* item = new QStandardItem(row.ztmc);
-        item->setEditable(false);
-        registryModel_->appendRow(item);
-    }
+void Tform_xzzt::followRegistryRow(int row) {
+    QTableView* grid = ui_->DBGrid1;
+    if (row < 0)
+        grid->selectionModel()->clear();
+    else if (grid->currentIndex().row() != row)
+        grid->selectRow(row);
 }
 
 int Tform_xzzt::selectedRegistryRow() const {
-    const QModelIndex current = ui_->DBGrid1->currentIndex();
-    if (current.isValid())
-        return current.row();
-    return networkList_.rows.empty() ? -1 : 0;
+    return registryModel_->currentRow();
 }
 
 void Tform_xzzt::BitBtn2Click() {
@@ -256,21 +265,18 @@ void Tform_xzzt::BitBtn3Click() {
 }
 
 void Tform_xzzt::BitBtn5Click() {
-    const int row = selectedRegistryRow();
     accountset::DeleteOutcome outcome = accountset::DeleteOutcome::NothingToDelete;
     {
         const WaitCursor wait(ui_->BitBtn5);
-        outcome = accountset::deleteNetworkAccountSet(queries_, environment(), networkList_, row,
-                                                      ui_->Edit3->text());
+        outcome = accountset::deleteNetworkAccountSet(queries_, environment(), networkList_,
+                                                      selectedRegistryRow(), ui_->Edit3->text());
     }
     switch (outcome) {
     case accountset::DeleteOutcome::WrongPassword:
         ui_->Edit3->setFocus();
         break;
     case accountset::DeleteOutcome::Deleted:
-        registryModel_->removeRow(row);
-        if (registryModel_->rowCount() > 0)
-            ui_->DBGrid1->selectRow(std::min(row, registryModel_->rowCount() - 1));
+        // ADOztgl has dropped the row and moved on to its neighbour; the grid followed.
         ui_->GroupBox1->hide();
         break;
     case accountset::DeleteOutcome::Failed:

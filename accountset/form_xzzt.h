@@ -12,11 +12,14 @@
 
 class QCloseEvent;
 class QKeyEvent;
-class QStandardItemModel;
 class QShowEvent;
 
 namespace Ui {
 class Tform_xzzt;
+}
+
+namespace zt::db {
+class QueryTableModel;
 }
 
 namespace zt {
@@ -75,14 +78,15 @@ private:
     void connectHandlers();
     void readServerLogin();
     accountset::Environment environment();
-    void showRegistry();
+    void followRegistryRow(int row);
     int selectedRegistryRow() const;
 
     Dialogs& dialogs_;
     std::unique_ptr<Ui::Tform_xzzt> ui_;
     accountset::PageQueries queries_;
     accountset::NetworkList networkList_;
-    QStandardItemModel* registryModel_ = nullptr; // owned by this window
+    // Reads ADOztgl, so it is declared after queries_ and goes before them.
+    std::unique_ptr<db::QueryTableModel> registryModel_;
     accountset::Clock clock_;
     QString localDatabasePath_;
     QString sampleBackupPath_;

@@ -36,6 +36,9 @@ QVariant QueryTableModel::data(const QModelIndex& index, int role) const {
 }
 
 QVariant QueryTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (role == Qt::TextAlignmentRole && orientation == Qt::Horizontal && section == 0 &&
+        headerAlignment_ != Qt::Alignment())
+        return int(headerAlignment_);
     if (role != Qt::DisplayRole)
         return {};
     if (orientation == Qt::Horizontal)
@@ -45,6 +48,11 @@ QVariant QueryTableModel::headerData(int section, Qt::Orientation orientation, i
 
 void QueryTableModel::setHeaderCaption(const QString& caption) {
     headerCaption_ = caption;
+    emit headerDataChanged(Qt::Horizontal, 0, 0);
+}
+
+void QueryTableModel::setHeaderAlignment(Qt::Alignment alignment) {
+    headerAlignment_ = alignment;
     emit headerDataChanged(Qt::Horizontal, 0, 0);
 }
 

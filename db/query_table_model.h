@@ -24,6 +24,7 @@ public:
                         int role = Qt::DisplayRole) const override;
 
     void setHeaderCaption(const QString& caption);
+    void setHeaderAlignment(Qt::Alignment alignment); // of the column title
     const QString& columnName() const { return columnName_; }
 
     int currentRow() const;      // the query's current row, -1 when none
@@ -38,6 +39,7 @@ private:
     Query& query_;
     QString columnName_;
     QString headerCaption_;
+    Qt::Alignment headerAlignment_; // none set: the header's own default
 };
 
 } // namespace zt::db

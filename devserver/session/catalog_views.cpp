@@ -29,30 +29,6 @@ Value integer(int64_t v) {
 }
 const Value null{};
 
-const char* dataTypeName(SqlType t) {
-    switch (t) {
-    case SqlType::NVarChar:
-        return "nvarchar";
-    case SqlType::NText:
-        return "ntext";
-    case SqlType::Int:
-        return "int";
-    case SqlType::BigInt:
-        return "bigint";
-    case SqlType::Money:
-        return "money";
-    case SqlType::SmallDateTime:
-        return "smalldatetime";
-    case SqlType::DateTime:
-        return "datetime";
-    case SqlType::Float:
-        return "float";
-    case SqlType::Bit:
-        return "bit";
-    }
-    return "";
-}
-
 // NUMERIC_PRECISION, NUMERIC_PRECISION_RADIX, NUMERIC_SCALE, DATETIME_PRECISION
 std::array<Value, 4> numericFacts(SqlType t) {
     switch (t) {
@@ -179,7 +155,7 @@ RowSource SessionImpl::informationSchema(DatabaseUse& db, const QString& view,
                          integer(static_cast<int64_t>(i + 1)),
                          null,
                          text(c.nullable ? QStringLiteral("YES") : QStringLiteral("NO")),
-                         text(QString::fromLatin1(dataTypeName(c.type))),
+                         text(QString::fromLatin1(sqlTypeName(c.type))),
                          charLength,
                          octetLength,
                          facts[0],
@@ -333,7 +309,7 @@ RowSource SessionImpl::systemView(DatabaseUse& db, const QString& view,
                 const auto& c = t.columns[i];
                 src.rows.push_back(
                     row({integer(t.id), text(c.name), integer(static_cast<int64_t>(i + 1)),
-                         text(QString::fromLatin1(dataTypeName(c.type))), integer(maxLength(c)),
+                         text(QString::fromLatin1(sqlTypeName(c.type))), integer(maxLength(c)),
                          integer(c.nullable ? 1 : 0), integer(c.identity ? 1 : 0),
                          c.collation.isEmpty() ? null : text(c.collation)}));
             }

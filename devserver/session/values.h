@@ -24,6 +24,31 @@ enum class SqlType {
     Bit,           // bit
 };
 
+// The type's name as SQL Server spells it in catalogs (INFORMATION_SCHEMA, DATA_TYPE).
+inline const char* sqlTypeName(SqlType type) {
+    switch (type) {
+    case SqlType::NVarChar:
+        return "nvarchar";
+    case SqlType::NText:
+        return "ntext";
+    case SqlType::Int:
+        return "int";
+    case SqlType::BigInt:
+        return "bigint";
+    case SqlType::Money:
+        return "money";
+    case SqlType::SmallDateTime:
+        return "smalldatetime";
+    case SqlType::DateTime:
+        return "datetime";
+    case SqlType::Float:
+        return "float";
+    case SqlType::Bit:
+        return "bit";
+    }
+    return "nvarchar";
+}
+
 // A date and time as SQL Server's datetime keeps it.
 struct DateTimeValue {
     int32_t days = 0;           // days since 1900-01-01 (may be negative)

@@ -91,36 +91,12 @@ DateTimeValue decodeDateTime(const QString& s) {
     return DateTimeValue{static_cast<int32_t>(epoch().daysTo(d)), ms};
 }
 
-const char* typeText(SqlType t) {
-    switch (t) {
-    case SqlType::NVarChar:
-        return "nvarchar";
-    case SqlType::NText:
-        return "ntext";
-    case SqlType::Int:
-        return "int";
-    case SqlType::BigInt:
-        return "bigint";
-    case SqlType::Money:
-        return "money";
-    case SqlType::SmallDateTime:
-        return "smalldatetime";
-    case SqlType::DateTime:
-        return "datetime";
-    case SqlType::Float:
-        return "float";
-    case SqlType::Bit:
-        return "bit";
-    }
-    return "nvarchar";
-}
-
 SqlType typeFromText(const QString& s) {
     static const SqlType all[] = {SqlType::NVarChar, SqlType::NText, SqlType::Int,
                                   SqlType::BigInt,   SqlType::Money, SqlType::SmallDateTime,
                                   SqlType::DateTime, SqlType::Float, SqlType::Bit};
     for (SqlType t : all)
-        if (s == QLatin1String(typeText(t)))
+        if (s == QLatin1String(sqlTypeName(t)))
             return t;
     return SqlType::NVarChar;
 }
@@ -368,7 +344,7 @@ void DatabaseFile::createTable(TableDef& table) {
         s.bind(1, table.id);
         s.bind(2, static_cast<int64_t>(i + 1));
         s.bind(3, c.name);
-        s.bind(4, QString::fromLatin1(typeText(c.type)));
+        s.bind(4, QString::fromLatin1(sqlTypeName(c.type)));
         s.bind(5, int64_t{c.length});
         s.bind(6, int64_t{c.nullable ? 1 : 0});
         s.bind(7, int64_t{c.identity ? 1 : 0});

@@ -50,6 +50,8 @@ private slots:
     void deletionThroughThePasswordBox();
     void handOverReloadsTheListOfTheNewServer();
     void sampleRestoreLeavesThePageOpen();
+    void clickedRowIsTheOneSelected();
+    void emptiedServerNameEmptiesTheList();
 
 private:
     template <typename T> T* child(const char* name) {
@@ -60,6 +62,8 @@ private:
     }
     void handOver(const QString& serverName);
     QAbstractItemModel* grid() { return child<QTableView>("DBGrid1")->model(); }
+    int gridRowNamed(const QString& name);
+    void registerOnServer(const QString& name);
 
     AccountSetFixture fixture_;
     RecordingDialogs dialogs_;
@@ -80,6 +84,21 @@ void TestFormXzzt::init() {
 
 void TestFormXzzt::cleanup() {
     page_.reset();
+}
+
+int TestFormXzzt::gridRowNamed(const QString& name) {
+    for (int row = 0; row < grid()->rowCount(); ++row) {
+        if (grid()->index(row, 0).data().toString() == name)
+            return row;
+    }
+    return -1;
+}
+
+void TestFormXzzt::registerOnServer(const QString& name) {
+    fixture_.execServer(QStringLiteral("master"),
+                        QStringLiteral("insert into CHdatebase (ztmc, zjmc, kl) values "
+                                       "('%1', '%2', 'x')")
+                            .arg(name, fixture_.serverName()));
 }
 
 void TestFormXzzt::handOver(const QString& serverName) {
@@ -427,6 +446,41 @@ void TestFormXzzt::sampleRestoreLeavesThePageOpen() {
     QCOMPARE(close.count(), 0);
     QVERIFY(page_->isVisible());
     QVERIFY(fixture_.databaseExists(sample));
+}
+
+void TestFormXzzt::clickedRowIsTheOneSelected() {
+    registerOnServer(QStringLiteral("点选帐一"));
+    registerOnServer(QStringLiteral("点选帐二"));
+    handOver(fixture_.serverName());
+    child<QTabWidget>("PageControl1")->setCurrentIndex(1);
+    QVERIFY(QTest::qWaitForWindowExposed(page_.get()));
+    auto* view = child<QTableView>("DBGrid1");
+    const int clicked = gridRowNamed(QStringLiteral("点选帐一"));
+    QVERIFY(clicked > 0); // not the row the list starts on
+    QCOMPARE(view->currentIndex().row(), 0);
+
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {},
+                      view->visualRect(grid()->index(clicked, 0)).center());
+    QCOMPARE(view->currentIndex().row(), clicked);
+    QSignalSpy close(page_.get(), &Tform_xzzt::closeMainWindowRequested);
+    dialogs_.answers.push_back(DialogAnswer::Yes);
+    QTest::mouseClick(child<QPushButton>("BitBtn2"), Qt::LeftButton);
+    QCOMPARE(dialogs_.messageTexts(),
+             (QStringList{"确定要将网络帐套【点选帐一】的选择引入吗？", "网络帐套选择引入成功！"}));
+    QCOMPARE(close.count(), 1);
+}
+
+void TestFormXzzt::emptiedServerNameEmptiesTheList() {
+    handOver(fixture_.serverName());
+    child<QTabWidget>("PageControl1")->setCurrentIndex(1);
+    QVERIFY(grid()->rowCount() > 0);
+    child<QLineEdit>("Edit1")->clear();
+    QCOMPARE(grid()->rowCount(), 0);
+    QVERIFY(!child<QTableView>("DBGrid1")->currentIndex().isValid());
+    dialogs_.clear();
+    QTest::mouseClick(child<QPushButton>("BitBtn2"), Qt::LeftButton);
+    QTest::mouseClick(child<QPushButton>("BitBtn3"), Qt::LeftButton);
+    QVERIFY(dialogs_.events.isEmpty());
 }
 
 QTEST_MAIN(TestFormXzzt)
