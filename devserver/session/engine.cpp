@@ -18,6 +18,16 @@ ServerMessage loginFailed(const QString& user) {
     return sql::makeMessage(18456, 14, 1, QStringLiteral("Login failed for user '%1'.").arg(user));
 }
 
+// A login whose initial database cannot be opened fails with 4060, then 18456.
+void addCannotOpenDatabase(std::vector<ServerMessage>& messages, const QString& database,
+                           const QString& user) {
+    messages.push_back(sql::makeMessage(
+        4060, 11, 1,
+        QStringLiteral("Cannot open database \"%1\" requested by the login. The login failed.")
+            .arg(database)));
+    messages.push_back(loginFailed(user));
+}
+
 } // namespace
 
 Engine::Impl::Impl(EngineConfig c) : config(std::move(c)) {}
@@ -170,11 +180,7 @@ Engine::LoginOutcome Engine::login(const QString& user, const QString& password,
     const QString initial = database.isEmpty() ? masterName : database;
     DatabaseLease lease = DatabaseLease::acquire(*impl_, initial);
     if (!lease.valid()) {
-        outcome.messages.push_back(sql::makeMessage(
-            4060, 11, 1,
-            QStringLiteral("Cannot open database \"%1\" requested by the login. The login failed.")
-                .arg(initial)));
-        outcome.messages.push_back(loginFailed(user));
+        addCannotOpenDatabase(outcome.messages, initial, user);
         return outcome;
     }
     int spid = 0;
@@ -187,11 +193,7 @@ Engine::LoginOutcome Engine::login(const QString& user, const QString& password,
     try {
         outcome.session = makeSession(*impl_, *match, spid, std::move(lease));
     } catch (const std::exception&) {
-        outcome.messages.push_back(sql::makeMessage(
-            4060, 11, 1,
-            QStringLiteral("Cannot open database \"%1\" requested by the login. The login failed.")
-                .arg(initial)));
-        outcome.messages.push_back(loginFailed(user));
+        addCannotOpenDatabase(outcome.messages, initial, user);
     }
     return outcome;
 }

@@ -59,6 +59,8 @@ private:
     RowSource tableSource(const storage::TableDef& table, std::vector<storage::StoredRow> rows,
                           const sql::ObjectName& name, const QString& alias) const;
     std::optional<RowSource> catalogView(const sql::ObjectName& name);
+    // INSERT, UPDATE and DELETE may not touch the catalog views.
+    void refuseCatalogWrite(const sql::ObjectName& name);
     RowSource informationSchema(DatabaseUse& db, const QString& view, const QString& writtenName);
     RowSource systemView(DatabaseUse& db, const QString& view, const QString& writtenName);
     std::vector<Value> assignRow(const storage::TableDef& table, const QString& databaseName,

@@ -557,10 +557,14 @@ std::vector<ServerMessage> SessionImpl::duplicateKey(const TableDef& table,
         sql::statementTerminated()};
 }
 
-StatementResult SessionImpl::insert(sql::Statement& s) {
-    if (catalogView(s.table))
+void SessionImpl::refuseCatalogWrite(const sql::ObjectName& name) {
+    if (catalogView(name))
         throw SqlError(259, 16, 1,
                        QStringLiteral("Ad hoc updates to system catalogs are not allowed."));
+}
+
+StatementResult SessionImpl::insert(sql::Statement& s) {
+    refuseCatalogWrite(s.table);
     DatabaseUse db = useFor(s.table);
     storage::DatabaseFile::Transaction t(*db.file, true);
     TableDef table = requireTable(db, s.table);
@@ -660,9 +664,7 @@ StatementResult SessionImpl::insert(sql::Statement& s) {
 }
 
 StatementResult SessionImpl::update(sql::Statement& s) {
-    if (catalogView(s.table))
-        throw SqlError(259, 16, 1,
-                       QStringLiteral("Ad hoc updates to system catalogs are not allowed."));
+    refuseCatalogWrite(s.table);
     DatabaseUse db = useFor(s.table);
     storage::DatabaseFile::Transaction t(*db.file, true);
     const TableDef table = requireTable(db, s.table);
@@ -729,9 +731,7 @@ StatementResult SessionImpl::update(sql::Statement& s) {
 }
 
 StatementResult SessionImpl::remove(sql::Statement& s) {
-    if (catalogView(s.table))
-        throw SqlError(259, 16, 1,
-                       QStringLiteral("Ad hoc updates to system catalogs are not allowed."));
+    refuseCatalogWrite(s.table);
     DatabaseUse db = useFor(s.table);
     storage::DatabaseFile::Transaction t(*db.file, true);
     const TableDef table = requireTable(db, s.table);
