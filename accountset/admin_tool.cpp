@@ -4,6 +4,8 @@
 #include "app/dialogs.h"
 #include "app/shell.h"
 #include "config/local_config.h"
+#include "core/failure_explanation.h"
+#include "core/input_checks.h"
 #include "server/server_login.h"
 
 #include <QCommandLineParser>
@@ -39,7 +41,12 @@ const QString helpText = QStringLiteral(
     "  --local-database F    another local configuration database file\n"
     "  --help                show this text\n"
     "\n"
-    "Exit status: 0 success, 1 failure, 2 usage error.\n");
+    "Names, passwords and server names are checked as the wizard checks them, before anything\n"
+    "is sent to the server or written to the local configuration database.\n"
+    "\n"
+    "Exit status: 0 success; 1 failure (also input refused by the checks); 2 usage error;\n"
+    "3 created (or restored) and registered on this workstation, but the network registration\n"
+    "failed (\"加入网络帐套出错！\").\n");
 
 // Messages go to the output (errors to the error stream); questions are answered yes.
 class ConsoleDialogs : public Dialogs {
@@ -167,16 +174,54 @@ int listRegistry(PageQueries& queries, const Environment& env, const Command& co
     return AdminSuccess;
 }
 
+int exitCodeOf(CreateOutcome outcome) {
+    switch (outcome) {
+    case CreateOutcome::Created:
+        return AdminSuccess;
+    case CreateOutcome::CreatedWithoutNetwork:
+        return AdminCreatedWithoutNetwork;
+    default:
+        return AdminFailure;
+    }
+}
+
+int exitCodeOf(RestoreOutcome outcome) {
+    switch (outcome) {
+    case RestoreOutcome::Restored:
+        return AdminSuccess;
+    case RestoreOutcome::RestoredWithoutNetwork:
+        return AdminCreatedWithoutNetwork;
+    default:
+        return AdminFailure;
+    }
+}
+
+// The wizard's checks on everything the command line brings, before the server is proved:
+// refused input reaches neither the server nor the local configuration database.
+std::optional<QString> inputProblem(const Command& command) {
+    if (auto problem = server::serverInputProblem(command.serverName, command.login))
+        return problem;
+    const bool named =
+        command.name == u"create" || command.name == u"select" || command.name == u"delete";
+    if (named) {
+        if (command.accountSetName.isEmpty())
+            return QStringLiteral("帐套名称不能为空！");
+        if (auto problem = core::accountSetNameProblem(command.accountSetName))
+            return problem;
+    }
+    if (command.name == u"create" || command.name == u"restore-sample")
+        return core::accountPasswordProblem(command.accountPassword);
+    return std::nullopt;
+}
+
 int runCommand(PageQueries& queries, const Environment& env, const Command& command,
                QTextStream& out, QTextStream& err) {
     const NewAccountSet input{command.serverName, command.accountSetName, command.accountPassword,
                               command.network};
     if (command.name == u"create")
-        return createAccountSet(queries, env, input) == CreateOutcome::Created ? AdminSuccess
-                                                                               : AdminFailure;
+        return exitCodeOf(createAccountSet(queries, env, input));
     if (command.name == u"restore-sample")
-        return restoreSample(queries, env, input) == RestoreOutcome::Restored ? AdminSuccess
-                                                                              : AdminFailure;
+        return exitCodeOf(restoreSample(queries, env, input));
     if (command.name == u"list")
         return listRegistry(queries, env, command, out);
     NetworkList list;
@@ -200,8 +245,10 @@ bool proveServer(const Command& command, const QString& localConnection, QTextSt
         local.setConnectionString(localConnection);
         server::proveAndStoreServer(probe, local, command.serverName, command.login);
         return true;
-    } catch (const std::exception&) {
-        err << QStringLiteral("连接服务器失败，请重新选择或录入服务器名称！") << Qt::endl;
+    } catch (const std::exception& failure) {
+        err << core::withCause(QStringLiteral("连接服务器失败，请重新选择或录入服务器名称！"),
+                               failure)
+            << Qt::endl;
         return false;
     }
 }
@@ -226,6 +273,10 @@ int runAdminTool(const QStringList& arguments, QTextStream& out, QTextStream& er
         return AdminUsageError;
     }
 
+    if (const auto problem = inputProblem(command)) {
+        err << *problem << Qt::endl;
+        return AdminFailure;
+    }
     const QString localConnection = config::localConnectionString(command.localDatabasePath);
     if (!proveServer(command, localConnection, err))
         return AdminFailure;

@@ -9,7 +9,12 @@ class QTextStream;
 
 namespace zt::accountset {
 
-enum AdminExitCode { AdminSuccess = 0, AdminFailure = 1, AdminUsageError = 2 };
+enum AdminExitCode {
+    AdminSuccess = 0,
+    AdminFailure = 1,
+    AdminUsageError = 2,
+    AdminCreatedWithoutNetwork = 3 // the account set was made; its network registration failed
+};
 
 // arguments as QCoreApplication::arguments() gives them (the program first).
 int runAdminTool(const QStringList& arguments, QTextStream& out, QTextStream& err);

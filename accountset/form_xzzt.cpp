@@ -199,13 +199,18 @@ void Tform_xzzt::BitBtn1Click() {
     }
     switch (outcome) {
     case accountset::CreateOutcome::Created:
+    case accountset::CreateOutcome::CreatedWithoutNetwork:
         emit closeMainWindowRequested();
         break;
     case accountset::CreateOutcome::EmptyName:
     case accountset::CreateOutcome::RefusedName:
         ui_->Edit2->setFocus();
         break;
+    case accountset::CreateOutcome::RefusedPassword:
+        ui_->Edit6->setFocus();
+        break;
     case accountset::CreateOutcome::EmptyServerName:
+    case accountset::CreateOutcome::RefusedServerName:
         break;
     }
 }

@@ -4,6 +4,7 @@
 #include "accountset/sample_builder.h"
 #include "app/shell.h"
 #include "config/local_config.h"
+#include "server/server_login.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -118,6 +119,15 @@ int main(int argc, char* argv[]) {
             return 1;
         }
     } else {
+        zt::config::ServerLogin login;
+        login.integratedSecurity = !parser.isSet("user");
+        login.userName = parser.value("user");
+        login.password = parser.value("password");
+        // The wizard's checks: refused input never reaches the server.
+        if (const auto problem = zt::server::serverInputProblem(parser.value("server"), login)) {
+            err << "zt-make-sample: " << *problem << Qt::endl;
+            return 1;
+        }
         target.serverName = parser.value("server");
         target.credentialPart =
             parser.isSet("user")

@@ -2,22 +2,32 @@
 
 #include "app/dialogs.h"
 #include "config/local_config.h"
+#include "core/failure_explanation.h"
 #include "schema/create_tables.h"
+#include "schema/table.h"
 #include "seed/default_data.h"
 #include "server/connection_strings.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QSet>
+#include <QStringList>
+#include <QThread>
 #include <QTime>
 
+#include <exception>
 #include <iterator>
 
 namespace zt::accountset {
 
 namespace {
 
-constexpr int longestAccountSetName = 50; // width of ztmc in the network registry
+// SQL Server's "Database '...' already exists".
+constexpr int databaseAlreadyExists = 1801;
+// "Cannot drop database ... because it is currently in use."
+constexpr int databaseInUse = 3702;
+constexpr int dropAttempts = 30;
+constexpr unsigned long dropRetryMs = 100;
 
 QString creationCaption() {
     return QStringLiteral("新增帐套");
@@ -63,203 +73,6 @@ QDateTime midnightOf(const QDate& day) {
     return QDateTime(day, QTime(0, 0));
 }
 
-const QSet<QString>& reservedWords() {
-    // Transact-SQL's reserved keywords; a database named like one needs quoting everywhere.
-    static const QSet<QString> words = {"ADD",
-                                        "ALL",
-                                        "ALTER",
-                                        "AND",
-                                        "ANY",
-                                        "AS",
-                                        "ASC",
-                                        "AUTHORIZATION",
-                                        "BACKUP",
-                                        "BEGIN",
-                                        "BETWEEN",
-                                        "BREAK",
-                                        "BROWSE",
-                                        "BULK",
-                                        "BY",
-                                        "CASCADE",
-                                        "CASE",
-                                        "CHECK",
-                                        "CHECKPOINT",
-                                        "CLOSE",
-                                        "CLUSTERED",
-                                        "COALESCE",
-                                        "COLLATE",
-                                        "COLUMN",
-                                        "COMMIT",
-                                        "COMPUTE",
-                                        "CONSTRAINT",
-                                        "CONTAINS",
-                                        "CONTAINSTABLE",
-                                        "CONTINUE",
-                                        "CONVERT",
-                                        "CREATE",
-                                        "CROSS",
-                                        "CURRENT",
-                                        "CURRENT_DATE",
-                                        "CURRENT_TIME",
-                                        "CURRENT_TIMESTAMP",
-                                        "CURRENT_USER",
-                                        "CURSOR",
-                                        "DATABASE",
-                                        "DBCC",
-                                        "DEALLOCATE",
-                                        "DECLARE",
-                                        "DEFAULT",
-                                        "DELETE",
-                                        "DENY",
-                                        "DESC",
-                                        "DISK",
-                                        "DISTINCT",
-                                        "DISTRIBUTED",
-                                        "DOUBLE",
-                                        "DROP",
-                                        "DUMP",
-                                        "ELSE",
-                                        "END",
-                                        "ERRLVL",
-                                        "ESCAPE",
-                                        "EXCEPT",
-                                        "EXEC",
-                                        "EXECUTE",
-                                        "EXISTS",
-                                        "EXIT",
-                                        "EXTERNAL",
-                                        "FETCH",
-                                        "FILE",
-                                        "FILLFACTOR",
-                                        "FOR",
-                                        "FOREIGN",
-                                        "FREETEXT",
-                                        "FREETEXTTABLE",
-                                        "FROM",
-                                        "FULL",
-                                        "FUNCTION",
-                                        "GOTO",
-                                        "GRANT",
-                                        "GROUP",
-                                        "HAVING",
-                                        "HOLDLOCK",
-                                        "IDENTITY",
-                                        "IDENTITY_INSERT",
-                                        "IDENTITYCOL",
-                                        "IF",
-                                        "IN",
-                                        "INDEX",
-                                        "INNER",
-                                        "INSERT",
-                                        "INTERSECT",
-                                        "INTO",
-                                        "IS",
-                                        "JOIN",
-                                        "KEY",
-                                        "KILL",
-                                        "LEFT",
-                                        "LIKE",
-                                        "LINENO",
-                                        "LOAD",
-                                        "MERGE",
-                                        "NATIONAL",
-                                        "NOCHECK",
-                                        "NONCLUSTERED",
-                                        "NOT",
-                                        "NULL",
-                                        "NULLIF",
-                                        "OF",
-                                        "OFF",
-                                        "OFFSETS",
-                                        "ON",
-                                        "OPEN",
-                                        "OPENDATASOURCE",
-                                        "OPENQUERY",
-                                        "OPENROWSET",
-                                        "OPENXML",
-                                        "OPTION",
-                                        "OR",
-                                        "ORDER",
-                                        "OUTER",
-                                        "OVER",
-                                        "PERCENT",
-                                        "PIVOT",
-                                        "PLAN",
-                                        "PRECISION",
-                                        "PRIMARY",
-                                        "PRINT",
-                                        "PROC",
-                                        "PROCEDURE",
-                                        "PUBLIC",
-                                        "RAISERROR",
-                                        "READ",
-                                        "READTEXT",
-                                        "RECONFIGURE",
-                                        "REFERENCES",
-                                        "REPLICATION",
-                                        "RESTORE",
-                                        "RESTRICT",
-                                        "RETURN",
-                                        "REVERT",
-                                        "REVOKE",
-                                        "RIGHT",
-                                        "ROLLBACK",
-                                        "ROWCOUNT",
-                                        "ROWGUIDCOL",
-                                        "RULE",
-                                        "SAVE",
-                                        "SCHEMA",
-                                        "SECURITYAUDIT",
-                                        "SELECT",
-                                        "SEMANTICKEYPHRASETABLE",
-                                        "SEMANTICSIMILARITYDETAILSTABLE",
-                                        "SEMANTICSIMILARITYTABLE",
-                                        "SESSION_USER",
-                                        "SET",
-                                        "SETUSER",
-                                        "SHUTDOWN",
-                                        "SOME",
-                                        "STATISTICS",
-                                        "SYSTEM_USER",
-                                        "TABLE",
-                                        "TABLESAMPLE",
-                                        "TEXTSIZE",
-                                        "THEN",
-                                        "TO",
-                                        "TOP",
-                                        "TRAN",
-                                        "TRANSACTION",
-                                        "TRIGGER",
-                                        "TRUNCATE",
-                                        "TRY_CONVERT",
-                                        "TSEQUAL",
-                                        "UNION",
-                                        "UNIQUE",
-                                        "UNPIVOT",
-                                        "UPDATE",
-                                        "UPDATETEXT",
-                                        "USE",
-                                        "USER",
-                                        "VALUES",
-                                        "VARYING",
-                                        "VIEW",
-                                        "WAITFOR",
-                                        "WHEN",
-                                        "WHERE",
-                                        "WHILE",
-                                        "WITH",
-                                        "WRITETEXT"};
-    return words;
-}
-
-bool isIdentifierStart(QChar c) {
-    return c.isLetter() || c == u'_';
-}
-
-bool isIdentifierPart(QChar c) {
-    return c.isLetterOrNumber() || c == u'_' || c == u'@' || c == u'$' || c == u'#';
-}
-
 // The nine lines that create the network registry; lines 3 to 8 start with a tab.
 QStringList registryCreateStatement() {
     return {QStringLiteral("CREATE TABLE CHdatebase ( "),
@@ -287,7 +100,9 @@ void createRegistryIfMissing(db::Query& master, const QString& connectionString)
     }
 }
 
-void appendRegistryRow(db::Query& master, const Environment& env, const NewAccountSet& accountSet) {
+// Appends the registration and answers the id the server gave the row.
+std::optional<qint64> appendRegistryRow(db::Query& master, const Environment& env,
+                                        const NewAccountSet& accountSet) {
     openSelect(master, registryStatement());
     master.append();
     master.fieldByName(QStringLiteral("ztmc")).setString(trimmedText(accountSet.name));
@@ -295,6 +110,24 @@ void appendRegistryRow(db::Query& master, const Environment& env, const NewAccou
     master.fieldByName(QStringLiteral("kl")).setString(trimmedText(accountSet.password));
     master.fieldByName(QStringLiteral("zjmc")).setString(trimmedText(accountSet.serverName));
     master.post();
+    bool known = false;
+    const qint64 id = master.fieldByName(QStringLiteral("id")).asString().toLongLong(&known);
+    master.close();
+    return known ? std::optional<qint64>(id) : std::nullopt;
+}
+
+// Takes back a registration of this run; the row is found by the id the server gave it.
+void removeRegistryRow(db::Query& master, qint64 id) {
+    try {
+        execute(master, {QStringLiteral("delete from CHdatebase where id=") + QString::number(id)});
+    } catch (const std::exception&) {
+        // The server is gone; the failure that brought us here is what gets reported.
+    }
+}
+
+void reportProgress(const Environment& env, CreationStage stage, int done, int total) {
+    if (env.progress)
+        env.progress(stage, done, total);
 }
 
 void discardPendingRow(db::Query& query) {
@@ -321,15 +154,143 @@ bool checkCreationInputs(const Environment& env, const NewAccountSet& accountSet
         refusal = CreateOutcome::EmptyName;
         return false;
     }
-    if (!isAcceptableAccountSetName(accountSet.name)) {
-        inform(env,
-               QStringLiteral("帐套名称只能由汉字、字母、数字和下划线组成，不能以数字开头，"
-                              "且不超过50个字符！"),
-               creationCaption());
+    if (const auto problem = core::serverNameProblem(accountSet.serverName)) {
+        inform(env, *problem, creationCaption());
+        refusal = CreateOutcome::RefusedServerName;
+        return false;
+    }
+    if (const auto problem = core::accountSetNameProblem(accountSet.name)) {
+        inform(env, *problem, creationCaption());
         refusal = CreateOutcome::RefusedName;
         return false;
     }
+    if (const auto problem = core::accountPasswordProblem(accountSet.password)) {
+        inform(env, *problem, creationCaption());
+        refusal = CreateOutcome::RefusedPassword;
+        return false;
+    }
     return true;
+}
+
+// How many of the account set's tables the database that `query` is connected to holds.
+int accountSetTablesPresent(db::Query& query) {
+    openSelect(query, QStringLiteral("select TABLE_NAME from INFORMATION_SCHEMA.TABLES"));
+    QSet<QString> present;
+    for (query.first(); !query.eof(); query.next())
+        present.insert(query.fieldByName(QStringLiteral("TABLE_NAME")).asString().toLower());
+    query.close();
+    int found = 0;
+    for (const schema::Table& table : schema::accountSetTables())
+        found += present.contains(table.name.toLower()) ? 1 : 0;
+    return found;
+}
+
+// A database of that name exists already: when it is a half-made account set (a crash in an
+// earlier creation), say so instead of the server's bare refusal. Nothing is dropped: this
+// run did not make it.
+void explainExistingDatabase(PageQueries& queries, const QString& credentialPart,
+                             const QString& serverName, const QString& name) {
+    int found = -1;
+    try {
+        queries.ADOcreate.setConnectionString(
+            server::databaseConnectionString(credentialPart, name, serverName));
+        found = accountSetTablesPresent(queries.ADOcreate);
+    } catch (const std::exception&) {
+        // Not readable with this login: the server's own refusal says enough.
+    }
+    queries.ADOcreate.disconnect();
+    const int total = static_cast<int>(schema::accountSetTables().size());
+    if (found >= 0 && found < total)
+        throw core::ExplainedFailure(
+            QStringLiteral("服务器上已有名为【%1】的数据库，它不是完整的帐套（%2张表中只有%3张）。")
+                .arg(name)
+                .arg(total)
+                .arg(found));
+}
+
+void createDatabase(PageQueries& queries, const QString& credentialPart, const QString& serverName,
+                    const QString& name) {
+    queries.ADOQuery3.setConnectionString(
+        server::serverConnectionString(credentialPart, serverName));
+    try {
+        execute(queries.ADOQuery3, {QStringLiteral("create database ") + name});
+    } catch (const db::DbError& refusal) {
+        if (refusal.source() == db::ErrorSource::Server &&
+            refusal.number() == databaseAlreadyExists)
+            explainExistingDatabase(queries, credentialPart, serverName, name);
+        throw;
+    }
+}
+
+// "drop database"; the server ends the session of a connection closed just before on its own
+// time, and until then counts the database as in use, so that refusal is tried again a while.
+void dropDatabase(db::Query& serverQuery, const QString& name) {
+    for (int attempt = 1;; ++attempt) {
+        try {
+            execute(serverQuery, {QStringLiteral("drop database ") + name});
+            return;
+        } catch (const db::DbError& refusal) {
+            if (refusal.number() != databaseInUse || attempt == dropAttempts)
+                throw;
+        }
+        QThread::msleep(dropRetryMs);
+    }
+}
+
+// Drops a database this run made, on a fresh connection (the old one may have died with the
+// failure). False when the server would not or could not drop it.
+bool dropDatabaseOfThisRun(db::Query& serverQuery, db::Query& databaseQuery,
+                           const QString& serverConnection, const QString& name) {
+    databaseQuery.disconnect(); // a database in use cannot be dropped
+    serverQuery.disconnect();
+    try {
+        serverQuery.setConnectionString(serverConnection);
+        dropDatabase(serverQuery, name);
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+// Leaves with the failure that ended the work; when what the run made could not be taken
+// back, the message names the database left behind.
+[[noreturn]] void failAfterCleanUp(const std::exception_ptr& failure, bool cleanedUp,
+                                   const QString& name) {
+    if (cleanedUp)
+        std::rethrow_exception(failure);
+    QString cause;
+    try {
+        std::rethrow_exception(failure);
+    } catch (const std::exception& error) {
+        cause = core::causeOf(error);
+    } catch (...) {
+        cause = QStringLiteral("未知错误");
+    }
+    throw core::ExplainedFailure(
+        cause + u'\n' +
+        QStringLiteral("数据库【%1】未能从服务器上删除，它仍留在服务器上。").arg(name));
+}
+
+void fillNewDatabase(PageQueries& queries, const Environment& env, const QString& credentialPart,
+                     const QString& serverName, const QString& name) {
+    queries.ADOcreate.setConnectionString(
+        server::databaseConnectionString(credentialPart, name, serverName));
+    const auto tables = static_cast<int>(schema::accountSetTables().size());
+    reportProgress(env, CreationStage::CreatingTables, 0, tables);
+    schema::ActcreatExecute(queries.ADOcreate, [&env](int created, int total) {
+        reportProgress(env, CreationStage::CreatingTables, created, total);
+    });
+    reportProgress(env, CreationStage::WritingDefaultData, 0, 1);
+    seed::ActxzrrExecute(queries.ADOserver, queries.ADOcreate);
+    queries.ADOcreate.disconnect();
+}
+
+bool databaseExists(db::Query& serverQuery, const QString& name) {
+    openSelect(serverQuery, QStringLiteral("select name from sys.databases where name=N") +
+                                db::quotedLiteral(name));
+    const bool exists = !serverQuery.eof();
+    serverQuery.close();
+    return exists;
 }
 
 RegistryRow readRegistryRow(db::Query& list) {
@@ -375,61 +336,49 @@ QString defaultSampleDataDirectory() {
 #endif
 }
 
-QString trimmedText(const QString& text) {
-    qsizetype first = 0;
-    qsizetype last = text.size();
-    while (first < last && text.at(first).unicode() <= u' ')
-        ++first;
-    while (last > first && text.at(last - 1).unicode() <= u' ')
-        --last;
-    return text.mid(first, last - first);
-}
-
-bool isAcceptableAccountSetName(const QString& name) {
-    const QString trimmed = trimmedText(name);
-    if (trimmed.isEmpty() || trimmed.size() > longestAccountSetName)
-        return false;
-    if (!isIdentifierStart(trimmed.front()))
-        return false;
-    for (QChar c : trimmed)
-        if (!isIdentifierPart(c))
-            return false;
-    return !reservedWords().contains(trimmed.toUpper());
-}
-
 QString readServerLogin(PageQueries& queries, const Environment& env, const QString& serverName) {
     queries.ADOserver.setConnectionString(env.localConnectionString);
     return config::readCredentialPart(queries.ADOserver, serverName);
 }
 
-bool ActnetExecute(PageQueries& queries, const Environment& env, const NewAccountSet& accountSet,
-                   const QString& credentialPart) {
+std::optional<qint64> ActnetExecute(PageQueries& queries, const Environment& env,
+                                    const NewAccountSet& accountSet,
+                                    const QString& credentialPart) {
     db::Query& master = queries.ADOQuery2;
     createRegistryIfMissing(master,
                             server::masterConnectionString(credentialPart, accountSet.serverName));
     try {
-        appendRegistryRow(master, env, accountSet);
-        return true;
+        return appendRegistryRow(master, env, accountSet);
     } catch (const std::exception&) {
         discardPendingRow(master);
         showNotice(env, QStringLiteral("加入网络帐套出错！"));
-        return false;
+        return std::nullopt;
     }
 }
 
-void ActpostExecute(PageQueries& queries, const Environment& env, const NewAccountSet& accountSet,
+bool ActpostExecute(PageQueries& queries, const Environment& env, const NewAccountSet& accountSet,
                     const QString& credentialPart) {
-    if (accountSet.network)
-        ActnetExecute(queries, env, accountSet, credentialPart);
     config::AccountSetRegistration row;
     row.accountSetName = trimmedText(accountSet.name);
     row.registeredOn = env.today();
     row.password = trimmedText(accountSet.password);
     row.serverName = trimmedText(accountSet.serverName);
-    row.network = accountSet.network;
-    queries.ADOQuery1.setConnectionString(env.localConnectionString);
-    config::registerAccountSet(queries.ADOQuery1, row);
-    queries.ADOQuery1.close();
+    db::Query& local = queries.ADOQuery1;
+    local.setConnectionString(env.localConnectionString);
+    config::beginAccountSetRegistration(local, row);
+    std::optional<qint64> registryId;
+    if (accountSet.network)
+        registryId = ActnetExecute(queries, env, accountSet, credentialPart);
+    try {
+        // "是" only for an account set the network registry really holds.
+        config::finishAccountSetRegistration(local, registryId.has_value());
+    } catch (const std::exception&) {
+        discardPendingRow(local);
+        if (registryId)
+            removeRegistryRow(queries.ADOQuery2, *registryId);
+        throw;
+    }
+    return !accountSet.network || registryId.has_value();
 }
 
 CreateOutcome createAccountSet(PageQueries& queries, const Environment& env,
@@ -440,46 +389,72 @@ CreateOutcome createAccountSet(PageQueries& queries, const Environment& env,
     // The name is a checked identifier; its surrounding blanks would only confuse the
     // connection string.
     const QString name = trimmedText(accountSet.name);
-    const QString credentialPart = readServerLogin(queries, env, accountSet.serverName);
+    const QString& serverName = accountSet.serverName;
+    const QString credentialPart = readServerLogin(queries, env, serverName);
 
-    queries.ADOQuery3.setConnectionString(
-        server::serverConnectionString(credentialPart, accountSet.serverName));
-    execute(queries.ADOQuery3, {QStringLiteral("create database ") + name});
-
-    queries.ADOcreate.setConnectionString(
-        server::databaseConnectionString(credentialPart, name, accountSet.serverName));
-    schema::ActcreatExecute(queries.ADOcreate);
-    seed::ActxzrrExecute(queries.ADOserver, queries.ADOcreate);
-
-    ActpostExecute(queries, env, accountSet, credentialPart);
+    reportProgress(env, CreationStage::CreatingDatabase, 0, 1);
+    createDatabase(queries, credentialPart, serverName, name);
+    bool networkRegistered = true;
+    try {
+        fillNewDatabase(queries, env, credentialPart, serverName, name);
+        reportProgress(env, CreationStage::Registering, 0, 1);
+        networkRegistered = ActpostExecute(queries, env, accountSet, credentialPart);
+    } catch (...) {
+        const bool cleanedUp =
+            dropDatabaseOfThisRun(queries.ADOQuery3, queries.ADOcreate,
+                                  server::serverConnectionString(credentialPart, serverName), name);
+        failAfterCleanUp(std::current_exception(), cleanedUp, name);
+    }
     inform(env, QStringLiteral("帐套创建成功！"), successCaption());
-    return CreateOutcome::Created;
+    return networkRegistered ? CreateOutcome::Created : CreateOutcome::CreatedWithoutNetwork;
 }
 
 RestoreOutcome restoreSample(PageQueries& queries, const Environment& env,
                              const NewAccountSet& accountSet,
                              const std::function<void()>& registered) {
+    const QString caption = QStringLiteral("提示");
     if (accountSet.serverName.isEmpty()) {
         env.dialogs.beep();
-        inform(env, QStringLiteral("服务器名称不可为空！"), QStringLiteral("提示"));
+        inform(env, QStringLiteral("服务器名称不可为空！"), caption);
         return RestoreOutcome::EmptyServerName;
+    }
+    if (const auto problem = core::serverNameProblem(accountSet.serverName)) {
+        inform(env, *problem, caption);
+        return RestoreOutcome::RefusedServerName;
+    }
+    if (const auto problem = core::accountPasswordProblem(accountSet.password)) {
+        inform(env, *problem, caption);
+        return RestoreOutcome::RefusedPassword;
     }
     NewAccountSet sample = accountSet;
     sample.name = sampleAccountSetName();
     const QString credentialPart = readServerLogin(queries, env, sample.serverName);
     QDir().mkpath(env.sampleDataDirectory); // where a backup made on Windows puts its files
 
-    queries.ADOQuery4.setConnectionString(
-        server::serverConnectionString(credentialPart, sample.serverName));
+    const QString serverConnection =
+        server::serverConnectionString(credentialPart, sample.serverName);
+    queries.ADOQuery4.setConnectionString(serverConnection);
+    // A database that was there before the restore is not this run's to drop.
+    const bool existedBefore = databaseExists(queries.ADOQuery4, sample.name);
+    reportProgress(env, CreationStage::CreatingDatabase, 0, 1);
     execute(queries.ADOQuery4,
             {QStringLiteral("restore database ") + sample.name + QStringLiteral(" from disk=") +
              db::quotedLiteral(env.sampleBackupPath)});
 
-    ActpostExecute(queries, env, sample, credentialPart);
+    bool networkRegistered = true;
+    try {
+        reportProgress(env, CreationStage::Registering, 0, 1);
+        networkRegistered = ActpostExecute(queries, env, sample, credentialPart);
+    } catch (...) {
+        const bool cleanedUp =
+            existedBefore || dropDatabaseOfThisRun(queries.ADOQuery4, queries.ADOcreate,
+                                                   serverConnection, sample.name);
+        failAfterCleanUp(std::current_exception(), cleanedUp, sample.name);
+    }
     if (registered)
         registered();
-    inform(env, QStringLiteral("“澄桦3000例子账套”账套创建成功！"), QStringLiteral("提示"));
-    return RestoreOutcome::Restored;
+    inform(env, QStringLiteral("“澄桦3000例子账套”账套创建成功！"), caption);
+    return networkRegistered ? RestoreOutcome::Restored : RestoreOutcome::RestoredWithoutNetwork;
 }
 
 bool ActnetztExecute(PageQueries& queries, const Environment& env, NetworkList& list,
@@ -557,7 +532,7 @@ DeleteOutcome deleteNetworkAccountSet(PageQueries& queries, const Environment& e
             throw db::DbError(QStringLiteral("unsafe account-set name"));
         queries.ADOQuery5.setConnectionString(
             server::serverConnectionString(list.credentialPart, list.serverName));
-        execute(queries.ADOQuery5, {QStringLiteral("drop database ") + chosen.ztmc});
+        dropDatabase(queries.ADOQuery5, chosen.ztmc);
         moveListTo(queries.ADOztgl, row);
         queries.ADOztgl.deleteRow();
         list.rows.erase(std::next(list.rows.begin(), row));

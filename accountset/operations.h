@@ -5,6 +5,7 @@
 // message goes through the Dialogs seam, so each front end shows or prints the same texts.
 // Failures the operations do not handle themselves leave as db::DbError.
 
+#include "core/input_checks.h"
 #include "db/query.h"
 
 #include <QDate>
@@ -13,6 +14,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <optional>
 #include <vector>
 
 namespace zt {
@@ -43,6 +45,12 @@ struct PageQueries {
     db::Query ADOztgl{QStringLiteral("ADOztgl")};     // master: the registry list
 };
 
+// The stages of a creation, as a progress window names them.
+enum class CreationStage { CreatingDatabase, CreatingTables, WritingDefaultData, Registering };
+// Told as a creation or restore moves on (done of total within the stage). It may throw to
+// stop the work at that point; what the run made is then taken back.
+using CreationProgress = std::function<void(CreationStage stage, int done, int total)>;
+
 // What every operation needs besides its query objects.
 struct Environment {
     Dialogs& dialogs;
@@ -50,14 +58,16 @@ struct Environment {
     Clock today = systemToday;
     QString sampleBackupPath = defaultSampleBackupPath();
     QString sampleDataDirectory = defaultSampleDataDirectory();
+    CreationProgress progress = {};
 };
 
-// Leading and trailing blanks and control characters removed.
-QString trimmedText(const QString& text);
+inline QString trimmedText(const QString& text) {
+    return core::trimmedText(text);
+}
 
-// After trimming: a regular SQL Server identifier (letter or '_' first, then letters,
-// digits, '_', '@', '$', '#'), not a reserved word, at most 50 characters.
-bool isAcceptableAccountSetName(const QString& name);
+inline bool isAcceptableAccountSetName(const QString& name) {
+    return core::isAcceptableAccountSetName(name);
+}
 
 // "Reading the server's login": the credential part of the server's row in 系统路径表.
 QString readServerLogin(PageQueries& queries, const Environment& env, const QString& serverName);
@@ -71,25 +81,46 @@ struct NewAccountSet {
 };
 
 // ActnetExecute: records the account set in master.CHdatebase, creating the table on first
-// use. Shows the notice "加入网络帐套出错！" itself when the append fails; never throws.
-bool ActnetExecute(PageQueries& queries, const Environment& env, const NewAccountSet& accountSet,
-                   const QString& credentialPart);
+// use. Shows the notice "加入网络帐套出错！" itself when the append fails and answers nothing;
+// otherwise the id of the row it wrote. Never throws.
+std::optional<qint64> ActnetExecute(PageQueries& queries, const Environment& env,
+                                    const NewAccountSet& accountSet, const QString& credentialPart);
 
-// ActpostExecute: one row in 帐套信息表 (and the network registration when ticked).
-void ActpostExecute(PageQueries& queries, const Environment& env, const NewAccountSet& accountSet,
+// ActpostExecute: the local row of 帐套信息表 opened and appended, the network registration
+// when ticked, then the local row posted. A failure of the local row takes the network
+// registration back before it leaves. Answers false when the network registration failed
+// (the notice was shown; the local row then says net "否").
+bool ActpostExecute(PageQueries& queries, const Environment& env, const NewAccountSet& accountSet,
                     const QString& credentialPart);
 
-enum class CreateOutcome { Created, EmptyServerName, EmptyName, RefusedName };
-// BitBtn1Click's work: checks, create database, schema, default rows, registration, the
-// success message. Throws db::DbError at the first failing step; nothing is undone.
+enum class CreateOutcome {
+    Created,
+    CreatedWithoutNetwork, // created and registered here; the network registration failed
+    EmptyServerName,
+    EmptyName,
+    RefusedServerName,
+    RefusedName,
+    RefusedPassword
+};
+// "创建新帐套&A": checks, create database, schema, default rows, registration, the success
+// message. All or nothing: when a step after "create database" fails, the database and any
+// registry row this run wrote are removed before the failure leaves (as db::DbError, or
+// core::ExplainedFailure when a database of that name is a half-made account set or could not
+// be removed again).
 CreateOutcome createAccountSet(PageQueries& queries, const Environment& env,
                                const NewAccountSet& accountSet);
 
-enum class RestoreOutcome { Restored, EmptyServerName };
-// BitBtn4Click's work: restores the sample backup under the sample name and registers it.
+enum class RestoreOutcome {
+    Restored,
+    RestoredWithoutNetwork,
+    EmptyServerName,
+    RefusedServerName,
+    RefusedPassword
+};
+// "创建例子帐套&S": restores the sample backup under the sample name and registers it.
 // accountSet.name is ignored. registered runs after the registration, before the success
-// message (the page empties its name field there). Throws db::DbError at the first failing
-// step.
+// message (the page empties its name field there). A failing registration removes the
+// restored database again, unless it was there before the restore.
 RestoreOutcome restoreSample(PageQueries& queries, const Environment& env,
                              const NewAccountSet& accountSet,
                              const std::function<void()>& registered = {});

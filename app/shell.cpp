@@ -1,19 +1,20 @@
 #include "app/shell.h"
 
-#include "db/query.h"
+#include "core/failure_explanation.h"
 
 namespace zt {
 
 QString failureText(const QString& message) {
-    if (!message.isEmpty() && message.back() > u'.')
+    // A sentence that ends in a Chinese full stop or exclamation mark is ended already.
+    static const QString chineseSentenceEnds = QStringLiteral("。！？");
+    if (!message.isEmpty() && message.back() > u'.' &&
+        !chineseSentenceEnds.contains(message.back()))
         return message + u'.';
     return message;
 }
 
 QString messageOf(const std::exception& failure) {
-    if (const auto* dbError = dynamic_cast<const db::DbError*>(&failure))
-        return dbError->text();
-    return QString::fromLocal8Bit(failure.what());
+    return core::causeOf(failure);
 }
 
 void showFailure(Dialogs& dialogs, const QString& message) {

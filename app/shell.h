@@ -19,7 +19,8 @@ inline QString applicationTitle() {
 // The failure's text, with a full stop appended when its last character sorts after ".".
 QString failureText(const QString& message);
 
-// The message of whatever was thrown: a database error's own text, otherwise what().
+// The message of whatever was thrown, worded for people: the server's own text for its errors,
+// one line in Chinese on the cause of a connection or local-store failure.
 QString messageOf(const std::exception& failure);
 
 // The application-wide error box: the failure's text, caption "创建帐套", error icon, OK.

@@ -93,7 +93,7 @@ void storeServerLogin(db::Query& localQuery, const QString& serverName, const Se
     localQuery.post();
 }
 
-void registerAccountSet(db::Query& localQuery, const AccountSetRegistration& row) {
+void beginAccountSetRegistration(db::Query& localQuery, const AccountSetRegistration& row) {
     openStatement(localQuery, QStringLiteral("select*from ") + kAccountSetTable);
     localQuery.append();
     localQuery.fieldByName(QStringLiteral("ztmc")).setString(row.accountSetName);
@@ -101,10 +101,18 @@ void registerAccountSet(db::Query& localQuery, const AccountSetRegistration& row
         .setDateTime(QDateTime(row.registeredOn, QTime(0, 0)));
     localQuery.fieldByName(QStringLiteral("kl")).setString(row.password);
     localQuery.fieldByName(QStringLiteral("zjmc")).setString(row.serverName);
+}
+
+void finishAccountSetRegistration(db::Query& localQuery, bool network) {
     localQuery.fieldByName(QStringLiteral("net"))
-        .setString(row.network ? QStringLiteral("是") : QStringLiteral("否"));
+        .setString(network ? QStringLiteral("是") : QStringLiteral("否"));
     localQuery.post();
     localQuery.close();
+}
+
+void registerAccountSet(db::Query& localQuery, const AccountSetRegistration& row) {
+    beginAccountSetRegistration(localQuery, row);
+    finishAccountSetRegistration(localQuery, row.network);
 }
 
 bool isAccountSetRegistered(db::Query& localQuery, const QString& accountSetName,

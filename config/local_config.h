@@ -52,6 +52,10 @@ struct AccountSetRegistration {
 
 // Appends one row through "select*from 帐套信息表".
 void registerAccountSet(db::Query& localQuery, const AccountSetRegistration& row);
+// The same in two halves, so that work can run while the new row is open: the first opens the
+// table and appends the row without `net`, the second sets `net`, posts and closes.
+void beginAccountSetRegistration(db::Query& localQuery, const AccountSetRegistration& row);
+void finishAccountSetRegistration(db::Query& localQuery, bool network);
 
 // "select*from 帐套信息表 where ztmc='...' and zjmc='...'" has a row.
 bool isAccountSetRegistered(db::Query& localQuery, const QString& accountSetName,

@@ -94,15 +94,28 @@ std::vector<Diagnostic> diagnostics(SQLSMALLINT type, SQLHANDLE handle) {
     return records;
 }
 
+// FreeTDS numbers its own messages from 20000 (client library) or not at all; every other
+// number is the server's.
+bool isDriverMessage(const Diagnostic& record) {
+    return record.number == 0 || (record.number >= 20000 && record.number < 21000);
+}
+
+[[noreturn]] void throwDiagnostic(const Diagnostic& record) {
+    const ErrorSource source =
+        isDriverMessage(record) ? ErrorSource::Connection : ErrorSource::Server;
+    throw DbError(record.text, record.number, source, record.state);
+}
+
 [[noreturn]] void fail(SQLSMALLINT type, SQLHANDLE handle) {
     const auto records = diagnostics(type, handle);
     for (const Diagnostic& record : records) {
         if (!record.state.startsWith(QStringLiteral("01")))
-            throw DbError(record.text, record.number);
+            throwDiagnostic(record);
     }
     if (!records.empty())
-        throw DbError(records.front().text, records.front().number);
-    throw DbError(QStringLiteral("The ODBC driver reported an error without a message."));
+        throwDiagnostic(records.front());
+    throw DbError(QStringLiteral("The ODBC driver reported an error without a message."), 0,
+                  ErrorSource::Connection);
 }
 
 void check(SQLRETURN rc, SQLSMALLINT type, SQLHANDLE handle) {

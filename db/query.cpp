@@ -7,8 +7,10 @@
 
 namespace zt::db {
 
-DbError::DbError(const QString& text, int number)
-    : std::runtime_error(text.toStdString()), text_(text), number_(number) {}
+DbError::DbError(const QString& text, int number, ErrorSource source, QString sqlState,
+                 QString localPath)
+    : std::runtime_error(text.toStdString()), text_(text), number_(number), source_(source),
+      sqlState_(std::move(sqlState)), localPath_(std::move(localPath)) {}
 
 QString quotedLiteral(const QString& value) {
     QString escaped = value;
@@ -253,6 +255,12 @@ void Query::execSql() {
 
 void Query::close() {
     impl_->close();
+}
+
+void Query::disconnect() {
+    impl_->close();
+    impl_->provider.reset();
+    impl_->providerConnectionString.clear();
 }
 
 bool Query::isActive() const {

@@ -13,17 +13,28 @@
 
 namespace zt::db {
 
+// Where a failure arose: this layer's own checks, the local configuration store, the SQL
+// Server (its own message), or the driver and the network on the way to the server.
+enum class ErrorSource { DataLayer, LocalStore, Server, Connection };
+
 // Every failure of this layer. text() is the provider's or server's message, unchanged;
-// number() is the server's error number, 0 where there is none.
+// number() is the server's error number, 0 where there is none; sqlState() the ODBC state.
 class DbError : public std::runtime_error {
 public:
-    DbError(const QString& text, int number = 0);
+    DbError(const QString& text, int number = 0, ErrorSource source = ErrorSource::DataLayer,
+            QString sqlState = {}, QString localPath = {});
     const QString& text() const { return text_; }
     int number() const { return number_; }
+    ErrorSource source() const { return source_; }
+    const QString& sqlState() const { return sqlState_; }
+    const QString& localPath() const { return localPath_; } // the local store's file
 
 private:
     QString text_;
     int number_;
+    ErrorSource source_;
+    QString sqlState_;
+    QString localPath_;
 };
 
 class Query;
@@ -68,9 +79,10 @@ public:
     void sqlAdd(const QString& line);
     QString sqlText() const;
 
-    void open();    // run a select; keep an updatable result positioned on the first row
-    void execSql(); // run a statement that returns no rows
-    void close();   // drop the result, keep the connection
+    void open();       // run a select; keep an updatable result positioned on the first row
+    void execSql();    // run a statement that returns no rows
+    void close();      // drop the result, keep the connection
+    void disconnect(); // drop the result and the connection (the next use connects again)
     bool isActive() const;
 
     int recordCount()

@@ -24,7 +24,9 @@ QString quoteName(const QString& name) {
 }
 
 [[noreturn]] void fail(sqlite3* db) {
-    throw DbError(QString::fromUtf8(sqlite3_errmsg(db)), sqlite3_errcode(db));
+    const char* file = sqlite3_db_filename(db, "main");
+    throw DbError(QString::fromUtf8(sqlite3_errmsg(db)), sqlite3_errcode(db),
+                  ErrorSource::LocalStore, {}, QString::fromUtf8(file ? file : ""));
 }
 
 StatementHandle prepare(sqlite3* db, const QString& sql) {
@@ -181,9 +183,9 @@ SqliteProvider::SqliteProvider(const QString& path) {
     const int rc = sqlite3_open_v2(path.toUtf8().constData(), &raw, SQLITE_OPEN_READWRITE, nullptr);
     db_.reset(raw);
     if (rc != SQLITE_OK) {
-        if (!db_)
-            throw DbError(QString::fromUtf8(sqlite3_errstr(rc)), rc);
-        fail(db_.get());
+        const QString text =
+            QString::fromUtf8(db_ ? sqlite3_errmsg(db_.get()) : sqlite3_errstr(rc));
+        throw DbError(text, rc, ErrorSource::LocalStore, {}, path);
     }
     sqlite3_busy_timeout(db_.get(), 5000);
     sqlite3_create_collation_v2(db_.get(), "NOCASE", SQLITE_UTF8, nullptr, compareIgnoringCase,
@@ -263,7 +265,8 @@ void SqliteProvider::execute(const QString& sql) {
     if (rc != SQLITE_OK) {
         const QString text = QString::fromUtf8(message ? message : sqlite3_errstr(rc));
         sqlite3_free(message);
-        throw DbError(text, rc);
+        throw DbError(text, rc, ErrorSource::LocalStore, {},
+                      QString::fromUtf8(sqlite3_db_filename(db_.get(), "main")));
     }
 }
 

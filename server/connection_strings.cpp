@@ -1,6 +1,7 @@
 #include "server/connection_strings.h"
 
 #include "config/local_config.h"
+#include "core/input_checks.h"
 
 namespace zt::server {
 
@@ -37,11 +38,7 @@ QString masterConnectionString(const QString& credentialPart, const QString& ser
 }
 
 bool isUnsafeServerName(const QString& serverName) {
-    for (const QChar c : serverName) {
-        if (c == u';' || c == u'\'' || c == u'"' || c == u'=')
-            return true;
-    }
-    return false;
+    return core::isUnsafeServerName(serverName);
 }
 
 } // namespace zt::server

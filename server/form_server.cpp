@@ -3,6 +3,7 @@
 #include "app/dialogs.h"
 #include "app/shell.h"
 #include "app/wait_cursor.h"
+#include "core/failure_explanation.h"
 #include "resources/resources.h"
 #include "server/connection_strings.h"
 #include "server/server_login.h"
@@ -22,7 +23,6 @@ namespace {
 const QString kNoticeCaption = QStringLiteral("服务器设置提示");
 const QString kConnectionFailed = QStringLiteral("连接服务器失败，请重新选择或录入服务器名称！");
 const QString kNoServerName = QStringLiteral("请选择或录入SQL服务器名称！");
-const QString kUnsafeServerName = QStringLiteral("服务器名称不能包含分号、引号或等号！");
 const QString kCaptionSuffix = QStringLiteral("【服务器设置】");
 const QString kHostLookupCaption = QStringLiteral("获取服务器");
 
@@ -135,9 +135,9 @@ void Tform_server::SpeedButton1Click() {
 
 void Tform_server::BitBtn7Click() {
     const QString name = serverName();
-    // Such a name would change the meaning of the connection string it goes into.
-    if (isUnsafeServerName(name)) {
-        dialogs_.message(kUnsafeServerName, kNoticeCaption, DialogIcon::Information);
+    // Refused before any contact: such a name or login would change the connection string.
+    if (const auto problem = serverInputProblem(name, chosenLogin())) {
+        dialogs_.message(*problem, kNoticeCaption, DialogIcon::Information);
         return;
     }
     if (name.isEmpty()) {
@@ -151,12 +151,17 @@ void Tform_server::BitBtn7Click() {
         ActserverExecute();
         wait.restore();
         handOver(name);
+    } catch (const std::exception& failure) {
+        connectionFailed(wait, core::withCause(kConnectionFailed, failure));
     } catch (...) {
-        // Whatever went wrong, the user is told only that the server could not be used.
-        dialogs_.beep();
-        wait.restore();
-        dialogs_.message(kConnectionFailed, kNoticeCaption, DialogIcon::Information);
+        connectionFailed(wait, kConnectionFailed);
     }
+}
+
+void Tform_server::connectionFailed(WaitCursor& wait, const QString& message) {
+    dialogs_.beep();
+    wait.restore();
+    dialogs_.message(message, kNoticeCaption, DialogIcon::Information);
 }
 
 void Tform_server::BitBtn7MouseMove() {

@@ -22,7 +22,8 @@ class Tform_server;
 
 namespace zt {
 class Dialogs;
-}
+class WaitCursor;
+} // namespace zt
 
 namespace zt::server {
 
@@ -67,6 +68,7 @@ private:
     void connectHandlers();
     config::ServerLogin chosenLogin() const;
     void handOver(const QString& serverName);
+    void connectionFailed(WaitCursor& wait, const QString& message);
 
     Dialogs& dialogs_;
     std::unique_ptr<Ui::Tform_server> ui_;

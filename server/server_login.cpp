@@ -1,5 +1,7 @@
 #include "server/server_login.h"
 
+#include "core/failure_explanation.h"
+#include "core/input_checks.h"
 #include "db/query.h"
 #include "server/connection_strings.h"
 
@@ -22,9 +24,20 @@ QString probeConnectionString(const QString& serverName, const config::ServerLog
     return probeSqlLoginConnectionString(serverName, login.userName, login.password);
 }
 
+std::optional<QString> serverInputProblem(const QString& serverName,
+                                          const config::ServerLogin& login) {
+    if (auto problem = core::serverNameProblem(serverName))
+        return problem;
+    if (!login.integratedSecurity)
+        return core::sqlLoginProblem(login.userName, login.password);
+    return std::nullopt;
+}
+
 void proveServer(db::Query& probeQuery, const QString& serverName,
                  const config::ServerLogin& login) {
-    const QString database = QString::fromLatin1(kProbeDatabase);
+    if (auto problem = serverInputProblem(serverName, login))
+        throw core::ExplainedFailure(*problem);
+    const QString database = core::uniqueProbeDatabaseName();
     probeQuery.setConnectionString(probeConnectionString(serverName, login));
     executeStatement(probeQuery, QStringLiteral("create database ") + database);
     executeStatement(probeQuery, QStringLiteral("drop database ") + database);

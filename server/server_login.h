@@ -6,20 +6,25 @@
 
 #include <QString>
 
+#include <optional>
+
 namespace zt::db {
 class Query;
 }
 
 namespace zt::server {
 
-// The database created and dropped at once to prove the login may create databases.
-inline constexpr auto kProbeDatabase = "abcde12345";
+// What is wrong with a server name or login before anything is sent: the message to show.
+std::optional<QString> serverInputProblem(const QString& serverName,
+                                          const config::ServerLogin& login);
 
 // The probe connection string (P1 or P2) for a login.
 QString probeConnectionString(const QString& serverName, const config::ServerLogin& login);
 
-// Connects with the probe string and runs "create database abcde12345", then
-// "drop database abcde12345", each as its own statement. Throws db::DbError.
+// Connects with the probe string and creates, then drops, a probe database of this attempt's
+// own ("abcde12345_" and a random suffix), each as its own statement, so that installers at
+// work at once never meet and a leftover of a killed run blocks nobody. Throws
+// core::ExplainedFailure for input refused before contact, db::DbError otherwise.
 void proveServer(db::Query& probeQuery, const QString& serverName,
                  const config::ServerLogin& login);
 

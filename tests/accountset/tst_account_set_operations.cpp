@@ -87,7 +87,7 @@ private slots:
     void listingWithoutRegistryIsEmptyAndSilent();
     void firstNetworkCreationMakesTheRegistry();
     void laterRegistrationsAppendSilently();
-    void registrationRefusedForDbCreatorStillMarksNetwork();
+    void registrationRefusedForDbCreatorKeepsTheAccountSetLocal();
     void selectingAnAccountSetAlreadyHere();
     void selectingAfterNoWritesNothing();
     void selectingCopiesTheRegistryRow();
@@ -160,7 +160,14 @@ void TestAccountSetOperations::acceptableNames_data() {
     QTest::newRow("letters") << "abc" << true;
     QTest::newRow("chinese") << "澄桦3000商业例子帐" << true;
     QTest::newRow("underscore first") << "_a1" << true;
-    QTest::newRow("symbols after") << "a@$#_9" << true;
+    QTest::newRow("at sign after") << "a@9" << false;
+    QTest::newRow("dollar after") << "a$9" << false;
+    QTest::newRow("hash after") << "a#9" << false;
+    QTest::newRow("extension b ideograph") << QString::fromUtf8("\xf0\xa0\x80\x80帐_1") << true;
+    QTest::newRow("system database") << "tempdb" << false;
+    QTest::newRow("system database, other case") << "MASTER" << false;
+    QTest::newRow("probe name") << "abcde12345" << false;
+    QTest::newRow("probe name with suffix") << "abcde12345_0f" << false;
     QTest::newRow("surrounding blanks") << "  abc\t" << true;
     QTest::newRow("fifty") << QString(50, u'x') << true;
     QTest::newRow("fifty-one") << QString(51, u'x') << false;
@@ -338,7 +345,7 @@ void TestAccountSetOperations::laterRegistrationsAppendSilently() {
     QCOMPARE(list.credentialPart, fixture_.credentialPart());
 }
 
-void TestAccountSetOperations::registrationRefusedForDbCreatorStillMarksNetwork() {
+void TestAccountSetOperations::registrationRefusedForDbCreatorKeepsTheAccountSetLocal() {
     AccountSetFixture restricted({"--login", "sa::sysadmin", "--login", "maker:pw:dbcreator"});
     QVERIFY(restricted.start());
     Query local(QStringLiteral("ADOQuery2"));
@@ -350,13 +357,14 @@ void TestAccountSetOperations::registrationRefusedForDbCreatorStillMarksNetwork(
     env.today = [] { return registrationDay; };
     PageQueries queries;
     const NewAccountSet input{restricted.serverName(), QStringLiteral("受限帐"), QString(), true};
-    QCOMPARE(zt::accountset::createAccountSet(queries, env, input), CreateOutcome::Created);
+    QCOMPARE(zt::accountset::createAccountSet(queries, env, input),
+             CreateOutcome::CreatedWithoutNetwork);
 
     QCOMPARE(dialogs_.messageTexts(), (QStringList{"加入网络帐套出错！", "帐套创建成功！"}));
     QCOMPARE(dialogs_.messages.first().caption, QStringLiteral("创建帐套"));
     QCOMPARE(dialogs_.messages.first().icon, DialogIcon::None);
     QCOMPARE(localRegistrations(restricted).last(),
-             QStringLiteral("受限帐||%1|是|%2").arg(restricted.serverName(), registeredOn()));
+             QStringLiteral("受限帐||%1|否|%2").arg(restricted.serverName(), registeredOn()));
     QVERIFY(restricted.databaseExists(QStringLiteral("受限帐")));
     NetworkList list;
     QVERIFY(!zt::accountset::ActnetztExecute(queries, env, list, restricted.serverName()));

@@ -80,13 +80,14 @@ void TestZtAdmin::unreachableServerFails() {
     const Run result = run({"list", "--server", "127.0.0.1,1", "--user", "sa", "--local-database",
                             fixture_.localDatabasePath()});
     QCOMPARE(result.exitCode, 1);
-    QCOMPARE(result.err, QStringLiteral("连接服务器失败，请重新选择或录入服务器名称！\n"));
+    QVERIFY(result.err.startsWith(QStringLiteral("连接服务器失败，请重新选择或录入服务器名称！\n")));
+    QVERIFY(result.err.contains(QStringLiteral("无法连接到服务器")));
 }
 
 void TestZtAdmin::refusedNameFails() {
     const Run result = run(QStringList{"create"} + server() + QStringList{"1abc"});
     QCOMPARE(result.exitCode, 1);
-    QVERIFY(result.out.startsWith(QStringLiteral("帐套名称只能由汉字、字母、数字和下划线组成")));
+    QVERIFY(result.err.startsWith(QStringLiteral("帐套名称只能由汉字、字母、数字和下划线组成")));
     QVERIFY(!fixture_.databaseExists(QStringLiteral("1abc")));
 }
 

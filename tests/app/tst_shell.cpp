@@ -33,6 +33,8 @@ void ShellTest::failureText_data() {
                                         << "user 'sa'";
     QTest::newRow("chinese") << "无法打开数据库"
                              << "无法打开数据库.";
+    QTest::newRow("chinese full stop already") << "与服务器的连接中断。"
+                                               << "与服务器的连接中断。";
     QTest::newRow("full stop already") << "Done."
                                        << "Done.";
     QTest::newRow("exclamation sorts before") << "Stop!"

@@ -171,6 +171,14 @@ void DevServerProcess::stop() {
     process_.reset();
 }
 
+void DevServerProcess::kill() {
+    if (!process_)
+        return;
+    process_->kill();
+    process_->waitForFinished(stopTimeoutMs);
+    process_.reset();
+}
+
 bool DevServerProcess::restart() {
     stop();
     return start();

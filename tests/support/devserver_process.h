@@ -22,13 +22,14 @@ public:
 
     bool start();   // returns once the server accepts connections; false (with a QWARN) on failure
     void stop();    // SIGTERM and wait; idempotent
+    void kill();    // SIGKILL, as a crash or a power cut would end it
     bool restart(); // stop, then start again on the same port and data directory
 
     quint16 port() const { return port_; }
     QString host() const { return QStringLiteral("127.0.0.1"); }
     QString dataSource() const; // "127.0.0.1,PORT", the OLE DB Data Source form
     QString dataDirectory() const;
-    QString traceFile() const;  // the --trace file the helper always passes
+    QString traceFile() const;     // the --trace file the helper always passes
     QString standardError() const; // what the server has logged so far
 
 private:
