@@ -132,6 +132,8 @@ void printTable(QTextStream& out, const QStringList& header, const std::vector<Q
         QString line;
         for (qsizetype i = 0; i < row.size(); ++i)
             line += i + 1 == row.size() ? row.at(i) : padded(row.at(i), widths[size_t(i)] + 2);
+        while (line.endsWith(u' '))
+            line.chop(1);
         out << line << Qt::endl;
     };
     print(header);
