@@ -421,17 +421,28 @@ void addRights(db::Query& target, const std::vector<int>& rights) {
     }
 }
 
-QStringList fillCreatedTemplateTables(db::Query& target, const QStringList& created,
-                                      const QString& localConnectionString) {
+bool isEmpty(db::Query& target, const QString& table) {
+    target.close();
+    target.sqlClear();
+    target.sqlAdd(QStringLiteral("select count(*) as n from [%1]").arg(table));
+    target.open();
+    const bool empty = target.fieldByName(QStringLiteral("n")).asInteger() == 0;
+    target.close();
+    return empty;
+}
+
+// A creation stopped before or during the template copies leaves these tables empty; the
+// business application needs their default layouts and settings.
+QStringList fillEmptyTemplateTables(db::Query& target, const QString& localConnectionString) {
     QStringList filled;
     db::Query source(QStringLiteral("ADOserver"));
+    source.setConnectionString(localConnectionString);
     for (const seed::TemplateTable& table : seed::templateTables()) {
-        if (!created.contains(table.name))
+        if (!isEmpty(target, table.name))
             continue;
-        if (source.connectionString().isEmpty())
-            source.setConnectionString(localConnectionString);
         seed::copyTemplateTable(source, target, table);
-        filled << table.name;
+        if (!isEmpty(target, table.name))
+            filled << table.name;
     }
     source.close();
     return filled;
@@ -562,11 +573,6 @@ Repair repairAccountSet(const ServerTarget& server, const QString& database,
         return repair;
     }
     const Verification& before = repair.before;
-    if (before.missingTables.isEmpty() && !before.superAdministratorMissing &&
-        before.missingRights.empty()) {
-        repair.after = before;
-        return repair;
-    }
     db::Query target(QStringLiteral("ADOcreate"));
     target.setConnectionString(
         server::databaseConnectionString(server.credentialPart, database, server.serverName));
@@ -582,8 +588,7 @@ Repair repairAccountSet(const ServerTarget& server, const QString& database,
         addRights(target, before.missingRights);
         repair.addedRights = int(before.missingRights.size());
     }
-    repair.filledTemplateTables =
-        fillCreatedTemplateTables(target, repair.createdTables, localConnectionString);
+    repair.filledTemplateTables = fillEmptyTemplateTables(target, localConnectionString);
     target.close();
     repair.after = verifyAccountSet(server, database);
     return repair;

@@ -84,16 +84,16 @@ struct Repair {
     QStringList createdTables;
     bool addedSuperAdministrator = false;
     int addedRights = 0;
-    QStringList filledTemplateTables; // tables created here that received their template rows
+    QStringList filledTemplateTables; // empty template tables that received their rows
     Verification before;
     Verification after; // verified again when something was done
     Exchanges exchanges;
 };
 
-// Creates missing tables with the creation's own statements, gives tables created here the
-// template rows creation would have given them, and adds a missing super administrator and
-// missing rights rows. Never drops or alters a table, column or row; refuses when columns
-// differ. The templates are read from the local configuration database.
+// Creates missing tables with the creation's own statements, adds a missing super
+// administrator and missing rights rows, and gives every empty template table the template
+// rows creation would have given it. Never drops or alters a table, column or row; refuses when
+// columns differ. The templates are read from the local configuration database.
 Repair repairAccountSet(const ServerTarget& server, const QString& database,
                         const QString& localConnectionString);
 

@@ -237,7 +237,7 @@ void printRepair(const Repair& r, QTextStream& out) {
                    .arg(r.createdTables.join(QStringLiteral("、")))
             << Qt::endl;
     if (!r.filledTemplateTables.isEmpty())
-        out << QStringLiteral("已为新建的表复制默认行：%1")
+        out << QStringLiteral("已为空的默认数据表复制默认行：%1")
                    .arg(r.filledTemplateTables.join(QStringLiteral("、")))
             << Qt::endl;
     if (r.addedSuperAdministrator)

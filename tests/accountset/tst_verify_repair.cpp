@@ -61,6 +61,7 @@ private slots:
     void missingDatabaseFails();
     void repairRestoresDroppedTableAndRights();
     void repairRefusesChangedColumn();
+    void repairCompletesHalfMadeDatabase();
     void scanFindsHalfMadeDatabase();
     void dropIncompleteDropsOnlyUnregisteredIncomplete_data();
     void dropIncompleteDropsOnlyUnregisteredIncomplete();
@@ -262,12 +263,13 @@ void TestVerifyRepair::repairRestoresDroppedTableAndRights() {
     makeAccountSet(name);
     fixture_.execServer(name, QStringLiteral("drop table [print_model]"));
     fixture_.execServer(name, QStringLiteral("delete from [用户权限表] where ID > 99"));
+    fixture_.execServer(name, QStringLiteral("delete from [col_num]"));
 
     const zt::accountset::Repair r =
         zt::accountset::repairAccountSet(target(), name, fixture_.localConnectionString());
     QVERIFY(!r.refused);
     QCOMPARE(r.createdTables, QStringList{"print_model"});
-    QCOMPARE(r.filledTemplateTables, QStringList{"print_model"});
+    QCOMPARE(r.filledTemplateTables, (QStringList{"col_num", "print_model"}));
     QCOMPARE(r.addedRights, 121);
     QVERIFY(!r.addedSuperAdministrator);
     QVERIFY(r.after.matches());
@@ -298,6 +300,18 @@ void TestVerifyRepair::repairRefusesChangedColumn() {
     // Nothing was done: the dropped table is still missing.
     const Verification v = zt::accountset::verifyAccountSet(target(), name);
     QCOMPARE(v.missingTables, QStringList{"pay"});
+}
+
+void TestVerifyRepair::repairCompletesHalfMadeDatabase() {
+    const QString name = QStringLiteral("repair_half");
+    makeHalfMadeDatabase(name, 40);
+    const zt::accountset::Repair r =
+        zt::accountset::repairAccountSet(target(), name, fixture_.localConnectionString());
+    QCOMPARE(r.createdTables.size(), 68);
+    QVERIFY(r.addedSuperAdministrator);
+    QCOMPARE(r.addedRights, 220);
+    QCOMPARE(r.filledTemplateTables.size(), qsizetype(zt::seed::templateTables().size()));
+    QVERIFY(r.after.matches());
 }
 
 void TestVerifyRepair::scanFindsHalfMadeDatabase() {
