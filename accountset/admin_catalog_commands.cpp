@@ -6,7 +6,6 @@
 #include "db/query.h"
 #include "schema/table.h"
 #include "seed/default_data.h"
-#include "server/connection_strings.h"
 
 #include <QCommandLineParser>
 #include <QJsonArray>
@@ -442,10 +441,6 @@ std::optional<int> runCatalogCommand(const QStringList& arguments, QTextStream& 
         err << QStringLiteral("zt-admin: ") << error.text << Qt::endl
             << QStringLiteral("Try 'zt-admin --help'.") << Qt::endl;
         return usage;
-    }
-    if (server::isUnsafeServerName(command.server.serverName)) {
-        err << QStringLiteral("连接服务器失败，请重新选择或录入服务器名称！") << Qt::endl;
-        return failure;
     }
     try {
         return run(command, out, err);

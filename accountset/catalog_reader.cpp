@@ -5,6 +5,9 @@
 namespace zt::accountset {
 
 CatalogReader::CatalogReader(const ServerTarget& server) : query_(QStringLiteral("ADOcatalog")) {
+    // A server name that would change the connection string never reaches the driver.
+    if (server::isUnsafeServerName(server.serverName))
+        throw db::DbError(QStringLiteral("连接服务器失败，请重新选择或录入服务器名称！"));
     query_.setConnectionString(
         server::serverConnectionString(server.credentialPart, server.serverName));
     timer_.start();

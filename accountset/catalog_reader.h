@@ -17,6 +17,7 @@ class CatalogReader {
 public:
     using Rows = std::vector<QStringList>; // NULL reads as a null QString
 
+    // Throws db::DbError for a server name that is unsafe in a connection string.
     explicit CatalogReader(const ServerTarget& server);
 
     // Runs one select and returns the named columns of every row.

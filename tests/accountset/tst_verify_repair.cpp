@@ -253,6 +253,12 @@ void TestVerifyRepair::missingDatabaseFails() {
     } catch (const zt::db::DbError& error) {
         QCOMPARE(error.text(), QStringLiteral("帐套【无此帐套】不存在"));
     }
+    try {
+        zt::accountset::scanServer({fixture_.serverName() + ";Database=x", {}});
+        QFAIL("an unsafe server name was used");
+    } catch (const zt::db::DbError& error) {
+        QCOMPARE(error.text(), QStringLiteral("连接服务器失败，请重新选择或录入服务器名称！"));
+    }
     // A name that is no plain identifier never reaches a statement.
     QVERIFY_THROWS_EXCEPTION(zt::db::DbError,
                              zt::accountset::verifyAccountSet(target(), QStringLiteral("a]--")));
