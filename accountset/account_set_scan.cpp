@@ -46,7 +46,7 @@ ScannedDatabase look(CatalogReader& reader, const QString& database) {
     return scanned;
 }
 
-// The names in the network registry, trimmed; nullopt-like empty flag when there is none.
+// The names in the network registry, trimmed and case-folded; false when there is no registry.
 bool readRegistry(CatalogReader& reader, QSet<QString>& names) {
     const CatalogReader::Rows exists = reader.select(
         QStringLiteral("select TABLE_NAME from master.INFORMATION_SCHEMA.TABLES where "

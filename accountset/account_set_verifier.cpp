@@ -8,9 +8,7 @@
 #include "seed/default_data.h"
 #include "server/connection_strings.h"
 
-#include <QElapsedTimer>
 #include <QMap>
-#include <QSet>
 
 #include <algorithm>
 
@@ -271,8 +269,10 @@ private:
         for (const schema::Column& column : expected.columns)
             if (column.primaryKey)
                 key << column.name;
-        if (key != found.primaryKey)
-            add(DriftKind::PrimaryKey, key.join(u','), key.join(u','), found.primaryKey.join(u','));
+        if (key == found.primaryKey)
+            return;
+        const QString column = key.isEmpty() ? found.primaryKey.join(u',') : key.join(u',');
+        add(DriftKind::PrimaryKey, column, key.join(u','), found.primaryKey.join(u','));
     }
 
     std::vector<Drift>& drifts_;
@@ -366,7 +366,7 @@ void checkRights(CatalogReader& reader, Verification& result, bool tableReadable
 Verification verifyWith(CatalogReader& reader, const QString& database) {
     Verification result;
     result.database = database;
-    FoundTables found = readCatalog(reader, database);
+    const FoundTables found = readCatalog(reader, database);
     Comparison comparison(result.drifts);
     for (const schema::Table& table : schema::accountSetTables()) {
         const auto match = found.constFind(table.name);

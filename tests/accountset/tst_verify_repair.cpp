@@ -66,6 +66,8 @@ private slots:
     void dropIncompleteDropsOnlyUnregisteredIncomplete_data();
     void dropIncompleteDropsOnlyUnregisteredIncomplete();
     void adminVerifyReportsAndExits();
+    void adminUsageErrors_data();
+    void adminUsageErrors();
 
 private:
     ServerTarget target() const { return {fixture_.serverName(), fixture_.credentialPart()}; }
@@ -421,6 +423,23 @@ void TestVerifyRepair::adminVerifyReportsAndExits() {
     run = admin(QStringList{"verify", "--json"} + server() + QStringList{"无此帐套"});
     QCOMPARE(run.exitCode, 1);
     QCOMPARE(run.err, QStringLiteral("帐套【无此帐套】不存在\n"));
+}
+
+void TestVerifyRepair::adminUsageErrors_data() {
+    QTest::addColumn<QStringList>("arguments");
+    QTest::newRow("verify without name") << QStringList{"verify", "--server", "s"};
+    QTest::newRow("scan with a name") << QStringList{"scan", "--server", "s", "x"};
+    QTest::newRow("verify without server") << QStringList{"verify", "x"};
+    QTest::newRow("yes outside drop") << QStringList{"repair", "--server", "s", "x", "--yes"};
+    QTest::newRow("drop without yes") << QStringList{"drop-incomplete", "--server", "s", "x"};
+    QTest::newRow("unknown option") << QStringList{"scan", "--server", "s", "--frob"};
+}
+
+void TestVerifyRepair::adminUsageErrors() {
+    QFETCH(QStringList, arguments);
+    const Run run = admin(arguments);
+    QCOMPARE(run.exitCode, 2);
+    QVERIFY(run.err.contains(QStringLiteral("--help")));
 }
 
 QTEST_GUILESS_MAIN(TestVerifyRepair)
