@@ -98,19 +98,6 @@ void transfer(db::Field from, db::Field to, Transfer kind) {
     }
 }
 
-void copyTemplateTable(db::Query& source, db::Query& target, const TemplateTable& table) {
-    openTable(source, table.name);
-    openTable(target, table.name);
-    while (!source.eof()) {
-        target.append();
-        for (const TemplateColumn& column : table.columns)
-            transfer(source.fieldByName(column.name), target.fieldByName(column.name),
-                     column.transfer);
-        target.post();
-        source.next();
-    }
-}
-
 void addSuperAdministrator(db::Query& target) {
     openTable(target, QStringLiteral("用户信息表"));
     target.append();
@@ -130,6 +117,19 @@ void grantAllRights(db::Query& target) {
 }
 
 } // namespace
+
+void copyTemplateTable(db::Query& source, db::Query& target, const TemplateTable& table) {
+    openTable(source, table.name);
+    openTable(target, table.name);
+    while (!source.eof()) {
+        target.append();
+        for (const TemplateColumn& column : table.columns)
+            transfer(source.fieldByName(column.name), target.fieldByName(column.name),
+                     column.transfer);
+        target.post();
+        source.next();
+    }
+}
 
 std::vector<TemplateTable> templateTables() {
     return buildTemplateTables();
