@@ -16,7 +16,7 @@ namespace {
 // Errors after which SQL Server stops the batch even with XACT_ABORT OFF: conversion and
 // arithmetic failures.
 bool isBatchAborting(int number) {
-    static constexpr int numbers[] = {241, 242, 245, 293, 295, 296, 8114, 8115, 8134, 8169};
+    static constexpr int numbers[] = {241, 242, 245, 248, 293, 295, 296, 8114, 8115, 8134, 8169};
     return std::find(std::begin(numbers), std::end(numbers), number) != std::end(numbers);
 }
 
