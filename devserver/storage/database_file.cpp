@@ -476,6 +476,24 @@ QString foldName(const QString& name) {
     return folded;
 }
 
+void copyDatabaseFile(const std::filesystem::path& from, const std::filesystem::path& to) {
+    auto source = DatabaseFile::open(from, false);
+    auto target = DatabaseFile::open(to, true);
+    sqlite3_backup* backup = sqlite3_backup_init(target->handle(), "main", source->handle(), "main");
+    if (!backup)
+        throw StorageError(sqlite3_errcode(target->handle()), sqlite3_errmsg(target->handle()));
+    const int rc = sqlite3_backup_step(backup, -1);
+    sqlite3_backup_finish(backup);
+    if (rc != SQLITE_DONE)
+        throw StorageError(rc, sqlite3_errstr(rc));
+}
+
+void removeDatabaseFiles(const std::filesystem::path& file) {
+    std::error_code ec;
+    for (const char* suffix : {"", "-wal", "-shm", "-journal"})
+        std::filesystem::remove(std::filesystem::path(file.string() + suffix), ec);
+}
+
 void syncDirectory(const std::filesystem::path& directory) {
     const int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY);
     if (fd < 0)
