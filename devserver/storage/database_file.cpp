@@ -131,7 +131,7 @@ void bindValue(Statement& s, int index, const Value& v) {
     else if (const auto* d = std::get_if<double>(&v))
         s.bind(index, *d);
     else if (const auto* t = std::get_if<QString>(&v))
-        s.bind(index, *t);
+        s.bind(index, t->isNull() ? QStringLiteral("") : *t); // '' is a value, not NULL
     else if (const auto* dt = std::get_if<DateTimeValue>(&v))
         s.bind(index, encodeDateTime(*dt));
     else if (const auto* m = std::get_if<MoneyValue>(&v))
@@ -479,7 +479,8 @@ QString foldName(const QString& name) {
 void copyDatabaseFile(const std::filesystem::path& from, const std::filesystem::path& to) {
     auto source = DatabaseFile::open(from, false);
     auto target = DatabaseFile::open(to, true);
-    sqlite3_backup* backup = sqlite3_backup_init(target->handle(), "main", source->handle(), "main");
+    sqlite3_backup* backup =
+        sqlite3_backup_init(target->handle(), "main", source->handle(), "main");
     if (!backup)
         throw StorageError(sqlite3_errcode(target->handle()), sqlite3_errmsg(target->handle()));
     const int rc = sqlite3_backup_step(backup, -1);

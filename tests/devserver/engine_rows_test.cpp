@@ -25,6 +25,7 @@ private slots:
     void conversionFailures_data();
     void conversionFailures();
     void dateAndMoneyConversions();
+    void emptyStringsStayEmpty();
     void moneyAndDateLimits_data();
     void moneyAndDateLimits();
     void predicates_data();
@@ -462,6 +463,15 @@ void EngineRowsTest::commentsAndSeparators() {
     QCOMPARE(results.size(), size_t(3));
     QVERIFY2(!results[2].failed, qPrintable(describe(results[2])));
     QCOMPARE(textAt(results[2], 0, 1), QStringLiteral("it's"));
+}
+
+void EngineRowsTest::emptyStringsStayEmpty() {
+    ZT_EXEC(*s_, "insert into goods (bm, pm, sl) values ('a', N'', 1)\n"
+                 "insert into goods (bm, pm, sl) values ('b', 'x', 1)\n"
+                 "update goods set pm = '' where bm = 'b'");
+    const StatementResult r =
+        run(*s_, "select count(*) from goods where pm = '' and pm is not null");
+    QCOMPARE(textAt(r, 0, 0), QStringLiteral("2"));
 }
 
 void EngineRowsTest::moneyAndDateLimits_data() {
