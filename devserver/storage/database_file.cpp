@@ -131,7 +131,7 @@ void bindValue(Statement& s, int index, const Value& v) {
     else if (const auto* d = std::get_if<double>(&v))
         s.bind(index, *d);
     else if (const auto* t = std::get_if<QString>(&v))
-        s.bind(index, *t);
+        s.bind(index, t->isNull() ? QStringLiteral("") : *t); // '' is a value, not NULL
     else if (const auto* dt = std::get_if<DateTimeValue>(&v))
         s.bind(index, encodeDateTime(*dt));
     else if (const auto* m = std::get_if<MoneyValue>(&v))
@@ -235,22 +235,46 @@ void DatabaseFile::initialiseCatalog() {
 
 DatabaseFile::Transaction::Transaction(DatabaseFile& db, bool write) : db_(db) {
     if (!sqlite3_get_autocommit(db_.db_)) {
-        open_ = false; // already inside the statement's transaction, which decides
+        savepoint_ = true;
+        db_.exec("SAVEPOINT zt_statement");
         return;
     }
     db_.exec(write ? "BEGIN IMMEDIATE" : "BEGIN");
 }
 
 DatabaseFile::Transaction::~Transaction() {
-    if (open_)
-        sqlite3_exec(db_.db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    if (!open_)
+        return;
+    if (savepoint_) {
+        sqlite3_exec(db_.db_, "ROLLBACK TO zt_statement; RELEASE zt_statement", nullptr, nullptr,
+                     nullptr);
+        return;
+    }
+    sqlite3_exec(db_.db_, "ROLLBACK", nullptr, nullptr, nullptr);
 }
 
 void DatabaseFile::Transaction::commit() {
     if (!open_)
         return;
-    db_.exec("COMMIT");
+    db_.exec(savepoint_ ? "RELEASE zt_statement" : "COMMIT");
     open_ = false;
+}
+
+void DatabaseFile::begin() {
+    exec("BEGIN IMMEDIATE");
+}
+
+void DatabaseFile::commit() {
+    exec("COMMIT");
+}
+
+void DatabaseFile::rollback() {
+    if (!sqlite3_get_autocommit(db_))
+        sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+}
+
+bool DatabaseFile::inTransaction() const {
+    return !sqlite3_get_autocommit(db_);
 }
 
 QString DatabaseFile::meta(const QString& key) const {
@@ -450,6 +474,25 @@ QString foldName(const QString& name) {
     for (QChar c : name)
         folded.append(collationFold(c));
     return folded;
+}
+
+void copyDatabaseFile(const std::filesystem::path& from, const std::filesystem::path& to) {
+    auto source = DatabaseFile::open(from, false);
+    auto target = DatabaseFile::open(to, true);
+    sqlite3_backup* backup =
+        sqlite3_backup_init(target->handle(), "main", source->handle(), "main");
+    if (!backup)
+        throw StorageError(sqlite3_errcode(target->handle()), sqlite3_errmsg(target->handle()));
+    const int rc = sqlite3_backup_step(backup, -1);
+    sqlite3_backup_finish(backup);
+    if (rc != SQLITE_DONE)
+        throw StorageError(rc, sqlite3_errstr(rc));
+}
+
+void removeDatabaseFiles(const std::filesystem::path& file) {
+    std::error_code ec;
+    for (const char* suffix : {"", "-wal", "-shm", "-journal"})
+        std::filesystem::remove(std::filesystem::path(file.string() + suffix), ec);
 }
 
 void syncDirectory(const std::filesystem::path& directory) {

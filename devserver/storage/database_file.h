@@ -46,6 +46,8 @@ public:
     DatabaseFile& operator=(const DatabaseFile&) = delete;
 
     // Each statement runs in one of these; the destructor rolls back what was not committed.
+    // Inside a longer transaction (begin() below) it is a savepoint, so that a failed statement
+    // undoes only its own changes.
     class Transaction {
     public:
         Transaction(DatabaseFile& db, bool write);
@@ -57,7 +59,15 @@ public:
     private:
         DatabaseFile& db_;
         bool open_ = true;
+        bool savepoint_ = false;
     };
+
+    // A transaction over many statements: the writer's lock is taken at once, and the one
+    // commit makes everything durable together.
+    void begin();
+    void commit();
+    void rollback();
+    bool inTransaction() const;
 
     QString meta(const QString& key) const;
     void setMeta(const QString& key, const QString& value);
@@ -88,6 +98,10 @@ private:
 
 // Folding used for every name comparison (databases, tables, columns): the collation's.
 QString foldName(const QString& name);
+// Copies a database file, consistent even while others write to it, into a new file.
+void copyDatabaseFile(const std::filesystem::path& from, const std::filesystem::path& to);
+// Removes a database file with its journal files.
+void removeDatabaseFiles(const std::filesystem::path& file);
 // Makes a rename or removal in the directory durable.
 void syncDirectory(const std::filesystem::path& directory);
 // A file name for a database name, safe on every file system and distinct per folded name.
