@@ -9,7 +9,8 @@ packages=(
     libsqlite3-dev sqlite3
     unixodbc unixodbc-dev tdsodbc freetds-bin
     libasio-dev libjpeg-dev
-    xvfb xauth fonts-noto-cjk
+    xvfb xauth fonts-noto-cjk qt6-translations-l10n
+    desktop-file-utils appstream
 )
 
 missing=()

@@ -1,5 +1,6 @@
 // The search where no ODBC driver answers a browse: the servers FreeTDS is configured for.
 
+#include "db/freetds_config.h"
 #include "server/servers_searcher.h"
 #include "tests/server/search_test_environment.h"
 
@@ -10,6 +11,8 @@
 #include <memory>
 
 using namespace zt::server;
+using zt::db::freeTdsConfigFiles;
+using zt::db::freeTdsConfigServers;
 
 class SearchKnownServersTest : public QObject {
     Q_OBJECT
@@ -66,13 +69,13 @@ void SearchKnownServersTest::skipsAMissingExplicitFile() {
 }
 
 void SearchKnownServersTest::listsFreeTdsDataSources() {
-    QCOMPARE(freeTdsDataSourceServers(), zt::test::SearchTestEnvironment::dataSourceServers());
+    QCOMPARE(zt::db::freeTdsDataSources(), zt::test::SearchTestEnvironment::dataSourceServers());
 }
 
 void SearchKnownServersTest::answersLikeADriver() {
     const QString answer = knownServersAnswer();
     QVERIFY(answer.startsWith(QStringLiteral("SERVER:Server={devserver,Loopback Two,homeserver")));
-    QVERIFY(answer.contains(QStringLiteral(",dsnalias,pathhost,127.0.0.1};")));
+    QVERIFY(answer.contains(QStringLiteral(",AliasDsn,OtherPortDsn,PathDsn,SystemDsn};")));
     QStringList servers;
     QVERIFY(ParseServerList(answer, servers));
     QCOMPARE(servers.count(QStringLiteral("devserver")), 1);

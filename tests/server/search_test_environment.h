@@ -27,6 +27,10 @@ public:
                              "\thost = 127.0.0.1\n"
                              "\tport = 1\n"
                              "# [commented]\n"
+                             "[egServer50]\n"
+                             "\thost = symachine.domain.com\n"
+                             "[egServer73]\n"
+                             "\thost = ntmachine.domain.com\n"
                              "  [ Loopback Two ]  \n"
                              "\thost = 127.0.0.1\n");
         write(dir_.path() + QStringLiteral("/home/.freetds.conf"), "[homeserver]\n"
@@ -68,8 +72,10 @@ public:
 
     // The servers of the two freetds.conf files of the test, first one first, each once.
     static QStringList configServers() { return {"devserver", "Loopback Two", "homeserver"}; }
-    // The servers of its FreeTDS data sources: user data sources, then system ones.
-    static QStringList dataSourceServers() { return {"dsnalias", "pathhost", "127.0.0.1"}; }
+    // Its FreeTDS data sources: user data sources, then system ones.
+    static QStringList dataSourceServers() {
+        return {"AliasDsn", "OtherPortDsn", "PathDsn", "SystemDsn"};
+    }
 
 private:
     static void write(const QString& path, const QByteArray& text) {
