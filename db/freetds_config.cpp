@@ -13,6 +13,9 @@
 
 #include <odbcinst.h>
 
+#include <pwd.h>
+#include <unistd.h>
+
 #include <array>
 
 namespace zt::db {
@@ -80,7 +83,17 @@ bool containsName(const QStringList& names, const QString& name) {
 
 } // namespace
 
-QStringList freeTdsConfigFiles() {
+QString userHomeDirectory() {
+    passwd entry{};
+    passwd* found = nullptr;
+    std::array<char, 4096> buffer{};
+    if (getpwuid_r(getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found &&
+        found->pw_dir && found->pw_dir[0] != '\0')
+        return QString::fromLocal8Bit(found->pw_dir);
+    return qEnvironmentVariable("HOME");
+}
+
+QStringList freeTdsConfigFiles(const QString& homeDirectory) {
     QStringList candidates;
     const QString explicitFile = qEnvironmentVariable("FREETDSCONF");
     if (!explicitFile.isEmpty())
@@ -88,9 +101,8 @@ QStringList freeTdsConfigFiles() {
     const QString installation = qEnvironmentVariable("FREETDS");
     if (!installation.isEmpty())
         candidates.append(installation + QStringLiteral("/etc/freetds.conf"));
-    const QString home = qEnvironmentVariable("HOME");
-    if (!home.isEmpty())
-        candidates.append(home + QStringLiteral("/.freetds.conf"));
+    if (!homeDirectory.isEmpty())
+        candidates.append(homeDirectory + QStringLiteral("/.freetds.conf"));
     candidates.append(QStringLiteral("/etc/freetds/freetds.conf"));
 
     QStringList files;

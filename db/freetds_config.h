@@ -7,9 +7,12 @@
 
 namespace zt::db {
 
+// The user's home directory as FreeTDS takes it: the account's entry in the password
+// database, $HOME only where there is none.
+QString userHomeDirectory();
 // Where FreeTDS looks for its configuration: $FREETDSCONF, $FREETDS/etc/freetds.conf,
-// ~/.freetds.conf, the system file. Only the files that exist.
-QStringList freeTdsConfigFiles();
+// <home>/.freetds.conf, the system file. Only the files that exist.
+QStringList freeTdsConfigFiles(const QString& homeDirectory = userHomeDirectory());
 // The server sections of one freetds.conf, in file order, without [global] and without the
 // examples that Debian's stock file ships (egServer50, egServer73), which name no real server.
 QStringList freeTdsConfigServers(const QString& path);
