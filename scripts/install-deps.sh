@@ -10,6 +10,7 @@ packages=(
     unixodbc unixodbc-dev tdsodbc freetds-bin
     libasio-dev libjpeg-dev
     xvfb xauth fonts-noto-cjk
+    jq
 )
 
 missing=()

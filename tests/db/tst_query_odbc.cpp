@@ -49,6 +49,7 @@ class TestQueryOdbc : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase();
+    void cleanupTestCase();
 
     void stripsDriverPrefixes_data();
     void stripsDriverPrefixes();
@@ -99,6 +100,11 @@ private:
 
 void TestQueryOdbc::initTestCase() {
     QVERIFY(server_.start());
+}
+
+// Stopped here rather than on destruction, so that a bad end of the server is a failure.
+void TestQueryOdbc::cleanupTestCase() {
+    server_.stop();
 }
 
 void TestQueryOdbc::stripsDriverPrefixes_data() {
