@@ -187,14 +187,15 @@ bool DevServerProcess::stop() {
             process_->waitForFinished(stopTimeoutMs);
         }
     }
-    const bool clean = process_->exitStatus() == QProcess::NormalExit && process_->exitCode() == 0;
+    const bool crashed = process_->exitStatus() != QProcess::NormalExit;
     const int exitCode = process_->exitCode();
     process_.reset();
     const QString log = standardError();
-    if (clean && !holdsSanitizerReport(log))
+    if (!crashed && exitCode == 0 && !holdsSanitizerReport(log))
         return true;
-    reportBadEnd(
-        QStringLiteral("the server ended badly (exit %1): %2").arg(exitCode).arg(log.right(4000)));
+    const QString end =
+        crashed ? QStringLiteral("crashed") : QStringLiteral("exit %1").arg(exitCode);
+    reportBadEnd(QStringLiteral("the server ended badly (%1): %2").arg(end, log.right(4000)));
     return false;
 }
 
