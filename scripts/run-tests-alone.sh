@@ -5,8 +5,8 @@
 #   scripts/run-tests-alone.sh BUILD_DIR [REGEX]
 #
 # The tests come from ctest (with their environment and working directory); REGEX limits them
-# like `ctest -R`. An executable that does not answer `-functions` as Qt Test does is run
-# whole, once. Two functions run at a time (JOBS=n to change). Logs of failures are kept in
+# like `ctest -R`. A test whose program is not linked to Qt Test (or lists no functions) is
+# run whole, once. Two functions run at a time (JOBS=n to change). Logs of failures are kept in
 # BUILD_DIR/tests-alone/. Exits non-zero when a function fails or a zt-devserver outlives its
 # test.
 set -euo pipefail
@@ -53,10 +53,13 @@ for ((i = 0; i < count; i++)); do
                      // "."' <<<"$t")
     mapfile -t environment < <(jq -r '.[]' <<<"$env_json")
     mapfile -t command < <(jq -r '.[]' <<<"$command_json")
-    functions=$(cd "$workdir" && env "${environment[@]}" "${command[@]}" -functions 2>/dev/null |
-                sed -n 's/^\([A-Za-z_][A-Za-z0-9_]*\)()$/\1/p') || functions=""
+    functions=""
+    if readelf -d "${command[0]}" 2>/dev/null | grep -q 'NEEDED.*libQt6Test'; then
+        functions=$(cd "$workdir" && env "${environment[@]}" "${command[@]}" -functions \
+                    2>/dev/null | sed -n 's/^\([A-Za-z_][A-Za-z0-9_]*\)()$/\1/p') || functions=""
+    fi
     if [ -z "$functions" ]; then
-        echo "note: $name does not list Qt Test functions; it runs whole" >&2
+        echo "note: $name is no Qt Test program; it runs whole" >&2
         printf '%s\t%s\t%s\t%s\t\n' "$workdir" "$name" "$env_json" "$command_json" >>"$plan"
         continue
     fi
