@@ -94,6 +94,10 @@ DevServerProcess::~DevServerProcess() {
     stop();
 }
 
+qint64 DevServerProcess::processId() const {
+    return process_ ? process_->processId() : 0;
+}
+
 QString DevServerProcess::dataSource() const {
     return QStringLiteral("127.0.0.1,%1").arg(port_);
 }

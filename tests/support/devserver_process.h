@@ -30,6 +30,7 @@ public:
     bool restart(); // stop, then start again on the same port and data directory
 
     quint16 port() const { return port_; }
+    qint64 processId() const; // 0 when not running
     QString host() const { return QStringLiteral("127.0.0.1"); }
     QString dataSource() const; // "127.0.0.1,PORT", the OLE DB Data Source form
     QString dataDirectory() const;
