@@ -46,6 +46,7 @@ class TestWizardAccountSets : public QObject {
 
 private slots:
     void initTestCase();
+    void cleanupTestCase();
     void createOnOneWorkstationSelectAndDeleteOnAnother();
 
 private:
@@ -59,6 +60,11 @@ private:
 
 void TestWizardAccountSets::initTestCase() {
     QVERIFY(server_.start());
+}
+
+// Stopped here rather than on destruction, so that a bad end of the server is a failure.
+void TestWizardAccountSets::cleanupTestCase() {
+    server_.stop();
 }
 
 void TestWizardAccountSets::startAndProve(WizardRun& run) {

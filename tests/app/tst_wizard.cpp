@@ -57,6 +57,7 @@ class WizardTest : public QObject {
 
 private slots:
     void initTestCase();
+    void cleanupTestCase();
     void init();
     void cleanup();
 
@@ -70,7 +71,7 @@ private slots:
     void wizardWithoutDisplaySaysSo();
 
 private:
-    void startWindows();
+    bool startWindows();
     void proveServer();
     QComboBox* box() const { return childOf<QComboBox>(form_server, "SQLServersListComboBox1"); }
 
@@ -84,6 +85,11 @@ private:
 void WizardTest::initTestCase() {
     server_ = std::make_unique<test::DevServerProcess>();
     QVERIFY(server_->start());
+}
+
+// Stopped here rather than on destruction, so that a bad end of the server is a failure.
+void WizardTest::cleanupTestCase() {
+    server_.reset();
 }
 
 void WizardTest::init() {
@@ -106,9 +112,9 @@ void WizardTest::cleanup() {
     local_.reset();
 }
 
-void WizardTest::startWindows() {
+bool WizardTest::startWindows() {
     form_server->show();
-    QVERIFY(QTest::qWaitForWindowExposed(form_server));
+    return QTest::qWaitForWindowExposed(form_server);
 }
 
 void WizardTest::proveServer() {
@@ -130,7 +136,7 @@ void WizardTest::windowsCreatedInOrder() {
 }
 
 void WizardTest::startUpShowsServerPageOnly() {
-    startWindows();
+    QVERIFY(startWindows());
     QCOMPARE(form_server->windowTitle(), QStringLiteral("创建帐套【服务器设置】"));
     QVERIFY(!form_xzzt->isVisible());
     QVERIFY(!Form_HJFW->isVisible());
@@ -141,7 +147,7 @@ void WizardTest::startUpShowsServerPageOnly() {
 }
 
 void WizardTest::handOverAndBack() {
-    startWindows();
+    QVERIFY(startWindows());
     proveServer();
     QCOMPARE(dialogs_->messageTexts(), QStringList());
     QVERIFY(form_xzzt->isVisible());
@@ -163,7 +169,7 @@ void WizardTest::handOverAndBack() {
 }
 
 void WizardTest::exitFromAccountSetPageClosesMainWindow() {
-    startWindows();
+    QVERIFY(startWindows());
     QSignalSpy closed(form_server.data(), &Tform_server::closed);
     proveServer();
     QVERIFY(form_xzzt->isVisible());
@@ -172,7 +178,7 @@ void WizardTest::exitFromAccountSetPageClosesMainWindow() {
 }
 
 void WizardTest::escapeOnServerPageEnds() {
-    startWindows();
+    QVERIFY(startWindows());
     QSignalSpy closed(form_server.data(), &Tform_server::closed);
     form_server->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(form_server));
@@ -183,7 +189,7 @@ void WizardTest::escapeOnServerPageEnds() {
 }
 
 void WizardTest::hostLookupWritesIntoServerBox() {
-    startWindows();
+    QVERIFY(startWindows());
     QTest::mouseClick(childOf<QToolButton>(form_server, "SpeedButton1"), Qt::LeftButton);
     QVERIFY(Form_HJFW->isVisible());
     QCOMPARE(Form_HJFW->windowTitle(), QStringLiteral("获取服务器"));

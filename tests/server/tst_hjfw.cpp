@@ -77,6 +77,7 @@ private:
 
 void HjfwTest::initTestCase() {
     environment_ = std::make_unique<zt::test::SearchTestEnvironment>(false);
+    QVERIFY(environment_->isValid());
 }
 
 void HjfwTest::init() {
@@ -244,4 +245,4 @@ void HjfwTest::escapeDoesNotClose() {
 }
 
 QTEST_MAIN(HjfwTest)
-#include "hjfw_test.moc"
+#include "tst_hjfw.moc"
