@@ -20,6 +20,7 @@
 #include <memory>
 
 using zt::server::TForm_HJFW;
+using zt::server::TSQLServersListComboBox;
 using zt::test::RecordingDialogs;
 
 namespace {
