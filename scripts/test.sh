@@ -17,7 +17,8 @@ scripts/build.sh build-asan -DZT_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
 # zt-devserver alone, under ThreadSanitizer: the tests where sessions run side by side.
 mkdir -p build-tsan
 scripts/build.sh build-tsan -DZT_TSAN=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo
-(cd build-tsan && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+suppressions="$PWD/tests/devserver/tsan.supp"
+(cd build-tsan && TSAN_OPTIONS=halt_on_error=1:suppressions=$suppressions \
     ctest --output-on-failure -R 'engine_concurrency|engine_transactions')
 
 # Each libFuzzer harness for a fixed budget, from its seed corpus (README: longer runs).

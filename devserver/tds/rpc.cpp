@@ -315,12 +315,13 @@ DateTimeValue toDateTime(std::span<const uint8_t> bytes) {
 
 // time(n) counts units of 10^-scale seconds since midnight.
 int64_t timeToMs(std::span<const uint8_t> bytes, uint8_t scale) {
-    int64_t units = int64_t(unsignedLittleEndian(bytes));
+    // Unsigned and clamped before each step up: a client may send any bytes here.
+    uint64_t units = unsignedLittleEndian(bytes);
     for (int i = scale; i > 3; --i)
         units /= 10;
     for (int i = scale; i < 3; ++i)
-        units *= 10;
-    return std::clamp<int64_t>(units, 0, msPerDay - 1);
+        units = std::min<uint64_t>(units, uint64_t(msPerDay)) * 10;
+    return int64_t(std::min<uint64_t>(units, uint64_t(msPerDay - 1)));
 }
 
 size_t timeBytes(uint8_t scale) {
