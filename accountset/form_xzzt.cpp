@@ -1,8 +1,8 @@
 #include "accountset/form_xzzt.h"
 
-#include "app/dialogs.h"
-#include "app/shell.h"
-#include "app/wait_cursor.h"
+#include "core/dialogs.h"
+#include "core/application.h"
+#include "widgets/wait_cursor.h"
 #include "config/local_config.h"
 #include "db/query_table_model.h"
 #include "resources/resources.h"
