@@ -83,7 +83,7 @@ void ProtocolLimitsTest::connectionsBeyondTheLimitAreRefused() {
         OdbcConnection client;
         return client.connect(connection) && client.execute(QStringLiteral("select 1"));
     };
-    QTRY_VERIFY_WITH_TIMEOUT(another(), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(another(), 30000);
 }
 
 void ProtocolLimitsTest::clientThatNeverLogsInIsDisconnected() {
