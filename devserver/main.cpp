@@ -10,6 +10,7 @@
 
 #include <QString>
 
+#include <charconv>
 #include <csignal>
 #include <cstdio>
 #include <iostream>
@@ -25,7 +26,8 @@ constexpr int exitUsage = 2;
 
 constexpr std::string_view usageText =
     "Usage: zt-devserver [--listen HOST:PORT] [--data DIR] [--login NAME:PASSWORD[:ROLE]]...\n"
-    "                    [--trace FILE]\n"
+    "                    [--trace FILE] [--tds-version 7.1|7.2|7.3|7.4] [--max-connections N]\n"
+    "                    [--delay-ms N]\n"
     "A development SQL Server: speaks TDS to SQL Server clients, keeps each database in a\n"
     "SQLite file.\n"
     "\n"
@@ -35,6 +37,11 @@ constexpr std::string_view usageText =
     "                       or public; repeat for more; without it: sa, empty password\n"
     "  --trace FILE         append every batch and sp_executesql text to FILE, each\n"
     "                       followed by a line GO\n"
+    "  --tds-version V      answer at most TDS V and present the SQL Server of that level:\n"
+    "                       7.1 SQL Server 2000, 7.2 2005, 7.3 2008 R2, 7.4 2019 (default)\n"
+    "  --max-connections N  connections served at once (default 256); more are refused\n"
+    "                       with SQL Server's error 17809\n"
+    "  --delay-ms N         wait N milliseconds before every answer (to test slow servers)\n"
     "  --help               show this text\n";
 
 struct Options {
@@ -42,6 +49,9 @@ struct Options {
     std::filesystem::path dataDirectory = "devserver-data";
     std::vector<ztds::Login> logins;
     std::filesystem::path traceFile;
+    ztds::ServerVersion version = ztds::latestServerVersion();
+    int maxConnections = ztds::net::TcpServer::defaultMaxConnections;
+    int delayMs = 0;
     bool help = false;
 };
 
@@ -79,6 +89,16 @@ ztds::Login parseLogin(const std::string& text) {
     return login;
 }
 
+int parseCount(const std::string& option, const std::string& text, int lowest, int highest) {
+    int value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size() || value < lowest ||
+        value > highest)
+        throw UsageError(option + " expects a whole number from " + std::to_string(lowest) +
+                         " to " + std::to_string(highest) + ", got '" + text + "'");
+    return value;
+}
+
 Options parseOptions(int argc, char** argv) {
     Options options;
     const std::vector<std::string> args(argv + 1, argv + argc);
@@ -99,6 +119,16 @@ Options parseOptions(int argc, char** argv) {
             options.logins.push_back(parseLogin(value()));
         else if (arg == "--trace")
             options.traceFile = value();
+        else if (arg == "--tds-version") {
+            const std::string& level = value();
+            const auto* version = ztds::serverVersionFor(level);
+            if (!version)
+                throw UsageError("--tds-version expects 7.1, 7.2, 7.3 or 7.4, got '" + level + "'");
+            options.version = *version;
+        } else if (arg == "--max-connections")
+            options.maxConnections = parseCount(arg, value(), 1, 32767);
+        else if (arg == "--delay-ms")
+            options.delayMs = parseCount(arg, value(), 0, 600000);
         else
             throw UsageError("unknown option '" + arg + "' (try --help)");
     }
@@ -135,19 +165,21 @@ int run(const Options& options) {
 
     std::optional<ztds::Engine> engine;
     try {
-        engine.emplace(
-            ztds::EngineConfig{options.dataDirectory, options.logins, options.traceFile});
+        engine.emplace(ztds::EngineConfig{options.dataDirectory, options.logins, options.traceFile,
+                                          options.version});
     } catch (const std::exception& e) {
         return fail("data directory " + options.dataDirectory.string() + ": " + e.what());
     }
 
     ztds::net::Logger logger(std::cerr);
-    const ztds::tds::ServerContext server{[&engine](const ztds::tds::LoginRequest& request) {
-                                              return engine->login(request.user, request.password,
-                                                                   request.database,
-                                                                   request.integratedSecurity);
-                                          },
-                                          trace ? &*trace : nullptr, logger};
+    ztds::tds::ServerContext server{[&engine](const ztds::tds::LoginRequest& request) {
+                                        return engine->login(request.user, request.password,
+                                                             request.database,
+                                                             request.integratedSecurity);
+                                    },
+                                    trace ? &*trace : nullptr, logger};
+    server.version = options.version;
+    server.responseDelay = std::chrono::milliseconds(options.delayMs);
 
     std::optional<ztds::net::TcpServer> listener;
     try {
@@ -156,7 +188,7 @@ int run(const Options& options) {
             [&server](ztds::net::ConnectionContext& connection) {
                 ztds::tds::serveConnection(connection, server);
             },
-            logger);
+            logger, options.maxConnections);
     } catch (const std::system_error& e) {
         return fail("cannot listen on " + options.listen + ": " + e.code().message());
     }

@@ -3,9 +3,13 @@
 
 #include <mutex>
 #include <ostream>
+#include <string>
 #include <string_view>
 
 namespace ztds::net {
+
+// Control characters (and the backslash) written as \xNN (\\), so that one event is one line.
+std::string escapeControlCharacters(std::string_view text);
 
 class Logger {
 public:

@@ -1,5 +1,7 @@
 #include "devserver/net/packet_channel.h"
 
+#include <poll.h>
+
 #include <algorithm>
 #include <array>
 #include <string>
@@ -7,8 +9,8 @@
 namespace ztds::net {
 
 namespace {
-constexpr uint8_t statusEndOfMessage = 0x01;
-constexpr uint8_t statusIgnore = 0x02;
+constexpr uint8_t statusEndOfMessage = packet_status::EndOfMessage;
+constexpr uint8_t statusIgnore = packet_status::Ignore;
 
 bool knownType(uint8_t type) {
     switch (type) {
@@ -28,9 +30,33 @@ bool knownType(uint8_t type) {
 }
 } // namespace
 
+void PacketChannel::waitReadable() {
+    using namespace std::chrono;
+    for (;;) {
+        const auto left = duration_cast<milliseconds>(*deadline_ - steady_clock::now()).count();
+        if (left <= 0)
+            throw TimeoutError("the client did not log in in time");
+        pollfd fd{socket_.native_handle(), POLLIN, 0};
+        const int ready = ::poll(&fd, 1, int(std::min<long long>(left, 1000)));
+        if (ready > 0)
+            return;
+        if (ready < 0 && errno != EINTR)
+            throw asio::system_error(asio::error_code(errno, asio::error::get_system_category()));
+    }
+}
+
 bool PacketChannel::readExactly(std::span<uint8_t> buffer, bool eofAllowed) {
     asio::error_code error;
-    const size_t read = asio::read(socket_, asio::buffer(buffer.data(), buffer.size()), error);
+    size_t read = 0;
+    if (!deadline_) {
+        read = asio::read(socket_, asio::buffer(buffer.data(), buffer.size()), error);
+    } else {
+        while (read < buffer.size() && !error) {
+            waitReadable();
+            read +=
+                socket_.read_some(asio::buffer(buffer.data() + read, buffer.size() - read), error);
+        }
+    }
     if (!error)
         return true;
     if (error == asio::error::eof && read == 0 && eofAllowed)
@@ -58,8 +84,8 @@ std::optional<Message> PacketChannel::readMessage() {
             throw ProtocolError("packet length " + std::to_string(length) + " is too large");
         if (!first && type != message.type)
             throw ProtocolError("packet type changed within a message");
-        if (message.payload.size() + length - headerSize > maxMessageSize)
-            throw ProtocolError("message exceeds " + std::to_string(maxMessageSize) + " bytes");
+        if (message.payload.size() + length - headerSize > messageLimit_)
+            throw ProtocolError("message exceeds " + std::to_string(messageLimit_) + " bytes");
         if (first) {
             message.type = type;
             message.status = status;
@@ -70,10 +96,9 @@ std::optional<Message> PacketChannel::readMessage() {
         first = false;
         if (status & statusEndOfMessage) {
             if (status & statusIgnore) {
-                // The client withdrew this message; wait for the next one.
-                message = Message();
-                first = true;
-                continue;
+                // The client withdrew this message; it still expects an answer.
+                message.payload = {};
+                message.ignored = true;
             }
             return message;
         }

@@ -4,6 +4,7 @@
 
 #include <asio.hpp>
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -19,6 +20,12 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// The peer did not finish in time (the login deadline).
+class TimeoutError : public ProtocolError {
+public:
+    using ProtocolError::ProtocolError;
+};
+
 namespace packet_type {
 inline constexpr uint8_t SqlBatch = 1;
 inline constexpr uint8_t PreTds7Login = 2;
@@ -32,9 +39,17 @@ inline constexpr uint8_t Sspi = 17;
 inline constexpr uint8_t PreLogin = 18;
 } // namespace packet_type
 
+namespace packet_status {
+inline constexpr uint8_t EndOfMessage = 0x01;
+inline constexpr uint8_t Ignore = 0x02;
+inline constexpr uint8_t ResetConnection = 0x08;
+inline constexpr uint8_t ResetConnectionSkipTransaction = 0x10;
+} // namespace packet_status
+
 struct Message {
     uint8_t type = 0;
-    uint8_t status = 0; // status bits of the first packet (reset-connection flags)
+    uint8_t status = 0;   // status bits of the first packet (reset-connection flags)
+    bool ignored = false; // the client withdrew it (IGNORE bit); payload is empty
     std::vector<uint8_t> payload;
 };
 
@@ -46,6 +61,8 @@ public:
     static constexpr size_t maxPacketSize = 32768;
     // Guards memory against a client that never ends a message.
     static constexpr size_t maxMessageSize = 64 * 1024 * 1024;
+    // Before login a client is unknown: PRELOGIN and LOGIN7 are small, so is what it may hold.
+    static constexpr size_t maxPreLoginMessageSize = 8 * 1024;
 
     explicit PacketChannel(asio::ip::tcp::socket& socket) : socket_(socket) {}
 
@@ -57,13 +74,21 @@ public:
     void setPacketSize(size_t size);
     size_t packetSize() const { return packetSize_; }
     void setSpid(uint16_t spid) { spid_ = spid; }
+    void setMessageLimit(size_t bytes) { messageLimit_ = bytes; }
+    // Reads past the deadline throw TimeoutError; nullopt: wait as long as it takes.
+    void setDeadline(std::optional<std::chrono::steady_clock::time_point> deadline) {
+        deadline_ = deadline;
+    }
 
 private:
     bool readExactly(std::span<uint8_t> buffer, bool eofAllowed);
+    void waitReadable();
 
     asio::ip::tcp::socket& socket_;
     size_t packetSize_ = defaultPacketSize;
     uint16_t spid_ = 0;
+    size_t messageLimit_ = maxMessageSize;
+    std::optional<std::chrono::steady_clock::time_point> deadline_;
 };
 
 } // namespace ztds::net

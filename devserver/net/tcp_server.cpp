@@ -14,11 +14,13 @@ struct TcpServer::Connection {
     asio::ip::tcp::socket socket;
     std::thread thread;
     std::atomic<bool> finished{false};
+    bool overLimit = false;
 };
 
 TcpServer::TcpServer(asio::io_context& context, const asio::ip::tcp::endpoint& endpoint,
-                     Handler handler, Logger& logger)
-    : context_(context), acceptor_(context), handler_(std::move(handler)), logger_(logger) {
+                     Handler handler, Logger& logger, int maxConnections)
+    : context_(context), acceptor_(context), handler_(std::move(handler)), logger_(logger),
+      maxConnections_(maxConnections), retryTimer_(context) {
     acceptor_.open(endpoint.protocol());
     acceptor_.set_option(asio::ip::tcp::acceptor::reuse_address(true));
     acceptor_.bind(endpoint);
@@ -51,21 +53,50 @@ void TcpServer::stop() {
 void TcpServer::acceptNext() {
     auto connection = std::make_shared<Connection>(context_);
     acceptor_.async_accept(connection->socket, [this, connection](const asio::error_code& error) {
-        if (error) {
-            if (error != asio::error::operation_aborted && acceptor_.is_open()) {
-                logger_.line("accept failed: " + error.message());
-                acceptNext();
-            }
-            return;
+        if (!error) {
+            accepted(connection);
+            acceptNext();
+        } else if (error != asio::error::operation_aborted && acceptor_.is_open()) {
+            backOff(error);
         }
-        std::lock_guard lock(mutex_);
-        if (stopping_)
-            return;
-        reapFinished();
-        connections_.push_back(connection);
-        connection->thread = std::thread([this, connection] { serve(connection); });
-        acceptNext();
     });
+}
+
+void TcpServer::backOff(const asio::error_code& error) {
+    using namespace std::chrono;
+    ++failedAccepts_;
+    const auto now = steady_clock::now();
+    if (now - lastFailureLog_ >= seconds(1)) {
+        logger_.line("accept failed: " + error.message() + " (" + std::to_string(failedAccepts_) +
+                     (failedAccepts_ == 1 ? " time" : " times") + " since the last report)");
+        failedAccepts_ = 0;
+        lastFailureLog_ = now;
+    }
+    // Trying again at once would spin while the cause (often EMFILE) lasts.
+    retryTimer_.expires_after(milliseconds(100));
+    retryTimer_.async_wait([this](const asio::error_code& waitError) {
+        if (!waitError && acceptor_.is_open())
+            acceptNext();
+    });
+}
+
+void TcpServer::accepted(const std::shared_ptr<Connection>& connection) {
+    std::lock_guard lock(mutex_);
+    if (stopping_)
+        return;
+    reapFinished();
+    int active = 0;
+    int refusing = 0;
+    for (const auto& c : connections_)
+        if (!c->finished)
+            ++(c->overLimit ? refusing : active);
+    if (active >= maxConnections_) {
+        if (refusing >= refusalSlots)
+            return; // the socket closes as the last reference goes
+        connection->overLimit = true;
+    }
+    connections_.push_back(connection);
+    connection->thread = std::thread([this, connection] { serve(connection); });
 }
 
 void TcpServer::serve(const std::shared_ptr<Connection>& connection) {
@@ -79,7 +110,8 @@ void TcpServer::serve(const std::shared_ptr<Connection>& connection) {
     std::string peer = error ? std::string("unknown peer")
                              : remote.address().to_string() + ':' + std::to_string(remote.port());
     connection->socket.set_option(asio::ip::tcp::no_delay(true), error);
-    ConnectionContext context{connection->socket, std::move(peer), id};
+    ConnectionContext context{connection->socket, std::move(peer), id, connection->overLimit,
+                              maxConnections_};
     try {
         handler_(context);
     } catch (const std::exception& e) {

@@ -150,6 +150,7 @@ bool SessionImpl::maySchemaChange(const QString& databaseName) const {
 }
 
 StatementResult SessionImpl::createDatabase(const sql::Statement& s) {
+    refuseInTransaction("CREATE DATABASE");
     const QString& name = s.names.front();
     if (login_.role == Role::Public)
         throw SqlError(262, 14, 1,
@@ -170,6 +171,7 @@ StatementResult SessionImpl::createDatabase(const sql::Statement& s) {
 }
 
 StatementResult SessionImpl::dropDatabase(const sql::Statement& s) {
+    refuseInTransaction("DROP DATABASE");
     for (const QString& name : s.names) {
         const QString key = storage::foldName(name);
         if (key == QLatin1String("master"))
@@ -197,6 +199,7 @@ StatementResult SessionImpl::dropDatabase(const sql::Statement& s) {
 }
 
 StatementResult SessionImpl::backupDatabase(const sql::Statement& s) {
+    refuseInTransaction("BACKUP DATABASE");
     const QString& name = s.names.front();
     if (login_.role == Role::Public)
         throw SqlError({makeMessage(262, 14, 1,
@@ -255,6 +258,7 @@ StatementResult SessionImpl::backupDatabase(const sql::Statement& s) {
 }
 
 StatementResult SessionImpl::restoreDatabase(const sql::Statement& s) {
+    refuseInTransaction("RESTORE DATABASE");
     const QString& name = s.names.front();
     if (login_.role == Role::Public)
         throw SqlError(

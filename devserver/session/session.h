@@ -2,6 +2,7 @@
 // The server's sessions: logins, the current database, permissions, statement execution.
 // The TDS layer turns packets into calls here and the results back into tokens.
 
+#include "devserver/session/server_version.h"
 #include "devserver/session/values.h"
 
 #include <QString>
@@ -24,6 +25,7 @@ struct EngineConfig {
     std::filesystem::path dataDirectory;
     std::vector<Login> logins;
     std::filesystem::path traceFile; // empty: no trace
+    ServerVersion version = latestServerVersion();
 };
 
 class Session;
@@ -37,8 +39,8 @@ public:
     Engine& operator=(const Engine&) = delete;
 
     struct LoginOutcome {
-        std::unique_ptr<Session> session;      // null when the login failed
-        std::vector<ServerMessage> messages;   // the errors to send when it failed (18456, 4060, ...)
+        std::unique_ptr<Session> session;    // null when the login failed
+        std::vector<ServerMessage> messages; // the errors to send when it failed (18456, 4060, ...)
     };
     // user/password from LOGIN7; database is the requested initial catalog (empty: master).
     // integratedSecurity: the client asked for an SSPI login, which this server refuses.
@@ -59,7 +61,14 @@ public:
     virtual QString currentDatabase() const = 0;
     // The server process id the session reports (@@SPID), for the TDS header.
     virtual int spid() const { return 0; }
-    // A SQL batch; statements run in order, the batch stops at the first failed statement.
+    // @@TRANCOUNT: open BEGIN TRANSACTIONs.
+    virtual int transactionCount() const { return 0; }
+    // The client asked for a fresh connection state (TDS reset-connection): rolls back an open
+    // transaction (unless keepTransaction), returns to the login's database and forgets the SET
+    // options.
+    virtual void reset(bool keepTransaction) { (void)keepTransaction; }
+    // A SQL batch; statements run in order. A failed statement ends the batch only for errors
+    // SQL Server treats as batch-aborting (or under SET XACT_ABORT ON).
     virtual std::vector<StatementResult> executeBatch(const QString& sql) = 0;
     // sp_executesql: the statement text and its typed parameters.
     virtual std::vector<StatementResult> executeSql(const QString& sql,

@@ -10,12 +10,17 @@ namespace ztds {
 using sql::SqlError;
 using sql::Typed;
 using sql::TypeTag;
+using Change = StatementResult::TransactionChange;
 
 namespace {
 
-const char* const versionText =
-    "zt-devserver 0.1 - a development server speaking the language of Microsoft SQL Server "
-    "2019 (15.0.2000.5)\n\tzhangtao project\n\tDeveloper build on Linux, storage: SQLite";
+QString versionText(const ServerVersion& v) {
+    return QStringLiteral("zt-devserver 0.1 - a development server speaking the language of "
+                          "Microsoft %1 (%2)\n\tzhangtao project\n\tDeveloper build on Linux, "
+                          "storage: SQLite")
+        .arg(QLatin1String(v.productName.data(), qsizetype(v.productName.size())),
+             QLatin1String(v.productVersion.data(), qsizetype(v.productVersion.size())));
+}
 
 ColumnInfo textInfo(int length) {
     ColumnInfo c;
@@ -44,6 +49,7 @@ std::unique_ptr<Session> makeSession(Engine::Impl& engine, const Login& login, i
 
 SessionImpl::SessionImpl(Engine::Impl& engine, const Login& login, int spid, DatabaseLease database)
     : engine_(engine), login_(login), spid_(spid), database_(std::move(database)) {
+    initialDatabase_ = database_.name();
     file_ = storage::DatabaseFile::open(database_.file(), false);
 }
 
@@ -74,8 +80,15 @@ std::vector<StatementResult> SessionImpl::run(const QString& sql,
     }
     for (auto& s : statements) {
         results.push_back(execute(s));
-        if (results.back().failed)
+        StatementResult& last = results.back();
+        if (last.failed && abortsBatch(last)) {
+            if (transaction_.count > 0) {
+                rollbackAll();
+                last.transactionChange =
+                    last.transactionChange == Change::Began ? Change::None : Change::RolledBack;
+            }
             break;
+        }
     }
     params_ = nullptr;
     return results;
@@ -83,7 +96,13 @@ std::vector<StatementResult> SessionImpl::run(const QString& sql,
 
 StatementResult SessionImpl::execute(sql::Statement& s) {
     StatementResult result;
+    bool began = false;
     try {
+        if (implicitTransactions_ && transaction_.count == 0 && !fmtOnly_ &&
+            startsImplicitTransaction(s)) {
+            transaction_.count = 1;
+            began = true;
+        }
         result = dispatch(s);
     } catch (const SqlError& e) {
         result = StatementResult{};
@@ -107,6 +126,8 @@ StatementResult SessionImpl::execute(sql::Statement& s) {
             50000, 16, 1,
             QStringLiteral("zt-devserver internal failure: %1").arg(QString::fromUtf8(e.what()))));
     }
+    if (began && result.transactionChange == Change::None)
+        result.transactionChange = Change::Began;
     setLine(result.messages, s.line);
     if (result.rowCount)
         lastRowCount_ = *result.rowCount;
@@ -117,7 +138,8 @@ StatementResult SessionImpl::execute(sql::Statement& s) {
 
 StatementResult SessionImpl::dispatch(sql::Statement& s) {
     using Kind = sql::Statement::Kind;
-    if (fmtOnly_ && s.kind != Kind::Set) {
+    if (fmtOnly_ && s.kind != Kind::Set && s.kind != Kind::BeginTransaction &&
+        s.kind != Kind::CommitTransaction && s.kind != Kind::RollbackTransaction) {
         // Drivers ask for a statement's columns this way: describe, change nothing.
         if (s.kind != Kind::Select)
             return {};
@@ -151,6 +173,12 @@ StatementResult SessionImpl::dispatch(sql::Statement& s) {
         return remove(s);
     case Kind::Set:
         return setOption(s);
+    case Kind::BeginTransaction:
+        return beginTransaction(s);
+    case Kind::CommitTransaction:
+        return commitTransaction(s);
+    case Kind::RollbackTransaction:
+        return rollbackTransaction(s);
     case Kind::NoOp:
         return {};
     }
@@ -165,8 +193,10 @@ StatementResult SessionImpl::useDatabase(const sql::Statement& s) {
                        QStringLiteral("Database '%1' does not exist. Make sure that the name is "
                                       "entered correctly.")
                            .arg(name));
-    auto file = storage::DatabaseFile::open(lease.file(), false);
-    file_ = std::move(file);
+    if (transaction_.file && transaction_.key == lease.key())
+        file_ = transaction_.file; // the transaction's own connection sees its changes
+    else
+        file_ = storage::DatabaseFile::open(lease.file(), false);
     database_ = std::move(lease);
     StatementResult r;
     r.newDatabase = database_.name();
@@ -176,14 +206,19 @@ StatementResult SessionImpl::useDatabase(const sql::Statement& s) {
 }
 
 StatementResult SessionImpl::setOption(const sql::Statement& s) {
-    if (s.option == QLatin1String("NOCOUNT"))
-        nocount_ = s.optionValue == QLatin1String("ON");
-    if (s.option == QLatin1String("FMTONLY"))
-        fmtOnly_ = s.optionValue == QLatin1String("ON");
-    if (s.option == QLatin1String("IDENTITY_INSERT"))
-        sql::throwNotSupported(QStringLiteral("SET IDENTITY_INSERT"));
-    if (s.option == QLatin1String("IMPLICIT_TRANSACTIONS") && s.optionValue == QLatin1String("ON"))
-        sql::throwNotSupported(QStringLiteral("SET IMPLICIT_TRANSACTIONS ON"));
+    const bool on = s.optionValue == QLatin1String("ON");
+    for (const QString& option : s.option.split(u',')) {
+        if (option == QLatin1String("NOCOUNT"))
+            nocount_ = on;
+        else if (option == QLatin1String("FMTONLY"))
+            fmtOnly_ = on;
+        else if (option == QLatin1String("XACT_ABORT"))
+            xactAbort_ = on;
+        else if (option == QLatin1String("IMPLICIT_TRANSACTIONS"))
+            implicitTransactions_ = on;
+        else if (option == QLatin1String("IDENTITY_INSERT"))
+            sql::throwNotSupported(QStringLiteral("SET IDENTITY_INSERT"));
+    }
     return {};
 }
 
@@ -222,7 +257,7 @@ std::optional<Typed> SessionImpl::globalVariable(const QString& name) {
     auto integer = [](int64_t v) { return Typed{TypeTag::Int, v}; };
     auto text = [](const QString& v) { return Typed{TypeTag::NVarChar, v}; };
     if (name == QLatin1String("@@VERSION"))
-        return text(QString::fromLatin1(versionText));
+        return text(versionText(engine_.config.version));
     if (name == QLatin1String("@@SPID"))
         return integer(spid_);
     if (name == QLatin1String("@@SERVERNAME"))
@@ -236,16 +271,19 @@ std::optional<Typed> SessionImpl::globalVariable(const QString& name) {
                              : Typed{TypeTag::BigInt, std::monostate{}};
     if (name == QLatin1String("@@ROWCOUNT"))
         return integer(lastRowCount_);
-    if (name == QLatin1String("@@TRANCOUNT") || name == QLatin1String("@@ERROR"))
+    if (name == QLatin1String("@@TRANCOUNT"))
+        return integer(transaction_.count);
+    if (name == QLatin1String("@@ERROR"))
         return integer(0);
     if (name == QLatin1String("@@OPTIONS"))
-        return integer(nocount_ ? 512 : 0);
+        return integer((implicitTransactions_ ? 2 : 0) | (nocount_ ? 512 : 0) |
+                       (xactAbort_ ? 16384 : 0));
     if (name == QLatin1String("@@MAX_PRECISION"))
         return integer(38);
     if (name == QLatin1String("@@TEXTSIZE"))
         return integer(2147483647);
     if (name == QLatin1String("@@MICROSOFTVERSION"))
-        return integer(251658240 + 2000);
+        return integer(engine_.config.version.microsoftVersion());
     return std::nullopt;
 }
 
@@ -300,10 +338,16 @@ std::optional<Typed> SessionImpl::function(const QString& name, const std::vecto
     }
     if (name == QLatin1String("SERVERPROPERTY")) {
         const QString property = args.empty() ? QString() : sql::toText(args[0]).toLower();
+        if (property == QLatin1String("productversion")) {
+            const auto& v = engine_.config.version.productVersion;
+            return text(QLatin1String(v.data(), qsizetype(v.size())));
+        }
         static const std::pair<const char*, const char*> properties[] = {
-            {"productversion", "15.0.2000.5"},         {"productlevel", "RTM"},
-            {"edition", "Developer Edition (64-bit)"}, {"enginedition", "3"},
-            {"collation", "Chinese_PRC_CI_AS"},        {"isintegratedsecurityonly", "0"}};
+            {"productlevel", "RTM"},
+            {"edition", "Developer Edition (64-bit)"},
+            {"enginedition", "3"},
+            {"collation", "Chinese_PRC_CI_AS"},
+            {"isintegratedsecurityonly", "0"}};
         for (const auto& [key, value] : properties)
             if (property == QLatin1String(key))
                 return text(QString::fromLatin1(value));

@@ -18,7 +18,19 @@ struct RowSource {
 struct DatabaseUse {
     storage::DatabaseFile* file = nullptr;
     QString name;
-    std::unique_ptr<storage::DatabaseFile> owned;
+    QString key; // folded name
+    std::shared_ptr<storage::DatabaseFile> owned;
+    DatabaseLease lease;
+};
+
+// BEGIN TRANSACTION .. COMMIT: the count SQL Server reports as @@TRANCOUNT and, once the
+// transaction first writes, the database connection that holds it. A transaction writes in
+// one database only (SQL Server would allow more).
+struct UserTransaction {
+    int count = 0;
+    QString name; // BEGIN TRANSACTION's name, for ROLLBACK TRANSACTION name
+    QString key;  // folded name of the database it writes in; empty until the first write
+    std::shared_ptr<storage::DatabaseFile> file;
     DatabaseLease lease;
 };
 
@@ -27,8 +39,11 @@ public:
     SessionImpl(Engine::Impl& engine, const Login& login, int spid, DatabaseLease database);
 
     QString userName() const override { return login_.name; }
+    ~SessionImpl() override;
     QString currentDatabase() const override { return database_.name(); }
     int spid() const override { return spid_; }
+    int transactionCount() const override { return transaction_.count; }
+    void reset(bool keepTransaction) override;
     std::vector<StatementResult> executeBatch(const QString& sql) override;
     std::vector<StatementResult> executeSql(const QString& sql,
                                             const std::vector<RpcParameter>& params) override;
@@ -37,6 +52,18 @@ private:
     std::vector<StatementResult> run(const QString& sql, const std::vector<RpcParameter>& params);
     StatementResult execute(sql::Statement& s);
     StatementResult dispatch(sql::Statement& s);
+
+    // transactions (transactions.cpp)
+    StatementResult beginTransaction(const sql::Statement& s);
+    StatementResult commitTransaction(const sql::Statement& s);
+    StatementResult rollbackTransaction(const sql::Statement& s);
+    void rollbackAll();
+    // A statement's own transaction in db; inside a user transaction, a savepoint in it.
+    storage::DatabaseFile::Transaction statementTransaction(DatabaseUse& db, bool write);
+    // Whether the failure of a statement ends the batch (and rolls back the transaction).
+    bool abortsBatch(const StatementResult& failed) const;
+    bool startsImplicitTransaction(const sql::Statement& s) const;
+    void refuseInTransaction(const char* statement) const;
 
     // databases (database_statements.cpp)
     StatementResult createDatabase(const sql::Statement& s);
@@ -78,7 +105,11 @@ private:
     Login login_;
     int spid_;
     DatabaseLease database_;
-    std::unique_ptr<storage::DatabaseFile> file_;
+    QString initialDatabase_; // where the login started, for a connection reset
+    std::shared_ptr<storage::DatabaseFile> file_;
+    UserTransaction transaction_;
+    bool xactAbort_ = false;
+    bool implicitTransactions_ = false;
     const std::vector<RpcParameter>* params_ = nullptr;
     bool nocount_ = false;
     bool fmtOnly_ = false;

@@ -175,12 +175,17 @@ DatabaseUse SessionImpl::useFor(const sql::ObjectName& name) {
     if (db.isEmpty() || storage::foldName(db) == database_.key()) {
         use.file = file_.get();
         use.name = database_.name();
+        use.key = database_.key();
         return use;
     }
     use.lease = DatabaseLease::acquire(engine_, db);
     if (!use.lease.valid())
         sql::throwInvalidObject(name.text());
-    use.owned = storage::DatabaseFile::open(use.lease.file(), false);
+    use.key = use.lease.key();
+    if (transaction_.file && transaction_.key == use.key)
+        use.owned = transaction_.file; // sees the transaction's own changes
+    else
+        use.owned = storage::DatabaseFile::open(use.lease.file(), false);
     use.file = use.owned.get();
     use.name = use.lease.name();
     return use;
@@ -307,7 +312,7 @@ StatementResult SessionImpl::createTable(sql::Statement& s) {
         table.primaryKeyName =
             s.primaryKeyName.isEmpty() ? generatedKeyName(tableName) : s.primaryKeyName;
 
-    storage::DatabaseFile::Transaction t(*db.file, true);
+    auto t = statementTransaction(db, true);
     if (db.file->findTable(tableName))
         throw SqlError(2714, 16, 6,
                        QStringLiteral("There is already an object named '%1' in the database.")
@@ -327,7 +332,7 @@ StatementResult SessionImpl::dropTable(sql::Statement& s) {
     };
     if (!maySchemaChange(db.name))
         refuse();
-    storage::DatabaseFile::Transaction t(*db.file, true);
+    auto t = statementTransaction(db, true);
     const auto table = db.file->findTable(s.table.name());
     const QString schema = s.table.schema();
     if (!table ||
@@ -566,7 +571,7 @@ void SessionImpl::refuseCatalogWrite(const sql::ObjectName& name) {
 StatementResult SessionImpl::insert(sql::Statement& s) {
     refuseCatalogWrite(s.table);
     DatabaseUse db = useFor(s.table);
-    storage::DatabaseFile::Transaction t(*db.file, true);
+    auto t = statementTransaction(db, true);
     TableDef table = requireTable(db, s.table);
     std::vector<int> targets;
     if (s.insertColumns.isEmpty()) {
@@ -666,7 +671,7 @@ StatementResult SessionImpl::insert(sql::Statement& s) {
 StatementResult SessionImpl::update(sql::Statement& s) {
     refuseCatalogWrite(s.table);
     DatabaseUse db = useFor(s.table);
-    storage::DatabaseFile::Transaction t(*db.file, true);
+    auto t = statementTransaction(db, true);
     const TableDef table = requireTable(db, s.table);
     const RowSource src = tableSource(table, db.file->readRows(table), s.table, {});
     const sql::Scope scope{&src.columns, src.qualifiers};
@@ -733,7 +738,7 @@ StatementResult SessionImpl::update(sql::Statement& s) {
 StatementResult SessionImpl::remove(sql::Statement& s) {
     refuseCatalogWrite(s.table);
     DatabaseUse db = useFor(s.table);
-    storage::DatabaseFile::Transaction t(*db.file, true);
+    auto t = statementTransaction(db, true);
     const TableDef table = requireTable(db, s.table);
     const RowSource src = tableSource(table, db.file->readRows(table), s.table, {});
     const sql::Scope scope{&src.columns, src.qualifiers};

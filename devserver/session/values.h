@@ -51,7 +51,7 @@ inline const char* sqlTypeName(SqlType type) {
 
 // A date and time as SQL Server's datetime keeps it.
 struct DateTimeValue {
-    int32_t days = 0;           // days since 1900-01-01 (may be negative)
+    int32_t days = 0;            // days since 1900-01-01 (may be negative)
     int64_t msSinceMidnight = 0; // milliseconds since midnight (0..86399999)
     friend bool operator==(const DateTimeValue&, const DateTimeValue&) = default;
 };
@@ -66,12 +66,14 @@ struct MoneyValue {
 // nvarchar and ntext hold QString.
 using Value = std::variant<std::monostate, int64_t, double, QString, DateTimeValue, MoneyValue>;
 
-inline bool isNull(const Value& v) { return std::holds_alternative<std::monostate>(v); }
+inline bool isNull(const Value& v) {
+    return std::holds_alternative<std::monostate>(v);
+}
 
 struct ColumnInfo {
     QString name;
     SqlType type = SqlType::NVarChar;
-    int length = 0;         // characters for nvarchar; 0 otherwise
+    int length = 0; // characters for nvarchar; 0 otherwise
     bool nullable = true;
     bool identity = false;
     bool caseInsensitive = true; // collation Chinese_PRC_CI_AS for text columns
@@ -94,16 +96,19 @@ struct ServerMessage {
 
 // What one statement of a batch or RPC produced.
 struct StatementResult {
-    std::optional<ResultSet> resultSet;    // a select's rows
-    std::optional<int64_t> rowCount;       // rows affected or selected, when a count is reported
-    std::vector<ServerMessage> messages;   // errors and informational messages, in order
-    std::optional<QString> newDatabase;    // set when the statement changed the current database
-    bool failed = false;                   // the statement ended with an error
+    std::optional<ResultSet> resultSet;  // a select's rows
+    std::optional<int64_t> rowCount;     // rows affected or selected, when a count is reported
+    std::vector<ServerMessage> messages; // errors and informational messages, in order
+    std::optional<QString> newDatabase;  // set when the statement changed the current database
+    bool failed = false;                 // the statement ended with an error
+    // The statement began or ended the transaction (TDS tells the client by ENVCHANGE).
+    enum class TransactionChange { None, Began, Committed, RolledBack };
+    TransactionChange transactionChange = TransactionChange::None;
 };
 
 // A typed parameter of an RPC call (sp_executesql), already decoded from TDS.
 struct RpcParameter {
-    QString name;          // with its leading '@'
+    QString name; // with its leading '@'
     SqlType type = SqlType::NVarChar;
     int length = 0;
     Value value;

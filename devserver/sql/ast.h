@@ -88,6 +88,9 @@ struct Statement {
         Update,
         Delete,
         Set,
+        BeginTransaction,
+        CommitTransaction,
+        RollbackTransaction,
         NoOp,
     };
     Kind kind = Kind::NoOp;
@@ -118,6 +121,9 @@ struct Statement {
     QStringList insertColumns;
     std::vector<std::vector<ExprPtr>> valueRows;
     std::vector<std::pair<QString, ExprPtr>> assignments;
+
+    // transactions: IF @@TRANCOUNT > 0 COMMIT|ROLLBACK acts only inside one
+    bool onlyInTransaction = false;
 
     // set
     QString option;

@@ -151,6 +151,12 @@ private:
             return parseSet();
         if (t.isWord("IF"))
             return parseIf();
+        if (t.isWord("BEGIN") && (peek(1).isWord("TRAN") || peek(1).isWord("TRANSACTION")))
+            return parseTransaction(Statement::Kind::BeginTransaction);
+        if (t.isWord("COMMIT"))
+            return parseTransaction(Statement::Kind::CommitTransaction);
+        if (t.isWord("ROLLBACK"))
+            return parseTransaction(Statement::Kind::RollbackTransaction);
         if (t.kind == Token::Kind::Word && isReservedKeyword(t.text) && t.text.size() > 1)
             throwNotSupported(QStringLiteral("The statement %1").arg(t.text.toUpper()));
         if (firstInBatch && t.isIdentifier())
@@ -583,18 +589,38 @@ private:
         return s;
     }
 
+    // BEGIN TRAN[SACTION] [name], COMMIT [TRAN[SACTION] | WORK] [name], ROLLBACK likewise.
+    Statement parseTransaction(Statement::Kind kind) {
+        take();
+        Statement s;
+        s.kind = kind;
+        const bool begin = kind == Statement::Kind::BeginTransaction;
+        const bool named = acceptWord("TRAN") || acceptWord("TRANSACTION");
+        if (!named && !begin)
+            acceptWord("WORK");
+        if ((named || begin) && (peek().kind == Token::Kind::Variable || atIdentifier())) {
+            if (peek().kind == Token::Kind::Variable)
+                throwNotSupported(QStringLiteral("A transaction name in a variable"));
+            s.names << take().text;
+        }
+        if (begin && peek().isWord("WITH"))
+            throwNotSupported(QStringLiteral("BEGIN TRANSACTION WITH MARK"));
+        return s;
+    }
+
     Statement parseIf() {
-        // Drivers send "IF @@TRANCOUNT > 0 COMMIT|ROLLBACK"; no transaction is ever open here.
+        // Drivers send "IF @@TRANCOUNT > 0 COMMIT|ROLLBACK" to end whatever may be open.
         expectWord("IF");
         if (peek().kind == Token::Kind::Variable &&
             peek().text.compare(QLatin1String("@@TRANCOUNT"), Qt::CaseInsensitive) == 0 &&
             peek(1).isSymbol(">") && peek(2).kind == Token::Kind::Number &&
+            peek(2).text == QLatin1String("0") &&
             (peek(3).isWord("COMMIT") || peek(3).isWord("ROLLBACK"))) {
-            pos_ += 4;
-            if (!acceptWord("TRAN"))
-                acceptWord("TRANSACTION");
-            Statement s;
-            s.kind = Statement::Kind::NoOp;
+            pos_ += 3;
+            Statement s =
+                parseTransaction(peek().isWord("COMMIT") ? Statement::Kind::CommitTransaction
+                                                         : Statement::Kind::RollbackTransaction);
+            s.onlyInTransaction = true;
             return s;
         }
         throwNotSupported(QStringLiteral("IF"));

@@ -235,22 +235,46 @@ void DatabaseFile::initialiseCatalog() {
 
 DatabaseFile::Transaction::Transaction(DatabaseFile& db, bool write) : db_(db) {
     if (!sqlite3_get_autocommit(db_.db_)) {
-        open_ = false; // already inside the statement's transaction, which decides
+        savepoint_ = true;
+        db_.exec("SAVEPOINT zt_statement");
         return;
     }
     db_.exec(write ? "BEGIN IMMEDIATE" : "BEGIN");
 }
 
 DatabaseFile::Transaction::~Transaction() {
-    if (open_)
-        sqlite3_exec(db_.db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    if (!open_)
+        return;
+    if (savepoint_) {
+        sqlite3_exec(db_.db_, "ROLLBACK TO zt_statement; RELEASE zt_statement", nullptr, nullptr,
+                     nullptr);
+        return;
+    }
+    sqlite3_exec(db_.db_, "ROLLBACK", nullptr, nullptr, nullptr);
 }
 
 void DatabaseFile::Transaction::commit() {
     if (!open_)
         return;
-    db_.exec("COMMIT");
+    db_.exec(savepoint_ ? "RELEASE zt_statement" : "COMMIT");
     open_ = false;
+}
+
+void DatabaseFile::begin() {
+    exec("BEGIN IMMEDIATE");
+}
+
+void DatabaseFile::commit() {
+    exec("COMMIT");
+}
+
+void DatabaseFile::rollback() {
+    if (!sqlite3_get_autocommit(db_))
+        sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+}
+
+bool DatabaseFile::inTransaction() const {
+    return !sqlite3_get_autocommit(db_);
 }
 
 QString DatabaseFile::meta(const QString& key) const {

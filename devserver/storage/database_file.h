@@ -46,6 +46,8 @@ public:
     DatabaseFile& operator=(const DatabaseFile&) = delete;
 
     // Each statement runs in one of these; the destructor rolls back what was not committed.
+    // Inside a longer transaction (begin() below) it is a savepoint, so that a failed statement
+    // undoes only its own changes.
     class Transaction {
     public:
         Transaction(DatabaseFile& db, bool write);
@@ -57,7 +59,15 @@ public:
     private:
         DatabaseFile& db_;
         bool open_ = true;
+        bool savepoint_ = false;
     };
+
+    // A transaction over many statements: the writer's lock is taken at once, and the one
+    // commit makes everything durable together.
+    void begin();
+    void commit();
+    void rollback();
+    bool inTransaction() const;
 
     QString meta(const QString& key) const;
     void setMeta(const QString& key, const QString& value);

@@ -9,12 +9,14 @@
 
 #include <map>
 #include <string_view>
+#include <thread>
 
 namespace ztds::tds {
 
 namespace {
 
 namespace env_type {
+constexpr uint8_t ResetConnection = 18;
 constexpr uint8_t Database = 1;
 constexpr uint8_t Language = 2;
 constexpr uint8_t PacketSize = 4;
@@ -108,7 +110,12 @@ public:
 
     void run() {
         try {
-            serve();
+            if (context_.overLimit)
+                refuse();
+            else
+                serve();
+        } catch (const net::TimeoutError& e) {
+            log(e.what());
         } catch (const net::ProtocolError& e) {
             log(std::string("protocol error, closing: ") + e.what());
         } catch (const asio::system_error& e) {
@@ -116,19 +123,26 @@ public:
                 e.code() != asio::error::eof)
                 log(std::string("socket error: ") + e.what());
         }
+        if (session_) // one line a connection, so that a benchmark can count round trips
+            log("closed after " + std::to_string(requests_) +
+                (requests_ == 1 ? " request" : " requests"));
     }
 
 private:
     void serve() {
         bool preLoginSeen = false;
+        channel_.setMessageLimit(net::PacketChannel::maxPreLoginMessageSize);
+        channel_.setDeadline(std::chrono::steady_clock::now() + server_.loginTimeout);
         while (!session_) {
             auto message = channel_.readMessage();
             if (!message)
                 return;
+            if (message->ignored)
+                continue;
             if (message->type == net::packet_type::PreLogin && !preLoginSeen) {
                 preLoginSeen = true;
-                channel_.writeMessage(net::packet_type::TabularResult,
-                                      preLoginResponse(message->payload));
+                send(net::packet_type::TabularResult,
+                     preLoginResponse(message->payload, server_.version));
             } else if (message->type == net::packet_type::Login7) {
                 if (!login(message->payload))
                     return;
@@ -139,11 +153,53 @@ private:
                                          " before login");
             }
         }
+        channel_.setDeadline(std::nullopt);
+        channel_.setMessageLimit(net::PacketChannel::maxMessageSize);
         while (auto message = channel_.readMessage())
             dispatch(*message);
     }
 
+    // Past the connection limit: answer PRELOGIN, then refuse the login as SQL Server does.
+    void refuse() {
+        channel_.setMessageLimit(net::PacketChannel::maxPreLoginMessageSize);
+        channel_.setDeadline(std::chrono::steady_clock::now() + server_.loginTimeout);
+        while (auto message = channel_.readMessage()) {
+            if (message->ignored)
+                continue;
+            if (message->type == net::packet_type::PreLogin) {
+                send(net::packet_type::TabularResult,
+                     preLoginResponse(message->payload, server_.version));
+                continue;
+            }
+            TokenWriter tokens(tds_version::V7_1);
+            tokens.message(errorMessage(
+                17809, 1,
+                QStringLiteral("Could not connect because the maximum number of '%1' user "
+                               "connections has already been reached. The system administrator "
+                               "can use sp_configure to increase the maximum value. The "
+                               "connection has been closed.")
+                    .arg(context_.limit),
+                20));
+            tokens.done(DoneKind::Done, done_status::Error, 0, 0);
+            send(tokens);
+            log("refused: " + std::to_string(context_.limit) + " connections already open");
+            return;
+        }
+    }
+
     void dispatch(const net::Message& message) {
+        if (message.type != net::packet_type::Attention)
+            ++requests_;
+        if (message.ignored) {
+            // The client gave up sending this request; it waits for an answer all the same.
+            TokenWriter tokens(tdsVersion_);
+            tokens.done(DoneKind::Done, done_status::Final, 0, 0);
+            send(tokens);
+            return;
+        }
+        if (message.status & (net::packet_status::ResetConnection |
+                              net::packet_status::ResetConnectionSkipTransaction))
+            resetConnection(message.status & net::packet_status::ResetConnectionSkipTransaction);
         switch (message.type) {
         case net::packet_type::SqlBatch:
             sqlBatch(message.payload);
@@ -165,7 +221,7 @@ private:
 
     bool login(std::span<const uint8_t> payload) {
         const Login7 request = parseLogin7(payload);
-        tdsVersion_ = negotiatedVersion(request.tdsVersion);
+        tdsVersion_ = negotiatedVersion(request.tdsVersion, server_.version.tdsVersion);
         auto outcome = server_.login(LoginRequest{request.userName, request.password,
                                                   request.database, request.appName,
                                                   request.hostName, request.integratedSecurity});
@@ -194,7 +250,7 @@ private:
         tokens.envChange(env_type::Language, QStringLiteral("us_english"), QString());
         tokens.message(
             infoMessage(5703, QStringLiteral("Changed language setting to us_english.")));
-        tokens.loginAck();
+        tokens.loginAck(server_.version);
         tokens.envChange(env_type::PacketSize, QString::number(negotiatedPacketSize),
                          QString::number(channel_.packetSize()));
         tokens.done(DoneKind::Done, done_status::Final, 0, 0);
@@ -205,10 +261,32 @@ private:
         return true;
     }
 
+    // RESETCONNECTION: back to the state of a fresh login before this request runs; the
+    // acknowledgement opens the answer.
+    void resetConnection(bool keepTransaction) {
+        session_->reset(keepTransaction);
+        pendingReset_ = true;
+    }
+
+    void openAnswer(TokenWriter& tokens) {
+        if (!pendingReset_)
+            return;
+        pendingReset_ = false;
+        tokens.envChange(env_type::ResetConnection, QString(), QString());
+        const QString database = session_->currentDatabase();
+        if (database != database_) {
+            tokens.envChange(env_type::Database, database, database_);
+            database_ = database;
+        }
+        if (transaction_ != 0 && session_->transactionCount() == 0)
+            transaction_ = 0; // rolled back by the reset
+    }
+
     void sqlBatch(std::span<const uint8_t> payload) {
         const QString sql = parseSqlBatch(payload, isTds72OrLater(tdsVersion_));
         trace(sql);
         TokenWriter tokens(tdsVersion_);
+        openAnswer(tokens);
         const auto results = runSafely([&] { return session_->executeBatch(sql); });
         writeResults(tokens, results, DoneKind::Done, /*closeLast=*/true);
         send(tokens);
@@ -217,6 +295,7 @@ private:
     void rpc(std::span<const uint8_t> payload) {
         const auto calls = parseRpcRequest(payload, tdsVersion_);
         TokenWriter tokens(tdsVersion_);
+        openAnswer(tokens);
         for (size_t i = 0; i < calls.size(); ++i)
             rpcCall(tokens, calls[i], i + 1 == calls.size());
         send(tokens);
@@ -377,6 +456,7 @@ private:
                 tokens.envChange(env_type::Database, *result.newDatabase, database_);
                 database_ = *result.newDatabase;
             }
+            transactionChange(tokens, result.transactionChange);
             for (const auto& message : result.messages)
                 tokens.message(message);
             if (result.resultSet && !result.resultSet->columns.empty())
@@ -402,17 +482,40 @@ private:
         send(tokens);
     }
 
+    // From TDS 7.2 on, the client learns of BEGIN, COMMIT and ROLLBACK by ENVCHANGE and names
+    // the transaction in each request's headers.
+    void transactionChange(TokenWriter& tokens, StatementResult::TransactionChange change) {
+        using Change = StatementResult::TransactionChange;
+        if (change == Change::None || !isTds72OrLater(tdsVersion_))
+            return;
+        if (change == Change::Began) {
+            transaction_ = ++lastTransaction_;
+            tokens.envChangeTransaction(env_type::BeginTransaction, transaction_, 0);
+            return;
+        }
+        tokens.envChangeTransaction(change == Change::Committed ? env_type::CommitTransaction
+                                                                : env_type::RollbackTransaction,
+                                    0, transaction_);
+        transaction_ = 0;
+    }
+
+    // TM_BEGIN_XACT, TM_COMMIT_XACT and TM_ROLLBACK_XACT as their statements; a commit or
+    // rollback may ask for a new transaction at once (fBeginXact).
     void transactionManager(std::span<const uint8_t> payload) {
         ByteReader reader(payload.subspan(skipAllHeaders(payload, isTds72OrLater(tdsVersion_))));
         const uint16_t request = reader.u16();
         TokenWriter tokens(tdsVersion_);
+        openAnswer(tokens);
         QString statement;
-        if (request == tm_request::Begin)
+        if (request == tm_request::Begin) {
             statement = QStringLiteral("BEGIN TRANSACTION");
-        else if (request == tm_request::Commit)
-            statement = QStringLiteral("COMMIT TRANSACTION");
-        else if (request == tm_request::Rollback)
-            statement = QStringLiteral("ROLLBACK TRANSACTION");
+        } else if (request == tm_request::Commit || request == tm_request::Rollback) {
+            statement = request == tm_request::Commit ? QStringLiteral("COMMIT TRANSACTION")
+                                                      : QStringLiteral("ROLLBACK TRANSACTION");
+            reader.skip(reader.u8()); // transaction name
+            if (reader.remaining() > 0 && reader.u8() != 0)
+                statement += QStringLiteral("\nBEGIN TRANSACTION");
+        }
         if (statement.isEmpty()) {
             tokens.message(errorMessage(
                 8522, 1, QStringLiteral("Distributed transactions are not supported.")));
@@ -421,19 +524,6 @@ private:
             return;
         }
         auto results = runSafely([&] { return session_->executeBatch(statement); });
-        const bool failed = !results.empty() && results.back().failed;
-        if (!failed) {
-            if (request == tm_request::Begin) {
-                transaction_ = ++lastTransaction_;
-                tokens.envChangeTransaction(env_type::BeginTransaction, transaction_, 0);
-            } else {
-                tokens.envChangeTransaction(request == tm_request::Commit
-                                                ? env_type::CommitTransaction
-                                                : env_type::RollbackTransaction,
-                                            0, transaction_);
-                transaction_ = 0;
-            }
-        }
         for (auto& result : results)
             result.rowCount.reset();
         writeResults(tokens, results, DoneKind::Done, /*closeLast=*/true);
@@ -445,8 +535,12 @@ private:
             server_.trace->append(sql);
     }
 
-    void send(TokenWriter& tokens) {
-        channel_.writeMessage(net::packet_type::TabularResult, tokens.data());
+    void send(TokenWriter& tokens) { send(net::packet_type::TabularResult, tokens.data()); }
+
+    void send(uint8_t type, std::span<const uint8_t> payload) {
+        if (server_.responseDelay.count() > 0)
+            std::this_thread::sleep_for(server_.responseDelay);
+        channel_.writeMessage(type, payload);
     }
 
     void log(const std::string& text) {
@@ -464,6 +558,8 @@ private:
     int32_t nextHandle_ = 1;
     uint64_t transaction_ = 0;
     uint64_t lastTransaction_ = 0;
+    uint64_t requests_ = 0; // batches, RPCs and transaction-manager requests
+    bool pendingReset_ = false;
 };
 
 } // namespace

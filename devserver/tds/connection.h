@@ -8,6 +8,7 @@
 
 #include <QString>
 
+#include <chrono>
 #include <functional>
 
 namespace ztds::tds {
@@ -30,6 +31,11 @@ struct ServerContext {
     LoginFunction login;
     TraceFile* trace = nullptr; // null: no trace
     net::Logger& logger;
+    ServerVersion version = latestServerVersion();
+    // A client that has not logged in by then is disconnected.
+    std::chrono::milliseconds loginTimeout = std::chrono::seconds(30);
+    // For tests of slow servers: every answer waits this long before it is sent.
+    std::chrono::milliseconds responseDelay{0};
 };
 
 // Returns when the client disconnects or breaks the protocol (logged, connection closed).

@@ -89,8 +89,9 @@ Login7 parseLogin7(std::span<const uint8_t> payload) {
     return login;
 }
 
-uint32_t negotiatedVersion(uint32_t requested) {
+uint32_t negotiatedVersion(uint32_t requested, uint32_t highest) {
     using namespace tds_version;
+    requested = std::min(requested, highest);
     if (requested >= V7_4)
         return V7_4;
     if (requested >= V7_3A)
@@ -106,7 +107,8 @@ bool isTds72OrLater(uint32_t version) {
     return version >= tds_version::V7_2;
 }
 
-std::vector<uint8_t> preLoginResponse(std::span<const uint8_t> request) {
+std::vector<uint8_t> preLoginResponse(std::span<const uint8_t> request,
+                                      const ServerVersion& version) {
     // Walk the client's option list so that garbage is refused before any login.
     ByteReader reader(request);
     for (;;) {
@@ -123,8 +125,8 @@ std::vector<uint8_t> preLoginResponse(std::span<const uint8_t> request) {
     constexpr uint8_t encryptNotSupported = 2;
     const std::array<std::pair<uint8_t, std::vector<uint8_t>>, 5> options{{
         {Version,
-         {serverMajorVersion, serverMinorVersion, uint8_t(serverBuild >> 8),
-          uint8_t(serverBuild & 0xFF), 0, 0}},
+         {version.major, version.minor, uint8_t(version.build >> 8), uint8_t(version.build & 0xFF),
+          0, 0}},
         {Encryption, {encryptNotSupported}},
         {InstOpt, {0}},
         {ThreadId, {}},

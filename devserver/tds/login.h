@@ -1,6 +1,7 @@
 #pragma once
 // The two messages that open a connection: PRELOGIN and LOGIN7.
 
+#include "devserver/session/server_version.h"
 #include <QString>
 
 #include <cstdint>
@@ -37,10 +38,12 @@ struct Login7 {
 Login7 parseLogin7(std::span<const uint8_t> payload);
 
 // The version this server speaks with a client that asked for `requested`.
-uint32_t negotiatedVersion(uint32_t requested);
+// The client's version, lowered to the highest this server answers with.
+uint32_t negotiatedVersion(uint32_t requested, uint32_t highest);
 bool isTds72OrLater(uint32_t version);
 
 // Checks the client's PRELOGIN and builds the answer: no encryption, no MARS.
-std::vector<uint8_t> preLoginResponse(std::span<const uint8_t> request);
+std::vector<uint8_t> preLoginResponse(std::span<const uint8_t> request,
+                                      const ServerVersion& version);
 
 } // namespace ztds::tds

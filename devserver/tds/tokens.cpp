@@ -147,7 +147,7 @@ void TokenWriter::message(const ServerMessage& message, const QString& procName)
     out_.patchLength16(length);
 }
 
-void TokenWriter::loginAck() {
+void TokenWriter::loginAck(const ServerVersion& version) {
     constexpr uint8_t interfaceSql = 1;
     out_.u8(LoginAck);
     const auto length = out_.reserveLength16();
@@ -156,10 +156,10 @@ void TokenWriter::loginAck() {
     for (int shift = 24; shift >= 0; shift -= 8)
         out_.u8(uint8_t((tdsVersion_ >> shift) & 0xFF));
     out_.bVarChar(QString::fromUtf16(serverProgramName));
-    out_.u8(serverMajorVersion);
-    out_.u8(serverMinorVersion);
-    out_.u8(uint8_t(serverBuild >> 8));
-    out_.u8(uint8_t(serverBuild & 0xFF));
+    out_.u8(version.major);
+    out_.u8(version.minor);
+    out_.u8(uint8_t(version.build >> 8));
+    out_.u8(uint8_t(version.build & 0xFF));
     out_.patchLength16(length);
 }
 

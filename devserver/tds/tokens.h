@@ -1,6 +1,7 @@
 #pragma once
 // Writers for the tokens of a tabular result: what the server sends back.
 
+#include "devserver/session/server_version.h"
 #include "devserver/session/values.h"
 #include "devserver/tds/byte_buffer.h"
 
@@ -31,7 +32,7 @@ public:
     void envChangeCollation();
     void envChangeTransaction(uint8_t type, uint64_t newDescriptor, uint64_t oldDescriptor);
     void message(const ServerMessage& message, const QString& procName = {});
-    void loginAck();
+    void loginAck(const ServerVersion& version);
     void done(DoneKind kind, uint16_t status, uint16_t currentCommand, uint64_t rowCount);
     void returnStatus(int32_t value);
     void returnValueInt(uint16_t ordinal, const QString& name, int32_t value);
