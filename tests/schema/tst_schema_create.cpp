@@ -124,8 +124,8 @@ void TestSchema::freshDatabaseReceivesEveryTableEmpty() {
         QCOMPARE(total, 108);
         reported << created;
     });
-    QCOMPARE(reported.size(), 108);
-    QCOMPARE(reported.last(), 108);
+    // A few batches, each told when done.
+    QCOMPARE(reported, (QList<int>{27, 54, 81, 108}));
 
     QStringList expected = namesOfFirstTables(108);
     expected.sort();
@@ -244,11 +244,14 @@ void TestSchema::stopsAtTheFirstTableThatExists() {
     QVERIFY2(
         text.contains(QStringLiteral("There is already an object named 'pay' in the database.")),
         qPrintable(text));
-    QCOMPARE(created, 39);
-
-    QStringList expected = namesOfFirstTables(39) << QStringLiteral("pay");
-    expected.sort();
-    QCOMPARE(tableNames(database), expected);
+    // The batch holding pay (tables 28 to 54) was the last one sent.
+    QCOMPARE(created, 27);
+    const QStringList present = tableNames(database);
+    for (const QString& name : namesOfFirstTables(27))
+        QVERIFY2(present.contains(name), qPrintable(name));
+    const QStringList all = namesOfFirstTables(108);
+    for (const QString& name : all.mid(54))
+        QVERIFY2(!present.contains(name), qPrintable(name));
 }
 
 void TestSchema::goodsCodeKeyIgnoresLetterCase() {
