@@ -281,7 +281,9 @@ void fillNewDatabase(PageQueries& queries, const Environment& env, const QString
         reportProgress(env, CreationStage::CreatingTables, created, total);
     });
     reportProgress(env, CreationStage::WritingDefaultData, 0, 1);
-    seed::ActxzrrExecute(queries.ADOserver, queries.ADOcreate);
+    seed::ActxzrrExecute(queries.ADOserver, queries.ADOcreate, [&env](int done, int total) {
+        reportProgress(env, CreationStage::WritingDefaultData, done, total);
+    });
     queries.ADOcreate.disconnect();
 }
 

@@ -15,6 +15,7 @@
 
 #include <functional>
 #include <optional>
+#include <stdexcept>
 #include <vector>
 
 namespace zt {
@@ -50,6 +51,13 @@ enum class CreationStage { CreatingDatabase, CreatingTables, WritingDefaultData,
 // Told as a creation or restore moves on (done of total within the stage). It may throw to
 // stop the work at that point; what the run made is then taken back.
 using CreationProgress = std::function<void(CreationStage stage, int done, int total)>;
+
+// What a front end throws from its progress callback when the user cancels: the work stops
+// there and what the run made is taken back before it leaves.
+class Cancelled : public std::runtime_error {
+public:
+    Cancelled() : std::runtime_error("cancelled") {}
+};
 
 // What every operation needs besides its query objects.
 struct Environment {
