@@ -16,6 +16,7 @@ QStringList createTableStatements() {
 void ActcreatExecute(db::Query& create, const CreationProgress& progress) {
     db::BatchPlan plan;
     plan.statementsPerBatch = tablesPerBatch;
+    plan.transaction = true; // one commit for the schema, not one per table
     plan.sent = progress;
     db::executeInBatches(create, createTableStatements(), plan);
 }

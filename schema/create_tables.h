@@ -22,10 +22,9 @@ inline constexpr int tablesPerBatch = 27;
 // The 108 CREATE TABLE statements in creation order, each its lines joined by line breaks.
 QStringList createTableStatements();
 
-// Runs the statements on the query's connection in creation order, tablesPerBatch to a batch.
-// The first error the server reports ends the run with its DbError and no later batch is
-// sent; the tables of that batch and those before it may exist, as nothing here runs in a
-// transaction (the creation removes the whole database after a failure).
+// Runs the statements on the query's connection in creation order, tablesPerBatch to a batch,
+// inside one transaction. The first error the server reports ends the run with its DbError;
+// no later batch is sent and the tables made so far are rolled back.
 void ActcreatExecute(db::Query& create, const CreationProgress& progress = {});
 
 } // namespace zt::schema

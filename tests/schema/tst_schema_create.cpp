@@ -244,14 +244,10 @@ void TestSchema::stopsAtTheFirstTableThatExists() {
     QVERIFY2(
         text.contains(QStringLiteral("There is already an object named 'pay' in the database.")),
         qPrintable(text));
-    // The batch holding pay (tables 28 to 54) was the last one sent.
+    // The batch holding pay (tables 28 to 54) was the last one sent, and the transaction
+    // took back the tables made before it.
     QCOMPARE(created, 27);
-    const QStringList present = tableNames(database);
-    for (const QString& name : namesOfFirstTables(27))
-        QVERIFY2(present.contains(name), qPrintable(name));
-    const QStringList all = namesOfFirstTables(108);
-    for (const QString& name : all.mid(54))
-        QVERIFY2(!present.contains(name), qPrintable(name));
+    QCOMPARE(tableNames(database), QStringList{QStringLiteral("pay")});
 }
 
 void TestSchema::goodsCodeKeyIgnoresLetterCase() {
