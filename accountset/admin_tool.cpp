@@ -8,6 +8,8 @@
 #include "core/input_checks.h"
 #include "server/server_login.h"
 
+#include <unistd.h>
+
 #include <QCommandLineParser>
 #include <QTextStream>
 
@@ -39,6 +41,7 @@ const QString helpText = QStringLiteral(
     "  --account-password K  the account set's password\n"
     "  --network             also register the account set in the server's network registry\n"
     "  --local-database F    another local configuration database file\n"
+    "  --quiet               no progress line on a terminal's standard error\n"
     "  --help                show this text\n"
     "\n"
     "Names, passwords and server names are checked as the wizard checks them, before anything\n"
@@ -48,10 +51,42 @@ const QString helpText = QStringLiteral(
     "3 created (or restored) and registered on this workstation, but the network registration\n"
     "failed (\"加入网络帐套出错！\").\n");
 
+// The stage of a creation or restore as one line on standard error that overwrites itself,
+// only when standard error is a terminal; wiped when the work ends.
+class StageLine {
+public:
+    StageLine(QTextStream& err, bool quiet) : err_(err), shown_(!quiet && isatty(STDERR_FILENO)) {}
+    ~StageLine() { wipe(); }
+    StageLine(const StageLine&) = delete;
+    StageLine& operator=(const StageLine&) = delete;
+
+    CreationProgress callback() {
+        if (!shown_)
+            return {};
+        return [this](CreationStage stage, int done, int total) {
+            err_ << "\r" << stageText(stage, done, total) << "\x1b[K" << Qt::flush;
+            written_ = true;
+        };
+    }
+
+    // Before any other text goes out.
+    void wipe() {
+        if (written_)
+            err_ << "\r\x1b[K" << Qt::flush;
+        written_ = false;
+    }
+
+private:
+    QTextStream& err_;
+    bool shown_;
+    bool written_ = false;
+};
+
 // Messages go to the output (errors to the error stream); questions are answered yes.
 class ConsoleDialogs : public Dialogs {
 public:
-    ConsoleDialogs(QTextStream& out, QTextStream& err) : out_(out), err_(err) {}
+    ConsoleDialogs(QTextStream& out, QTextStream& err, StageLine* stages = nullptr)
+        : out_(out), err_(err), stages_(stages) {}
 
     DialogAnswer message(const QString& text, const QString&, DialogIcon icon,
                          DialogButtons buttons) override {
@@ -59,6 +94,8 @@ public:
             return DialogAnswer::Yes;
         if (buttons == DialogButtons::OkCancel)
             return DialogAnswer::Ok;
+        if (stages_)
+            stages_->wipe();
         QTextStream& stream = icon == DialogIcon::Error ? err_ : out_;
         stream << text << Qt::endl;
         return DialogAnswer::Ok;
@@ -71,6 +108,7 @@ public:
 private:
     QTextStream& out_;
     QTextStream& err_;
+    StageLine* stages_;
 };
 
 struct Command {
@@ -80,6 +118,7 @@ struct Command {
     config::ServerLogin login;
     QString accountPassword;
     bool network = false;
+    bool quiet = false;
     QString localDatabasePath;
 };
 
@@ -106,6 +145,7 @@ void addOptions(QCommandLineParser& parser) {
         {QStringLiteral("password"), QString(), QStringLiteral("P")},
         {QStringLiteral("account-password"), QString(), QStringLiteral("K")},
         {QStringLiteral("network"), QString()},
+        {QStringLiteral("quiet"), QString()},
         {QStringLiteral("local-database"), QString(), QStringLiteral("F")},
         {QStringLiteral("help"), QString()},
     });
@@ -141,6 +181,7 @@ Command parseCommand(const QCommandLineParser& parser) {
     command.login.password = parser.value(QStringLiteral("password"));
     command.accountPassword = parser.value(QStringLiteral("account-password"));
     command.network = parser.isSet(QStringLiteral("network"));
+    command.quiet = parser.isSet(QStringLiteral("quiet"));
     command.localDatabasePath = parser.isSet(QStringLiteral("local-database"))
                                     ? parser.value(QStringLiteral("local-database"))
                                     : config::localDatabasePath();
@@ -238,8 +279,10 @@ int runCommand(PageQueries& queries, const Environment& env, const Command& comm
                : AdminFailure;
 }
 
-bool proveServer(const Command& command, const QString& localConnection, QTextStream& err) {
+bool proveServer(const Command& command, const QString& localConnection,
+                 const std::shared_ptr<db::SharedConnections>& connections, QTextStream& err) {
     db::Query probe(QStringLiteral("ADOQuery1"));
+    probe.shareConnections(connections); // the creation goes on on the same connection
     db::Query local(QStringLiteral("ADOQuery2"));
     try {
         local.setConnectionString(localConnection);
@@ -278,14 +321,17 @@ int runAdminTool(const QStringList& arguments, QTextStream& out, QTextStream& er
         return AdminFailure;
     }
     const QString localConnection = config::localConnectionString(command.localDatabasePath);
-    if (!proveServer(command, localConnection, err))
-        return AdminFailure;
-    ConsoleDialogs dialogs(out, err);
-    Environment env{dialogs, localConnection};
     PageQueries queries;
+    if (!proveServer(command, localConnection, queries.connections, err))
+        return AdminFailure;
+    StageLine stages(err, command.quiet);
+    ConsoleDialogs dialogs(out, err, &stages);
+    Environment env{dialogs, localConnection};
+    env.progress = stages.callback();
     try {
         return runCommand(queries, env, command, out, err);
     } catch (const std::exception& failure) {
+        stages.wipe();
         err << failureText(messageOf(failure)) << Qt::endl;
         return AdminFailure;
     }

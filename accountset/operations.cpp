@@ -318,6 +318,25 @@ void moveListTo(db::Query& list, int row) {
 
 } // namespace
 
+PageQueries::PageQueries() : connections(std::make_shared<db::SharedConnections>()) {
+    for (db::Query* server : {&ADOQuery2, &ADOQuery3, &ADOQuery4, &ADOQuery5, &ADOcreate, &ADOztgl})
+        server->shareConnections(connections);
+}
+
+QString stageText(CreationStage stage, int done, int total) {
+    switch (stage) {
+    case CreationStage::CreatingDatabase:
+        return QStringLiteral("正在创建数据库…");
+    case CreationStage::CreatingTables:
+        return QStringLiteral("正在创建表 %1/%2").arg(done).arg(total);
+    case CreationStage::WritingDefaultData:
+        return QStringLiteral("正在写入默认数据");
+    case CreationStage::Registering:
+        return QStringLiteral("正在登记帐套");
+    }
+    return {};
+}
+
 QDate systemToday() {
     return QDate::currentDate();
 }
