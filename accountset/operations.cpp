@@ -402,11 +402,18 @@ bool ActpostExecute(PageQueries& queries, const Environment& env, const NewAccou
     return !accountSet.network || registryId.has_value();
 }
 
-CreateOutcome createAccountSet(PageQueries& queries, const Environment& env,
-                               const NewAccountSet& accountSet) {
+std::optional<CreateOutcome> refuseCreationInputs(const Environment& env,
+                                                  const NewAccountSet& accountSet) {
     CreateOutcome refusal = CreateOutcome::Created;
     if (!checkCreationInputs(env, accountSet, refusal))
         return refusal;
+    return std::nullopt;
+}
+
+CreateOutcome createAccountSet(PageQueries& queries, const Environment& env,
+                               const NewAccountSet& accountSet) {
+    if (const auto refusal = refuseCreationInputs(env, accountSet))
+        return *refusal;
     // The name is a checked identifier; its surrounding blanks would only confuse the
     // connection string.
     const QString name = trimmedText(accountSet.name);
@@ -430,9 +437,8 @@ CreateOutcome createAccountSet(PageQueries& queries, const Environment& env,
     return networkRegistered ? CreateOutcome::Created : CreateOutcome::CreatedWithoutNetwork;
 }
 
-RestoreOutcome restoreSample(PageQueries& queries, const Environment& env,
-                             const NewAccountSet& accountSet,
-                             const std::function<void()>& registered) {
+std::optional<RestoreOutcome> refuseRestoreInputs(const Environment& env,
+                                                  const NewAccountSet& accountSet) {
     const QString caption = QStringLiteral("提示");
     if (accountSet.serverName.isEmpty()) {
         env.dialogs.beep();
@@ -447,6 +453,15 @@ RestoreOutcome restoreSample(PageQueries& queries, const Environment& env,
         inform(env, *problem, caption);
         return RestoreOutcome::RefusedPassword;
     }
+    return std::nullopt;
+}
+
+RestoreOutcome restoreSample(PageQueries& queries, const Environment& env,
+                             const NewAccountSet& accountSet,
+                             const std::function<void()>& registered) {
+    if (const auto refusal = refuseRestoreInputs(env, accountSet))
+        return *refusal;
+    const QString caption = QStringLiteral("提示");
     NewAccountSet sample = accountSet;
     sample.name = sampleAccountSetName();
     const QString credentialPart = readServerLogin(queries, env, sample.serverName);

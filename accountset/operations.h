@@ -126,6 +126,10 @@ enum class CreateOutcome {
 // be removed again).
 CreateOutcome createAccountSet(PageQueries& queries, const Environment& env,
                                const NewAccountSet& accountSet);
+// The input checks of "创建新帐套&A" alone, their messages included: the refusal, or nothing
+// when the inputs may go to the server.
+std::optional<CreateOutcome> refuseCreationInputs(const Environment& env,
+                                                  const NewAccountSet& accountSet);
 
 enum class RestoreOutcome {
     Restored,
@@ -141,6 +145,9 @@ enum class RestoreOutcome {
 RestoreOutcome restoreSample(PageQueries& queries, const Environment& env,
                              const NewAccountSet& accountSet,
                              const std::function<void()>& registered = {});
+// The input checks of "创建例子帐套&S" alone, as refuseCreationInputs.
+std::optional<RestoreOutcome> refuseRestoreInputs(const Environment& env,
+                                                  const NewAccountSet& accountSet);
 
 // One row of master.CHdatebase as the list shows it.
 struct RegistryRow {
