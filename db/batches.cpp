@@ -27,22 +27,32 @@ void rollBack(Query& query) {
 
 } // namespace
 
-void executeInBatches(Query& query, const QStringList& statements, const BatchPlan& plan) {
+QList<Batch> composeBatches(const QStringList& statements, const BatchPlan& plan) {
     const int total = int(statements.size());
     const int perBatch = std::max(1, plan.statementsPerBatch);
+    QList<Batch> batches;
+    int first = 0;
+    do {
+        QStringList lines = statements.mid(first, perBatch);
+        const int done = std::min(total, first + perBatch);
+        if (plan.transaction && first == 0)
+            lines.prepend(QStringLiteral("BEGIN TRANSACTION"));
+        if (plan.transaction && done == total)
+            lines.append(QStringLiteral("COMMIT TRANSACTION"));
+        if (!lines.isEmpty())
+            batches.append({lines.join(u'\n'), done});
+        first = done;
+    } while (first < total);
+    return batches;
+}
+
+void executeInBatches(Query& query, const QStringList& statements, const BatchPlan& plan) {
+    const int total = int(statements.size());
     try {
-        for (int first = 0; first < total || (first == 0 && plan.transaction); first += perBatch) {
-            QStringList batch = statements.mid(first, perBatch);
-            if (plan.transaction && first == 0)
-                batch.prepend(QStringLiteral("BEGIN TRANSACTION"));
-            const int done = std::min(total, first + perBatch);
-            if (plan.transaction && done == total)
-                batch.append(QStringLiteral("COMMIT TRANSACTION"));
-            runText(query, batch);
+        for (const Batch& batch : composeBatches(statements, plan)) {
+            runText(query, {batch.text});
             if (plan.sent)
-                plan.sent(done, total);
-            if (done == total)
-                break;
+                plan.sent(batch.done, total);
         }
     } catch (...) {
         if (plan.transaction)

@@ -19,6 +19,15 @@ struct BatchPlan {
     std::function<void(int done, int total)> sent;
 };
 
+// One batch as sent: its text, and how many of the statements are done once it has run.
+struct Batch {
+    QString text;
+    int done = 0;
+};
+
+// The batches that executeInBatches sends for the statements, in order.
+QList<Batch> composeBatches(const QStringList& statements, const BatchPlan& plan);
+
 // Runs the statements in order on the query's connection, joined by line breaks, so many to a
 // batch. The first error the server reports for a batch ends the run with its DbError; the
 // batches after it are not sent.
