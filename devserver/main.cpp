@@ -27,7 +27,7 @@ constexpr int exitUsage = 2;
 constexpr std::string_view usageText =
     "Usage: zt-devserver [--listen HOST:PORT] [--data DIR] [--login NAME:PASSWORD[:ROLE]]...\n"
     "                    [--trace FILE] [--tds-version 7.1|7.2|7.3|7.4] [--max-connections N]\n"
-    "                    [--delay-ms N]\n"
+    "                    [--login-timeout SECONDS] [--delay-ms N]\n"
     "A development SQL Server: speaks TDS to SQL Server clients, keeps each database in a\n"
     "SQLite file.\n"
     "\n"
@@ -41,6 +41,8 @@ constexpr std::string_view usageText =
     "                       7.1 SQL Server 2000, 7.2 2005, 7.3 2008 R2, 7.4 2019 (default)\n"
     "  --max-connections N  connections served at once (default 256); more are refused\n"
     "                       with SQL Server's error 17809\n"
+    "  --login-timeout S    a client that has not logged in after S seconds is\n"
+    "                       disconnected (default 30)\n"
     "  --delay-ms N         wait N milliseconds before every answer (to test slow servers)\n"
     "  --help               show this text\n";
 
@@ -52,6 +54,7 @@ struct Options {
     ztds::ServerVersion version = ztds::latestServerVersion();
     int maxConnections = ztds::net::TcpServer::defaultMaxConnections;
     int delayMs = 0;
+    int loginTimeoutSeconds = 30;
     bool help = false;
 };
 
@@ -127,6 +130,8 @@ Options parseOptions(int argc, char** argv) {
             options.version = *version;
         } else if (arg == "--max-connections")
             options.maxConnections = parseCount(arg, value(), 1, 32767);
+        else if (arg == "--login-timeout")
+            options.loginTimeoutSeconds = parseCount(arg, value(), 1, 3600);
         else if (arg == "--delay-ms")
             options.delayMs = parseCount(arg, value(), 0, 600000);
         else
@@ -180,6 +185,7 @@ int run(const Options& options) {
                                     trace ? &*trace : nullptr, logger};
     server.version = options.version;
     server.responseDelay = std::chrono::milliseconds(options.delayMs);
+    server.loginTimeout = std::chrono::seconds(options.loginTimeoutSeconds);
 
     std::optional<ztds::net::TcpServer> listener;
     try {

@@ -9,6 +9,7 @@ packages=(
     libsqlite3-dev sqlite3
     unixodbc unixodbc-dev tdsodbc freetds-bin
     libasio-dev libjpeg-dev
+    clang libclang-rt-14-dev
     xvfb xauth fonts-noto-cjk
 )
 

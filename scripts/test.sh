@@ -1,6 +1,7 @@
 #!/bin/bash
 # Installs what is missing, builds, and runs every test: once in an ordinary build and once
-# under AddressSanitizer and UndefinedBehaviorSanitizer.
+# under AddressSanitizer and UndefinedBehaviorSanitizer; then zt-devserver's concurrency tests
+# under ThreadSanitizer and each of its fuzzers for a short fixed time.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -10,3 +11,28 @@ scripts/build.sh build -DZT_WERROR=ON
 scripts/build.sh build-asan -DZT_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
 (cd build-asan && ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 \
     UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure --parallel 2)
+
+# zt-devserver alone, under ThreadSanitizer: the tests where sessions run side by side.
+mkdir -p build-tsan
+scripts/build.sh build-tsan -DZT_TSAN=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo
+suppressions="$PWD/tests/devserver/tsan.supp"
+(cd build-tsan && TSAN_OPTIONS=halt_on_error=1:suppressions=$suppressions \
+    ctest --output-on-failure -R 'engine_concurrency|engine_transactions')
+
+# Each libFuzzer harness for a fixed budget, from its seed corpus (README: longer runs).
+mkdir -p build-fuzz
+scripts/build.sh build-fuzz -DZT_FUZZ=ON -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
+for harness in prelogin login7 batch rpc sql; do
+    work=$(mktemp -d)
+    cp fuzz/corpus/$harness/* "$work"/
+    echo "fuzzing $harness for ${ZT_FUZZ_SECONDS:-30} s"
+    if ! build-fuzz/bin/fuzz_$harness -max_total_time="${ZT_FUZZ_SECONDS:-30}" -rss_limit_mb=2048 \
+        -print_final_stats=1 "$work" > "$work.log" 2>&1; then
+        tail -60 "$work.log"
+        echo "fuzzer $harness failed"
+        exit 1
+    fi
+    grep -E 'stat::number_of_executed_units' "$work.log"
+    rm -f "$work.log"
+    rm -rf "$work"
+done

@@ -264,6 +264,8 @@ RowSource SessionImpl::systemView(DatabaseUse& db, const QString& view,
         std::vector<std::pair<int64_t, storage::StoredRow>> rows;
         std::lock_guard lock(engine_.mutex);
         for (const auto& [key, d] : engine_.databases) {
+            if (d.pending)
+                continue;
             const QDateTime created =
                 d.created.isValid() ? d.created : QDateTime::currentDateTime();
             const DateTimeValue when{static_cast<int32_t>(QDate(1900, 1, 1).daysTo(created.date())),

@@ -36,6 +36,15 @@ ServerMessage terminating(const char* verb) {
         QStringLiteral("%1 DATABASE is terminating abnormally.").arg(QLatin1String(verb)));
 }
 
+using storage::removeDatabaseFiles;
+
+[[noreturn]] void throwTempdb(const char* verb) {
+    throw SqlError({makeMessage(3147, 16, 1,
+                                QStringLiteral("Backup and restore operations are not allowed on "
+                                               "database tempdb.")),
+                    terminating(verb)});
+}
+
 [[noreturn]] void throwDevice(const QString& path, int osError, const QString& osText,
                               const char* verb) {
     throw SqlError({makeMessage(3201, 16, 2,
@@ -45,14 +54,6 @@ ServerMessage terminating(const char* verb) {
                                     .arg(osError)
                                     .arg(osText)),
                     terminating(verb)});
-}
-
-void removeDatabaseFiles(const fs::path& file) {
-    std::error_code ec;
-    fs::remove(file, ec);
-    fs::remove(fs::path(file.string() + "-wal"), ec);
-    fs::remove(fs::path(file.string() + "-shm"), ec);
-    fs::remove(fs::path(file.string() + "-journal"), ec);
 }
 
 std::vector<ServerMessage> progressMessages(const char* verb, const QString& database, qint64 bytes,
@@ -135,6 +136,43 @@ BackupHeader readBackup(const QString& path, const fs::path& resolved) {
     return header;
 }
 
+// BACKUP replaces only an earlier backup of the same database; any other file stays as it is.
+void refuseForeignMedia(const QString& path, const fs::path& device, const QString& family,
+                        const QString& database) {
+    std::error_code ec;
+    if (!fs::exists(device, ec))
+        return;
+    QFile file(QString::fromStdString(device.string()));
+    QByteArray head;
+    if (file.open(QIODevice::ReadOnly))
+        head = file.read(4096);
+    const QList<QByteArray> lines =
+        head.left(std::max<qsizetype>(head.indexOf("\n\n"), 0)).split('\n');
+    if (!lines.isEmpty() && lines.front() == backupMagic) {
+        for (const QByteArray& line : lines)
+            if (line == "family=" + family.toUtf8())
+                return;
+        throw SqlError({makeMessage(50000, 16, 1,
+                                    QStringLiteral("Backup device '%1' holds a backup of another "
+                                                   "database; zt-devserver writes over a backup of "
+                                                   "'%2' only.")
+                                        .arg(path, database)),
+                        terminating("BACKUP")});
+    }
+    throw SqlError(
+        {makeMessage(3266, 16, 1,
+                     QStringLiteral("The backup data at the end of \"%1\" is incorrectly "
+                                    "formatted. Backup sets on the media might be "
+                                    "damaged and unusable. To determine the backup "
+                                    "sets on the media, use RESTORE HEADERONLY. To "
+                                    "determine the usability of the backup sets, run "
+                                    "RESTORE VERIFYONLY. If all of the backup sets are "
+                                    "incomplete, reformat the media using BACKUP WITH "
+                                    "FORMAT, which destroys all the backup sets.")
+                         .arg(path)),
+         terminating("BACKUP")});
+}
+
 fs::path resolveDevice(const fs::path& dataDirectory, const QString& path) {
     fs::path p(path.toStdString());
     return p.is_absolute() ? p : dataDirectory / p;
@@ -160,13 +198,12 @@ StatementResult SessionImpl::createDatabase(const sql::Statement& s) {
                        QStringLiteral("The identifier that starts with '%1' is too long. Maximum "
                                       "length is 128.")
                            .arg(name.left(128)));
-    std::lock_guard lock(engine_.mutex);
-    if (engine_.databases.contains(storage::foldName(name)))
+    if (!engine_.reserve(name))
         throw SqlError(1801, 16, 3,
                        QStringLiteral("Database '%1' already exists. Choose a different database "
                                       "name.")
                            .arg(name));
-    engine_.createDatabaseLocked(name, {});
+    engine_.createReserved(name);
     return {};
 }
 
@@ -174,26 +211,31 @@ StatementResult SessionImpl::dropDatabase(const sql::Statement& s) {
     refuseInTransaction("DROP DATABASE");
     for (const QString& name : s.names) {
         const QString key = storage::foldName(name);
-        if (key == QLatin1String("master"))
+        if (isSystemDatabase(key))
             throw SqlError(3708, 16, 2,
                            QStringLiteral("Cannot drop the database '%1' because it is a system "
                                           "database.")
                                .arg(name));
-        std::lock_guard lock(engine_.mutex);
-        auto it = engine_.databases.find(key);
-        if (login_.role == Role::Public || it == engine_.databases.end())
-            throw SqlError(3701, 11, 1,
-                           QStringLiteral("Cannot drop the database '%1', because it does not "
-                                          "exist or you do not have permission.")
-                               .arg(name));
-        if (it->second.leases > 0)
-            throw SqlError(3702, 16, 4,
-                           QStringLiteral("Cannot drop database \"%1\" because it is currently in "
-                                          "use.")
-                               .arg(name));
-        removeDatabaseFiles(it->second.file);
+        fs::path file;
+        {
+            std::lock_guard lock(engine_.mutex);
+            auto it = engine_.databases.find(key);
+            if (login_.role == Role::Public || it == engine_.databases.end() || it->second.pending)
+                throw SqlError(3701, 11, 1,
+                               QStringLiteral("Cannot drop the database '%1', because it does not "
+                                              "exist or you do not have permission.")
+                                   .arg(name));
+            if (it->second.leases > 0 || it->second.restoring)
+                throw SqlError(3702, 16, 4,
+                               QStringLiteral("Cannot drop database \"%1\" because it is "
+                                              "currently in use.")
+                                   .arg(name));
+            it->second.pending = true; // no new lease from here on
+            file = it->second.file;
+        }
+        removeDatabaseFiles(file);
         storage::syncDirectory(engine_.config.dataDirectory);
-        engine_.databases.erase(it);
+        engine_.forget(name);
     }
     return {};
 }
@@ -207,6 +249,8 @@ StatementResult SessionImpl::backupDatabase(const sql::Statement& s) {
                                                    "'%1'.")
                                         .arg(name)),
                         terminating("BACKUP")});
+    if (storage::foldName(name) == QLatin1String("tempdb"))
+        throwTempdb("BACKUP");
     DatabaseLease lease = DatabaseLease::acquire(engine_, name);
     if (!lease.valid())
         throw SqlError({makeMessage(911, 16, 11,
@@ -236,6 +280,7 @@ StatementResult SessionImpl::backupDatabase(const sql::Statement& s) {
         throw;
     }
     removeDatabaseFiles(scratch);
+    refuseForeignMedia(s.path, device, family, lease.name());
     QSaveFile out(QString::fromStdString(device.string()));
     if (!out.open(QIODevice::WriteOnly))
         throwDevice(s.path, 5, QStringLiteral("Access is denied."), "BACKUP");
@@ -270,38 +315,56 @@ StatementResult SessionImpl::restoreDatabase(const sql::Statement& s) {
     const fs::path device = resolveDevice(engine_.config.dataDirectory, s.path);
     const BackupHeader backup = readBackup(s.path, device);
     const QString key = storage::foldName(name);
-    if (key == QLatin1String("master"))
-        sql::throwNotSupported(QStringLiteral("Restoring master"));
+    if (key == QLatin1String("tempdb"))
+        throwTempdb("RESTORE");
+    if (isSystemDatabase(key))
+        sql::throwNotSupported(QStringLiteral("Restoring a system database"));
 
-    std::lock_guard lock(engine_.mutex);
-    auto existing = engine_.databases.find(key);
-    if (existing != engine_.databases.end()) {
-        if (database_.key() == key)
-            throw SqlError({makeMessage(3102, 16, 1,
-                                        QStringLiteral("RESTORE cannot process database '%1' "
-                                                       "because it is in use by this session. It "
-                                                       "is recommended that the master database "
-                                                       "be used when performing this operation.")
-                                            .arg(existing->second.name)),
-                            terminating("RESTORE")});
-        if (existing->second.leases > 0)
-            throw SqlError({makeMessage(3101, 16, 1,
-                                        QStringLiteral("Exclusive access could not be obtained "
-                                                       "because the database is in use.")),
-                            terminating("RESTORE")});
-        if (!s.replace && existing->second.family != backup.family)
-            throw SqlError({makeMessage(3154, 16, 4,
-                                        QStringLiteral("The backup set holds a backup of a "
-                                                       "database other than the existing '%1' "
-                                                       "database.")
-                                            .arg(existing->second.name)),
-                            terminating("RESTORE")});
+    // Checked and marked under the mutex; the files are written without it.
+    int64_t id = 0;
+    bool replacing = false;
+    {
+        std::lock_guard lock(engine_.mutex);
+        auto existing = engine_.databases.find(key);
+        if (existing != engine_.databases.end()) {
+            if (database_.key() == key)
+                throw SqlError({makeMessage(3102, 16, 1,
+                                            QStringLiteral("RESTORE cannot process database '%1' "
+                                                           "because it is in use by this session. "
+                                                           "It is recommended that the master "
+                                                           "database be used when performing this "
+                                                           "operation.")
+                                                .arg(existing->second.name)),
+                                terminating("RESTORE")});
+            if (existing->second.leases > 0 || existing->second.pending ||
+                existing->second.restoring)
+                throw SqlError({makeMessage(3101, 16, 1,
+                                            QStringLiteral("Exclusive access could not be "
+                                                           "obtained because the database is in "
+                                                           "use.")),
+                                terminating("RESTORE")});
+            if (!s.replace && existing->second.family != backup.family)
+                throw SqlError({makeMessage(3154, 16, 4,
+                                            QStringLiteral("The backup set holds a backup of a "
+                                                           "database other than the existing "
+                                                           "'%1' database.")
+                                                .arg(existing->second.name)),
+                                terminating("RESTORE")});
+            existing->second.restoring = true;
+            id = existing->second.id;
+            replacing = true;
+        } else {
+            id = engine_.nextDatabaseId++;
+            DatabaseEntry& entry = engine_.databases[key];
+            entry.name = name;
+            entry.id = id;
+            entry.pending = true;
+        }
     }
-    const int64_t id =
-        existing != engine_.databases.end() ? existing->second.id : engine_.nextDatabaseId++;
     const fs::path temporary =
         engine_.config.dataDirectory /
         (".restore-" + QUuid::createUuid().toString(QUuid::WithoutBraces).toStdString() + ".ztdb");
+    const fs::path target = engine_.pathFor(name);
     try {
         {
             QFile out(QString::fromStdString(temporary.string()));
@@ -318,25 +381,30 @@ StatementResult SessionImpl::restoreDatabase(const sql::Statement& s) {
         file->setMeta(QStringLiteral("created"),
                       QDateTime::currentDateTime().toString(Qt::ISODateWithMs));
         t.commit();
+        file.reset();
+        removeDatabaseFiles(target);
+        fs::rename(temporary, target);
+        storage::syncDirectory(engine_.config.dataDirectory);
     } catch (...) {
         removeDatabaseFiles(temporary);
+        std::lock_guard lock(engine_.mutex);
+        if (replacing)
+            engine_.databases.at(key).restoring = false;
+        else
+            engine_.databases.erase(key);
         throw;
     }
-    const fs::path target = engine_.pathFor(name);
-    if (existing != engine_.databases.end()) {
-        removeDatabaseFiles(existing->second.file);
-        engine_.databases.erase(existing);
+    {
+        std::lock_guard lock(engine_.mutex);
+        DatabaseEntry& entry = engine_.databases.at(key);
+        entry.name = name;
+        entry.file = target;
+        entry.id = id;
+        entry.family = backup.family;
+        entry.created = QDateTime::currentDateTime();
+        entry.restoring = false;
+        entry.pending = false;
     }
-    removeDatabaseFiles(target);
-    fs::rename(temporary, target);
-    storage::syncDirectory(engine_.config.dataDirectory);
-    DatabaseEntry entry;
-    entry.name = name;
-    entry.file = target;
-    entry.id = id;
-    entry.family = backup.family;
-    entry.created = QDateTime::currentDateTime();
-    engine_.databases[key] = std::move(entry);
 
     StatementResult r;
     r.messages =

@@ -69,38 +69,110 @@ void Engine::Impl::scanDataDirectory() {
         fs::remove(p, ec);
 }
 
-DatabaseEntry& Engine::Impl::createDatabaseLocked(const QString& name, const QString& family) {
-    const fs::path target = pathFor(name);
-    const fs::path temporary =
-        config.dataDirectory /
-        (".create-" + QUuid::createUuid().toString(QUuid::WithoutBraces).toStdString() + ".ztdb");
-    DatabaseEntry db;
+namespace {
+
+struct SystemDatabase {
+    const char* name;
+    int64_t id;
+};
+// In the order they are made: tempdb last, as a copy of model.
+constexpr SystemDatabase systemDatabases[] = {
+    {"master", 1}, {"model", 3}, {"msdb", 4}, {"tempdb", 2}};
+
+const QString modelName = QStringLiteral("model");
+
+fs::path temporaryIn(const fs::path& directory) {
+    return directory / (".create-" +
+                        QUuid::createUuid().toString(QUuid::WithoutBraces).toStdString() + ".ztdb");
+}
+
+} // namespace
+
+bool isSystemDatabase(const QString& foldedName) {
+    for (const auto& d : systemDatabases)
+        if (foldedName == QLatin1String(d.name))
+            return true;
+    return false;
+}
+
+bool Engine::Impl::reserve(const QString& name, int64_t id) {
+    std::lock_guard lock(mutex);
+    const QString key = storage::foldName(name);
+    if (databases.contains(key))
+        return false;
+    DatabaseEntry& db = databases[key];
     db.name = name;
-    db.file = target;
-    db.id = storage::foldName(name) == masterName ? 1 : nextDatabaseId++;
-    db.family = family.isEmpty() ? QUuid::createUuid().toString(QUuid::WithoutBraces) : family;
-    db.created = QDateTime::currentDateTime();
+    db.id = id > 0 ? id : nextDatabaseId++;
+    db.family = QUuid::createUuid().toString(QUuid::WithoutBraces);
+    db.pending = true;
+    return true;
+}
+
+void Engine::Impl::forget(const QString& name) {
+    std::lock_guard lock(mutex);
+    databases.erase(storage::foldName(name));
+}
+
+void Engine::Impl::createReserved(const QString& name) {
+    DatabaseEntry db;
     {
-        auto file = storage::DatabaseFile::open(temporary, true);
+        std::lock_guard lock(mutex);
+        db = databases.at(storage::foldName(name));
+    }
+    const QString key = storage::foldName(name);
+    const fs::path target = pathFor(name);
+    const fs::path temporary = temporaryIn(config.dataDirectory);
+    db.created = QDateTime::currentDateTime();
+    try {
+        // A user database starts as a copy of model, as on SQL Server; so does tempdb.
+        DatabaseLease model;
+        if (key != QLatin1String("master") && key != modelName && key != QLatin1String("msdb"))
+            model = DatabaseLease::acquire(*this, modelName);
+        if (model.valid())
+            storage::copyDatabaseFile(model.file(), temporary);
+        auto file = storage::DatabaseFile::open(temporary, !model.valid());
         storage::DatabaseFile::Transaction t(*file, true);
         file->setMeta(QStringLiteral("name"), db.name);
         file->setMeta(QStringLiteral("database_id"), QString::number(db.id));
         file->setMeta(QStringLiteral("family"), db.family);
         file->setMeta(QStringLiteral("created"), db.created.toString(Qt::ISODateWithMs));
         t.commit();
+        file.reset();
+        fs::rename(temporary, target);
+        storage::syncDirectory(config.dataDirectory);
+    } catch (...) {
+        storage::removeDatabaseFiles(temporary);
+        forget(name);
+        throw;
     }
-    fs::rename(temporary, target);
-    storage::syncDirectory(config.dataDirectory);
-    auto& slot = databases[storage::foldName(name)];
-    slot = std::move(db);
-    return slot;
+    std::lock_guard lock(mutex);
+    DatabaseEntry& slot = databases.at(key);
+    slot.file = target;
+    slot.created = db.created;
+    slot.pending = false;
+}
+
+void Engine::Impl::createSystemDatabases() {
+    // tempdb starts empty at every start, from model.
+    {
+        auto it = databases.find(QStringLiteral("tempdb"));
+        if (it != databases.end()) {
+            storage::removeDatabaseFiles(it->second.file);
+            databases.erase(it);
+        }
+    }
+    for (const auto& d : systemDatabases) {
+        const QString name = QString::fromLatin1(d.name);
+        if (reserve(name, d.id))
+            createReserved(name);
+    }
 }
 
 DatabaseLease DatabaseLease::acquire(Engine::Impl& engine, const QString& name) {
     std::lock_guard lock(engine.mutex);
     const QString key = storage::foldName(name);
     auto it = engine.databases.find(key);
-    if (it == engine.databases.end() || it->second.restoring)
+    if (it == engine.databases.end() || it->second.restoring || it->second.pending)
         return {};
     ++it->second.leases;
     DatabaseLease lease;
@@ -148,9 +220,7 @@ Engine::Engine(EngineConfig config) : impl_(std::make_unique<Impl>(std::move(con
                                  " cannot be created");
     try {
         impl_->scanDataDirectory();
-        std::lock_guard lock(impl_->mutex);
-        if (!impl_->databases.contains(masterName))
-            impl_->createDatabaseLocked(masterName, {});
+        impl_->createSystemDatabases();
     } catch (const std::exception& e) {
         throw std::runtime_error("data directory " + impl_->config.dataDirectory.string() +
                                  " is not usable: " + e.what());

@@ -19,7 +19,11 @@ struct DatabaseEntry {
     QDateTime created;
     int leases = 0; // sessions (or statements) using it
     bool restoring = false;
+    bool pending = false; // being created or dropped: its file is not ready for use
 };
+
+// master, tempdb, model and msdb: always there, never created or dropped by a statement.
+bool isSystemDatabase(const QString& foldedName);
 
 struct Engine::Impl {
     EngineConfig config;
@@ -30,8 +34,15 @@ struct Engine::Impl {
 
     explicit Impl(EngineConfig c);
     void scanDataDirectory();
-    // Creates the file of a new database; the caller holds the mutex.
-    DatabaseEntry& createDatabaseLocked(const QString& name, const QString& family);
+    void createSystemDatabases();
+    // Creating a database: the name is taken under the mutex, the file is written without it
+    // (so that logins and other databases do not wait), then the entry is made usable.
+    // reserve() returns false when the name is taken.
+    bool reserve(const QString& name, int64_t id = 0);
+    // Writes the file (a copy of model's tables for a user database); on failure the name is
+    // free again and the exception passes on.
+    void createReserved(const QString& name);
+    void forget(const QString& name); // gives up a reserved or pending entry
     std::filesystem::path pathFor(const QString& name) const;
 };
 

@@ -123,7 +123,7 @@ private:
     QString quoted(QChar open, QChar close) {
         const qsizetype start = pos_;
         advance();
-        QString content = QStringLiteral(""); // '' is an empty text, not NULL
+        QString content;
         while (pos_ < text_.size()) {
             const QChar c = at(pos_);
             if (c == close) {

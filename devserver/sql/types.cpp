@@ -137,14 +137,18 @@ Typed textToMoney(const QString& text) {
     // SQL Server rounds money text to four decimals.
     const bool roundUp = fraction.size() > 4 && fraction.at(4) >= u'5';
     fraction = fraction.left(4).leftJustified(4, u'0');
-    if (whole.size() > 15)
+    // Range checked before any arithmetic that could overflow: money holds
+    // -922337203685477.5808 .. 922337203685477.5807.
+    const uint64_t wholePart = whole.isEmpty() ? 0 : whole.toULongLong();
+    if (whole.size() > 15 || wholePart > 922337203685477ULL)
         throwOverflow(TypeTag::Money);
-    int64_t amount = (whole.isEmpty() ? 0 : whole.toLongLong()) * 10000 + fraction.toLongLong();
-    if (roundUp)
-        ++amount;
-    if (amount > 922337203685477LL * 10000 + 5807)
+    const uint64_t magnitude = wholePart * 10000 + fraction.toULongLong() + (roundUp ? 1 : 0);
+    const uint64_t limit = negative ? 9223372036854775808ULL : 9223372036854775807ULL;
+    if (magnitude > limit)
         throwOverflow(TypeTag::Money);
-    return Typed{TypeTag::Money, MoneyValue{negative ? -amount : amount}};
+    const int64_t amount =
+        negative ? int64_t(0 - magnitude) : static_cast<int64_t>(magnitude); // two's complement
+    return Typed{TypeTag::Money, MoneyValue{amount}};
 }
 
 Typed textToDateTime(const Typed& source, const QString& text, TypeTag to) {
@@ -176,7 +180,14 @@ Typed textToDateTime(const Typed& source, const QString& text, TypeTag to) {
     return Typed{to, rounded};
 }
 
-DateTimeValue fromDays(double days) {
+DateTimeValue fromDays(double days, TypeTag to) {
+    // Checked before the cast: a day count beyond int32 is undefined behaviour to convert, and
+    // far outside datetime's range (1753..9999) anyway.
+    if (!std::isfinite(days) || days < -53690.0 || days >= 2958464.0)
+        throw SqlError(8115, 16, 2,
+                       QStringLiteral("Arithmetic overflow error converting expression to data "
+                                      "type %1.")
+                           .arg(typeName(to)));
     const double whole = std::floor(days);
     const int64_t ms = std::llround((days - whole) * msPerDay);
     return DateTimeValue{static_cast<int32_t>(whole), ms};
@@ -193,11 +204,11 @@ Typed toDateTimeType(const Typed& v, TypeTag to) {
         return finish(std::get<DateTimeValue>(v.value));
     case TypeTag::Int:
     case TypeTag::BigInt:
-        return finish(fromDays(static_cast<double>(std::get<int64_t>(v.value))));
+        return finish(fromDays(static_cast<double>(std::get<int64_t>(v.value)), to));
     case TypeTag::Float:
-        return finish(fromDays(std::get<double>(v.value)));
+        return finish(fromDays(std::get<double>(v.value), to));
     case TypeTag::Money:
-        return finish(fromDays(std::get<MoneyValue>(v.value).tenThousandths / 10000.0));
+        return finish(fromDays(std::get<MoneyValue>(v.value).tenThousandths / 10000.0, to));
     case TypeTag::VarChar:
     case TypeTag::NVarChar:
         return textToDateTime(v, std::get<QString>(v.value), to);

@@ -131,7 +131,7 @@ void bindValue(Statement& s, int index, const Value& v) {
     else if (const auto* d = std::get_if<double>(&v))
         s.bind(index, *d);
     else if (const auto* t = std::get_if<QString>(&v))
-        s.bind(index, *t);
+        s.bind(index, t->isNull() ? QStringLiteral("") : *t); // '' is a value, not NULL
     else if (const auto* dt = std::get_if<DateTimeValue>(&v))
         s.bind(index, encodeDateTime(*dt));
     else if (const auto* m = std::get_if<MoneyValue>(&v))
@@ -474,6 +474,25 @@ QString foldName(const QString& name) {
     for (QChar c : name)
         folded.append(collationFold(c));
     return folded;
+}
+
+void copyDatabaseFile(const std::filesystem::path& from, const std::filesystem::path& to) {
+    auto source = DatabaseFile::open(from, false);
+    auto target = DatabaseFile::open(to, true);
+    sqlite3_backup* backup =
+        sqlite3_backup_init(target->handle(), "main", source->handle(), "main");
+    if (!backup)
+        throw StorageError(sqlite3_errcode(target->handle()), sqlite3_errmsg(target->handle()));
+    const int rc = sqlite3_backup_step(backup, -1);
+    sqlite3_backup_finish(backup);
+    if (rc != SQLITE_DONE)
+        throw StorageError(rc, sqlite3_errstr(rc));
+}
+
+void removeDatabaseFiles(const std::filesystem::path& file) {
+    std::error_code ec;
+    for (const char* suffix : {"", "-wal", "-shm", "-journal"})
+        std::filesystem::remove(std::filesystem::path(file.string() + suffix), ec);
 }
 
 void syncDirectory(const std::filesystem::path& directory) {

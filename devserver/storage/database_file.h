@@ -98,6 +98,10 @@ private:
 
 // Folding used for every name comparison (databases, tables, columns): the collation's.
 QString foldName(const QString& name);
+// Copies a database file, consistent even while others write to it, into a new file.
+void copyDatabaseFile(const std::filesystem::path& from, const std::filesystem::path& to);
+// Removes a database file with its journal files.
+void removeDatabaseFiles(const std::filesystem::path& file);
 // Makes a rename or removal in the directory durable.
 void syncDirectory(const std::filesystem::path& directory);
 // A file name for a database name, safe on every file system and distinct per folded name.

@@ -315,12 +315,13 @@ DateTimeValue toDateTime(std::span<const uint8_t> bytes) {
 
 // time(n) counts units of 10^-scale seconds since midnight.
 int64_t timeToMs(std::span<const uint8_t> bytes, uint8_t scale) {
-    int64_t units = int64_t(unsignedLittleEndian(bytes));
+    // Unsigned and clamped before each step up: a client may send any bytes here.
+    uint64_t units = unsignedLittleEndian(bytes);
     for (int i = scale; i > 3; --i)
         units /= 10;
     for (int i = scale; i < 3; ++i)
-        units *= 10;
-    return std::clamp<int64_t>(units, 0, msPerDay - 1);
+        units = std::min<uint64_t>(units, uint64_t(msPerDay)) * 10;
+    return int64_t(std::min<uint64_t>(units, uint64_t(msPerDay - 1)));
 }
 
 size_t timeBytes(uint8_t scale) {
@@ -339,15 +340,15 @@ Value decimalValue(std::span<const uint8_t> bytes, uint8_t scale) {
     const uint64_t small =
         unsignedLittleEndian(magnitude.first(std::min<size_t>(8, magnitude.size())));
     // Whole numbers and money-like amounts stay exact; anything else becomes a float.
-    if (fitsInteger && scale <= 4 && small < (uint64_t(1) << 62) / 10000) {
-        int64_t tenThousandths = int64_t(small);
-        for (int i = scale; i < 4; ++i)
-            tenThousandths *= 10;
-        if (negative)
-            tenThousandths = -tenThousandths;
-        if (scale == 0)
-            return tenThousandths / 10000;
-        return MoneyValue{tenThousandths};
+    constexpr uint64_t int64Max = 9223372036854775807ULL;
+    if (fitsInteger && scale == 0 && small <= int64Max)
+        return negative ? -int64_t(small) : int64_t(small);
+    uint64_t factor = 1;
+    for (int i = scale; i < 4; ++i)
+        factor *= 10;
+    if (fitsInteger && scale <= 4 && small <= int64Max / factor) {
+        const auto tenThousandths = int64_t(small * factor);
+        return MoneyValue{negative ? -tenThousandths : tenThousandths};
     }
     double value = 0;
     for (size_t i = magnitude.size(); i-- > 0;)
@@ -416,6 +417,10 @@ void describe(RpcParameter& parameter, const TypeInfo& info) {
                          : info.scale <= 4 ? SqlType::Money
                                            : SqlType::Float;
         return;
+    case Guid:
+        parameter.type = SqlType::NVarChar; // kept as its text form, 36 characters
+        parameter.length = 36;
+        return;
     default:
         parameter.type = SqlType::NVarChar;
         return;
@@ -473,6 +478,19 @@ Value decodeValue(const TypeInfo& info, const std::vector<uint8_t>& bytes) {
     case DecimalN:
     case NumericN:
         return decimalValue(data, info.scale);
+    case Guid:
+        if (data.size() == 16) {
+            // The first three groups travel little-endian, the last two as they are written.
+            const auto hex = [&data](std::initializer_list<int> order) {
+                QString out;
+                for (const int i : order)
+                    out += QStringLiteral("%1").arg(data[size_t(i)], 2, 16, QLatin1Char('0'));
+                return out.toUpper();
+            };
+            return hex({3, 2, 1, 0}) + u'-' + hex({5, 4}) + u'-' + hex({7, 6}) + u'-' +
+                   hex({8, 9}) + u'-' + hex({10, 11, 12, 13, 14, 15});
+        }
+        [[fallthrough]];
     default: {
         // Binary data: SQL Server's hexadecimal literal form.
         QString hex = QStringLiteral("0x");
@@ -540,6 +558,14 @@ bool readCall(ByteReader& reader, RpcCall& call, bool withCollation) {
         if (bytes) {
             checkFixedWidth(info, bytes->size());
             parameter.value = decodeValue(info, *bytes);
+            // A decimal's value decides its type: exact when it can be, a float otherwise.
+            if (std::holds_alternative<double>(parameter.value))
+                parameter.type = SqlType::Float;
+            else if (std::holds_alternative<MoneyValue>(parameter.value))
+                parameter.type = SqlType::Money;
+            else if ((info.type == DecimalN || info.type == NumericN) &&
+                     std::holds_alternative<int64_t>(parameter.value))
+                parameter.type = SqlType::BigInt;
         }
         call.parameters.push_back(std::move(parameter));
     }

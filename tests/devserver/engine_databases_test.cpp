@@ -31,6 +31,12 @@ private slots:
     void restoreRefusedWhileInUse();
     void syntaxErrorStopsWholeBatch();
     void failedUseLetsBatchGoOn();
+    void systemDatabases_data();
+    void systemDatabases();
+    void modelTablesInEveryNewDatabase();
+    void tempdbStartsEmpty();
+    void backupOverwritesOnlyItsOwnBackup_data();
+    void backupOverwritesOnlyItsOwnBackup();
 };
 
 void EngineDatabasesTest::loginRefusals_data() {
@@ -394,6 +400,89 @@ void EngineDatabasesTest::failedUseLetsBatchGoOn() {
     QCOMPARE(results[1].messages[0].line, 2);
     QVERIFY(!run(*s, "use two").failed);
     QVERIFY(!run(*s, "use one").failed);
+}
+
+void EngineDatabasesTest::systemDatabases_data() {
+    QTest::addColumn<QString>("statement");
+    QTest::addColumn<int>("number");
+    for (const char* name : {"master", "tempdb", "model", "msdb"}) {
+        QTest::addRow("create %s", name) << QStringLiteral("create database %1").arg(name) << 1801;
+        QTest::addRow("drop %s", name) << QStringLiteral("drop database %1").arg(name) << 3708;
+    }
+}
+
+void EngineDatabasesTest::systemDatabases() {
+    QFETCH(QString, statement);
+    QFETCH(int, number);
+    EngineFixture f;
+    auto s = f.login();
+    QCOMPARE(firstError(run(*s, statement)), number);
+    const StatementResult r = run(*s, "select name, database_id from sys.databases order by 2");
+    QCOMPARE(r.resultSet->rows.size(), size_t(4));
+    QCOMPARE(textAt(r, 1, 0), QStringLiteral("tempdb"));
+    QCOMPARE(textAt(r, 2, 0), QStringLiteral("model"));
+    QCOMPARE(textAt(r, 3, 0), QStringLiteral("msdb"));
+}
+
+void EngineDatabasesTest::modelTablesInEveryNewDatabase() {
+    EngineFixture f;
+    auto s = f.login();
+    ZT_EXEC(*s, "create table model.dbo.inherited (a int)\ninsert model.dbo.inherited values (5)");
+    ZT_EXEC(*s, "create database heir");
+    StatementResult r = run(*s, "select a from heir.dbo.inherited");
+    QVERIFY2(!r.failed, qPrintable(describe(r)));
+    QCOMPARE(textAt(r, 0, 0), QStringLiteral("5"));
+    // How "table already exists" happens on a server whose model holds a user table.
+    QCOMPARE(firstError(run(*s, "create table heir.dbo.inherited (b int)")), 2714);
+    r = run(*s, "select db_name(database_id) from sys.databases where name = 'heir'");
+    QCOMPARE(textAt(r, 0, 0), QStringLiteral("heir")); // its own name, not model's
+}
+
+void EngineDatabasesTest::tempdbStartsEmpty() {
+    EngineFixture f;
+    auto s = f.login();
+    ZT_EXEC(*s, "create table tempdb.dbo.scratch (a int)");
+    s.reset();
+    f.restart();
+    s = f.login();
+    QCOMPARE(firstError(run(*s, "select * from tempdb.dbo.scratch")), 208);
+}
+
+void EngineDatabasesTest::backupOverwritesOnlyItsOwnBackup_data() {
+    QTest::addColumn<QByteArray>("existing"); // empty: an earlier backup of the same database
+    QTest::addColumn<int>("number");
+    QTest::newRow("own backup") << QByteArray() << 0;
+    QTest::newRow("ordinary file") << QByteArray("keep me\n") << 3266;
+    QTest::newRow("other database's backup") << QByteArray("other") << 50000;
+}
+
+void EngineDatabasesTest::backupOverwritesOnlyItsOwnBackup() {
+    QFETCH(QByteArray, existing);
+    QFETCH(int, number);
+    EngineFixture f;
+    auto s = f.login();
+    const QString device = f.path("device.bak");
+    ZT_EXEC(*s, "create database mine\ncreate database other");
+    if (existing == "other" || existing.isEmpty()) {
+        ZT_EXEC(*s, QStringLiteral("backup database %1 to disk='%2'")
+                        .arg(existing.isEmpty() ? QStringLiteral("mine") : QStringLiteral("other"),
+                             device));
+    } else {
+        QFile file(device);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(existing);
+    }
+    QFile before(device);
+    QVERIFY(before.open(QIODevice::ReadOnly));
+    const QByteArray content = before.readAll();
+    const StatementResult r =
+        run(*s, QStringLiteral("backup database mine to disk='%1'").arg(device));
+    QCOMPARE(firstError(r), number);
+    QFile after(device);
+    QVERIFY(after.open(QIODevice::ReadOnly));
+    QCOMPARE(after.readAll() == content, number != 0); // refused: untouched
+    if (number != 0)
+        QCOMPARE(r.messages.back().number, 3013);
 }
 
 QTEST_GUILESS_MAIN(EngineDatabasesTest)

@@ -25,6 +25,9 @@ private slots:
     void conversionFailures_data();
     void conversionFailures();
     void dateAndMoneyConversions();
+    void emptyStringsStayEmpty();
+    void moneyAndDateLimits_data();
+    void moneyAndDateLimits();
     void predicates_data();
     void predicates();
     void nullParameterTests();
@@ -427,7 +430,6 @@ void EngineRowsTest::castAndFormatOnly() {
 void EngineRowsTest::unsupportedStatementsAreErrors_data() {
     QTest::addColumn<QString>("statement");
     QTest::newRow("exec") << "exec sp_who";
-    QTest::newRow("transaction") << "begin tran";
     QTest::newRow("join") << "select * from goods a join goods b on a.id = b.id";
     QTest::newRow("subquery") << "select * from goods where id in (select id from goods)";
     QTest::newRow("group by") << "select n, count(*) from goods group by n";
@@ -461,6 +463,50 @@ void EngineRowsTest::commentsAndSeparators() {
     QCOMPARE(results.size(), size_t(3));
     QVERIFY2(!results[2].failed, qPrintable(describe(results[2])));
     QCOMPARE(textAt(results[2], 0, 1), QStringLiteral("it's"));
+}
+
+void EngineRowsTest::emptyStringsStayEmpty() {
+    ZT_EXEC(*s_, "insert into goods (bm, pm, sl) values ('a', N'', 1)\n"
+                 "insert into goods (bm, pm, sl) values ('b', 'x', 1)\n"
+                 "update goods set pm = '' where bm = 'b'");
+    const StatementResult r =
+        run(*s_, "select count(*) from goods where pm = '' and pm is not null");
+    QCOMPARE(textAt(r, 0, 0), QStringLiteral("2"));
+}
+
+void EngineRowsTest::moneyAndDateLimits_data() {
+    QTest::addColumn<QString>("expression");
+    QTest::addColumn<QString>("expected"); // a number: the error
+    QTest::newRow("money max") << "cast('922337203685477.5807' as money)"
+                               << "9223372036854775807e-4";
+    QTest::newRow("money min") << "cast('-922337203685477.5808' as money)"
+                               << "-9223372036854775808e-4";
+    QTest::newRow("money above max") << "cast('922337203685477.5808' as money)"
+                                     << "8115";
+    QTest::newRow("money 15 nines") << "cast('999999999999999' as money)"
+                                    << "8115";
+    QTest::newRow("money fraction kept") << "cast('900000000000000.1234' as money)"
+                                         << "9000000000000001234e-4";
+    QTest::newRow("days beyond int") << "cast(1e12 as datetime)"
+                                     << "8115";
+    QTest::newRow("days beyond 9999") << "cast(2958464 as datetime)"
+                                      << "8115";
+    QTest::newRow("last day") << "cast(2958463 as datetime)"
+                              << "2958463d+0ms";
+}
+
+void EngineRowsTest::moneyAndDateLimits() {
+    QFETCH(QString, expression);
+    QFETCH(QString, expected);
+    const StatementResult r = run(*s_, QStringLiteral("select %1").arg(expression));
+    bool isError = false;
+    const int number = expected.toInt(&isError);
+    if (isError) {
+        QCOMPARE(firstError(r), number);
+        return;
+    }
+    QVERIFY2(!r.failed, qPrintable(describe(r)));
+    QCOMPARE(textAt(r, 0, 0), expected);
 }
 
 QTEST_GUILESS_MAIN(EngineRowsTest)

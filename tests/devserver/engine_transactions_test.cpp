@@ -84,8 +84,8 @@ void EngineTransactionsTest::statementErrorLetsBatchGoOn() {
 void EngineTransactionsTest::conversionErrorEndsBatch() {
     EngineFixture f;
     auto s = loginWithTable(f, QStringLiteral("convend"));
-    const auto results = s->executeBatch(
-        QStringLiteral("insert t values (N'x', N'a')\ninsert t values (2, N'c')"));
+    const auto results =
+        s->executeBatch(QStringLiteral("insert t values (N'x', N'a')\ninsert t values (2, N'c')"));
     QCOMPARE(results.size(), size_t(1));
     QCOMPARE(firstError(results[0]), 245);
     QCOMPARE(count(*s), QStringLiteral("0"));
@@ -169,9 +169,10 @@ void EngineTransactionsTest::failedStatementUndoesOnlyItself() {
 void EngineTransactionsTest::abortingErrorsRollBack_data() {
     QTest::addColumn<QString>("setting");
     QTest::addColumn<QString>("failing");
-    QTest::newRow("xact_abort, duplicate key")
-        << "set xact_abort on" << "insert t values (1, N'b')";
-    QTest::newRow("conversion failure") << "set xact_abort off" << "insert t values ('x', N'b')";
+    QTest::newRow("xact_abort, duplicate key") << "set xact_abort on"
+                                               << "insert t values (1, N'b')";
+    QTest::newRow("conversion failure") << "set xact_abort off"
+                                        << "insert t values ('x', N'b')";
 }
 
 void EngineTransactionsTest::abortingErrorsRollBack() {

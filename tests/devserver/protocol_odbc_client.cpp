@@ -135,6 +135,29 @@ bool OdbcConnection::connect(const QString& connectionString) {
     return connected_;
 }
 
+void OdbcConnection::disconnect() {
+    if (connected_)
+        SQLDisconnect(connection_);
+    connected_ = false;
+}
+
+bool OdbcConnection::setAutocommit(bool on) {
+    diagnostics_.clear();
+    const SQLRETURN result = SQLSetConnectAttrW(
+        connection_, SQL_ATTR_AUTOCOMMIT,
+        reinterpret_cast<SQLPOINTER>(on ? SQL_AUTOCOMMIT_ON : SQL_AUTOCOMMIT_OFF), SQL_IS_UINTEGER);
+    collectDiagnostics(SQL_HANDLE_DBC, connection_);
+    return SQL_SUCCEEDED(result);
+}
+
+bool OdbcConnection::endTransaction(bool commit) {
+    diagnostics_.clear();
+    const SQLRETURN result =
+        SQLEndTran(SQL_HANDLE_DBC, connection_, commit ? SQL_COMMIT : SQL_ROLLBACK);
+    collectDiagnostics(SQL_HANDLE_DBC, connection_);
+    return SQL_SUCCEEDED(result);
+}
+
 bool OdbcConnection::execute(const QString& sql, std::vector<OdbcParameter> parameters) {
     diagnostics_.clear();
     columns_.clear();

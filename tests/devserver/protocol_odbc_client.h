@@ -18,12 +18,13 @@ namespace zt::test {
 inline constexpr const char* freeTdsDriver = "/usr/lib/x86_64-linux-gnu/odbc/libtdsodbc.so";
 
 inline QString freeTdsConnectionString(quint16 port, const QString& user = QStringLiteral("sa"),
-                                       const QString& password = {}, const QString& database = {}) {
+                                       const QString& password = {}, const QString& database = {},
+                                       const QString& tdsVersion = QStringLiteral("7.4")) {
     QString text = QStringLiteral("DRIVER=%1;SERVER=127.0.0.1;PORT=%2;UID=%3;PWD=%4;"
-                                  "TDS_Version=7.4;ClientCharset=UTF-8")
+                                  "TDS_Version=%5;ClientCharset=UTF-8")
                        .arg(QString::fromLatin1(freeTdsDriver))
                        .arg(port)
-                       .arg(user, password);
+                       .arg(user, password, tdsVersion);
     if (!database.isEmpty())
         text += QStringLiteral(";DATABASE=%1").arg(database);
     return text;
@@ -72,6 +73,10 @@ public:
     OdbcConnection& operator=(const OdbcConnection&) = delete;
 
     bool connect(const QString& connectionString);
+    void disconnect();
+    // SQL_ATTR_AUTOCOMMIT, and SQLEndTran: how ODBC applications use transactions.
+    bool setAutocommit(bool on);
+    bool endTransaction(bool commit);
     // Runs a statement (with parameters: through SQLBindParameter, as sp_executesql) and keeps
     // the rows of its first result set. False when the driver reports an error.
     bool execute(const QString& sql, std::vector<OdbcParameter> parameters = {});

@@ -148,6 +148,14 @@ void ProtocolTdsTest::parametersArriveTyped_data() {
                               << "2026-12-08 12:34:56.790";
     QTest::newRow("null") << 7 << int(ztds::SqlType::NVarChar) << "null"
                           << "";
+    QTest::newRow("decimal beyond bigint") << 10 << int(ztds::SqlType::Float) << "real:1.23457e+19"
+                                           << "1.2345678901234567e+19";
+    QTest::newRow("decimal of 16 digits")
+        << 11 << int(ztds::SqlType::BigInt) << "int:1234567890123456"
+        << "1234567890123456";
+    QTest::newRow("uniqueidentifier")
+        << 12 << int(ztds::SqlType::NVarChar) << "text:6F9619FF-8B86-D011-B42D-00C04FC964FF"
+        << "6F9619FF-8B86-D011-B42D-00C04FC964FF";
     const QString longText = QString(5000, QChar(u'长'));
     QTest::newRow("nvarchar beyond 4000")
         << 8 << int(ztds::SqlType::NVarChar) << "text:" + longText << longText;
@@ -181,6 +189,22 @@ OdbcParameter parameterOfKind(int kind) {
     }
     case 9:
         return OdbcParameter::narrowText(QStringLiteral("中文abc"));
+    case 10:
+        return OdbcParameter::decimal(QStringLiteral("12345678901234567890"), 38, 0);
+    case 11:
+        return OdbcParameter::decimal(QStringLiteral("1234567890123456"), 16, 0);
+    case 12: {
+        const SQLGUID guid{
+            0x6F9619FF, 0x8B86, 0xD011, {0xB4, 0x2D, 0x00, 0xC0, 0x4F, 0xC9, 0x64, 0xFF}};
+        OdbcParameter parameter;
+        parameter.cType = SQL_C_GUID;
+        parameter.sqlType = SQL_GUID;
+        parameter.columnSize = 16;
+        const auto* bytes = reinterpret_cast<const char*>(&guid);
+        parameter.buffer.assign(bytes, bytes + sizeof guid);
+        parameter.indicator = sizeof guid;
+        return parameter;
+    }
     default:
         return OdbcParameter::null(SQL_WVARCHAR);
     }
