@@ -1,5 +1,6 @@
 #include "accountset/admin_tool.h"
 
+#include "accountset/admin_catalog_commands.h"
 #include "accountset/operations.h"
 #include "app/dialogs.h"
 #include "app/shell.h"
@@ -299,6 +300,8 @@ bool proveServer(const Command& command, const QString& localConnection,
 } // namespace
 
 int runAdminTool(const QStringList& arguments, QTextStream& out, QTextStream& err) {
+    if (const std::optional<int> status = runCatalogCommand(arguments, out, err))
+        return *status;
     QCommandLineParser parser;
     addOptions(parser);
     Command command;
@@ -307,6 +310,7 @@ int runAdminTool(const QStringList& arguments, QTextStream& out, QTextStream& er
             throw UsageError(parser.errorText());
         if (parser.isSet(QStringLiteral("help"))) {
             out << helpText;
+            out << catalogCommandsHelp();
             return AdminSuccess;
         }
         command = parseCommand(parser);

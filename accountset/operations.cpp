@@ -1,5 +1,7 @@
 #include "accountset/operations.h"
 
+#include "accountset/sample_fallback.h"
+
 #include "app/dialogs.h"
 #include "config/local_config.h"
 #include "core/failure_explanation.h"
@@ -473,9 +475,19 @@ RestoreOutcome restoreSample(PageQueries& queries, const Environment& env,
     // A database that was there before the restore is not this run's to drop.
     const bool existedBefore = databaseExists(queries.ADOQuery4, sample.name);
     reportProgress(env, CreationStage::CreatingDatabase, 0, 1);
-    execute(queries.ADOQuery4,
-            {QStringLiteral("restore database ") + sample.name + QStringLiteral(" from disk=") +
-             db::quotedLiteral(env.sampleBackupPath)});
+    try {
+        execute(queries.ADOQuery4,
+                {QStringLiteral("restore database ") + sample.name + QStringLiteral(" from disk=") +
+                 db::quotedLiteral(env.sampleBackupPath)});
+    } catch (const db::DbError& failure) {
+        // A server that cannot read the shipped backup gets the same sample built instead.
+        const QString dataFile = sampleDataFileBeside(env.sampleBackupPath);
+        if (!buildsSampleInstead(failure, dataFile))
+            throw;
+        buildSampleAccountSet({queries.ADOQuery4, queries.ADOcreate, queries.ADOserver},
+                              {sample.serverName, credentialPart, env.localConnectionString, {}},
+                              dataFile);
+    }
 
     bool networkRegistered = true;
     try {

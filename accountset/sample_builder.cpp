@@ -29,6 +29,18 @@ QStringList sampleStatements(const QString& fileText) {
     return statements;
 }
 
+void fillSampleDatabase(const SampleQueries& queries, const SampleTarget& target,
+                        const QStringList& statements) {
+    const QString name = sampleAccountSetName();
+    queries.database.setConnectionString(
+        server::databaseConnectionString(target.credentialPart, name, target.serverName));
+    schema::ActcreatExecute(queries.database);
+    queries.templates.setConnectionString(target.localConnectionString);
+    seed::ActxzrrExecute(queries.templates, queries.database);
+    for (const QString& statement : statements)
+        execute(queries.database, statement);
+}
+
 void buildSampleBackup(const SampleTarget& target, const QStringList& statements) {
     const QString name = sampleAccountSetName();
     db::Query serverLevel(QStringLiteral("ADOQuery4"));
@@ -37,14 +49,8 @@ void buildSampleBackup(const SampleTarget& target, const QStringList& statements
     execute(serverLevel, QStringLiteral("create database ") + name);
     {
         db::Query database(QStringLiteral("ADOcreate"));
-        database.setConnectionString(
-            server::databaseConnectionString(target.credentialPart, name, target.serverName));
-        schema::ActcreatExecute(database);
         db::Query templates(QStringLiteral("ADOserver"));
-        templates.setConnectionString(target.localConnectionString);
-        seed::ActxzrrExecute(templates, database);
-        for (const QString& statement : statements)
-            execute(database, statement);
+        fillSampleDatabase({serverLevel, database, templates}, target, statements);
     } // the database's connection goes before the backup and the drop
     execute(serverLevel, QStringLiteral("backup database ") + name + QStringLiteral(" to disk=") +
                              db::quotedLiteral(target.backupPath));

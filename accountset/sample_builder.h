@@ -7,6 +7,10 @@
 #include <QString>
 #include <QStringList>
 
+namespace zt::db {
+class Query;
+}
+
 namespace zt::accountset {
 
 // The statements of a sample data file: one a line; empty lines and "--" comments skipped.
@@ -18,6 +22,20 @@ struct SampleTarget {
     QString localConnectionString; // where the template rows come from
     QString backupPath;            // as the server sees it
 };
+
+// The query objects that make the sample: one at server level, one in the sample database,
+// one on the local configuration database for the template rows.
+struct SampleQueries {
+    db::Query& serverLevel;
+    db::Query& database;
+    db::Query& templates;
+};
+
+// Into the sample database that "create database" has just made: this program's schema,
+// the default rows and the demonstration data statements. Throws db::DbError at the first
+// failing step.
+void fillSampleDatabase(const SampleQueries& queries, const SampleTarget& target,
+                        const QStringList& statements);
 
 // Creates the sample database (it must not exist), fills it, backs it up and drops it again.
 // Throws db::DbError; a failure after the creation leaves the database for inspection.

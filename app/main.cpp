@@ -4,6 +4,8 @@
 #include "app/widget_dialogs.h"
 #include "app/windows.h"
 #include "config/local_config.h"
+#include "db/freetds_config.h"
+#include "db/query.h"
 #include "resources/resources.h"
 #include "server/form_server.h"
 
@@ -22,6 +24,16 @@ bool displayAvailable() {
            !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
 }
 
+// The server page reports every failed connection with one fixed message; a machine without
+// the ODBC driver is told at start what to install.
+void warnWithoutDriver(zt::Dialogs& dialogs) {
+    try {
+        zt::db::freeTdsDriver();
+    } catch (const zt::db::DbError& failure) {
+        dialogs.message(failure.text(), zt::applicationTitle(), zt::DialogIcon::Warning);
+    }
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -37,6 +49,7 @@ int main(int argc, char* argv[]) {
     // The application name, not the display name: Qt would append a display name to every
     // window caption.
     QApplication::setApplicationName(zt::applicationTitle());
+    zt::installQtTranslations(app); // quietly English where Qt's translations are missing
     zt::initResources();
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/images/zhangtao.png")));
     // Only closing the server connection page ends the program; hiding it does not.
@@ -47,5 +60,6 @@ int main(int argc, char* argv[]) {
     QObject::connect(zt::form_server, &Tform_server::closed, &app, &QApplication::quit,
                      Qt::QueuedConnection);
     zt::form_server->show();
+    warnWithoutDriver(dialogs);
     return QApplication::exec();
 }

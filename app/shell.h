@@ -6,6 +6,8 @@
 
 #include <QString>
 
+class QCoreApplication;
+
 #include <exception>
 #include <utility>
 
@@ -15,6 +17,11 @@ namespace zt {
 inline QString applicationTitle() {
     return QStringLiteral("创建帐套");
 }
+
+// Loads Qt's own Chinese translations from directory (Qt's translations directory when
+// empty), so that standard buttons read 确定/取消/是/否. Where they are not installed it
+// returns false and those buttons stay English.
+bool installQtTranslations(QCoreApplication& application, const QString& directory = {});
 
 // The failure's text, with a full stop appended when its last character sorts after ".".
 QString failureText(const QString& message);

@@ -1,9 +1,12 @@
 #include "config/local_config.h"
 
+#include "config/local_database_file.h"
 #include "db/query.h"
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
 #include <QTime>
 
 namespace zt::config {
@@ -33,7 +36,23 @@ void writeLoginColumns(db::Query& query, const ServerLogin& login) {
 } // namespace
 
 QString localDatabasePath() {
-    return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("data/CHWHDB.mdb"));
+    // Decided and made ready once per process: every later call names the same file.
+    static const QString path = [] {
+        const QString programDirectory = QCoreApplication::applicationDirPath();
+        const QString chosen = chooseLocalDatabasePath(
+            programDirectory,
+            QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation));
+        const QString shipped = templateDatabasePath(programDirectory);
+        if (QFileInfo::exists(shipped)) {
+            try {
+                prepareLocalDatabase(chosen, shipped);
+            } catch (const db::DbError&) {
+                // The first statement on the file reports what is wrong with it.
+            }
+        }
+        return chosen;
+    }();
+    return path;
 }
 
 QString localConnectionString(const QString& databasePath) {

@@ -9,7 +9,9 @@
 
 namespace zt::config {
 
-// <directory of the executable>/data/CHWHDB.mdb
+// <directory of the executable>/data/CHWHDB.mdb, or for an installed program
+// ~/.local/share/zhangtao/CHWHDB.mdb (under $XDG_DATA_HOME), made ready from the shipped
+// template on the first call (see local_database_file.h).
 QString localDatabasePath();
 // "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + path + ";Persist Security Info=False"
 QString localConnectionString(const QString& databasePath = localDatabasePath());

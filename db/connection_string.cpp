@@ -1,5 +1,6 @@
 #include "db/connection_string.h"
 
+#include "db/freetds_config.h"
 #include "db/query.h"
 
 namespace zt::db {
@@ -136,8 +137,9 @@ ServerAddress parseDataSource(const QString& dataSource) {
     return address;
 }
 
-QString freeTdsDriverPath() {
-    return QStringLiteral("/usr/lib/x86_64-linux-gnu/odbc/libtdsodbc.so");
+QStringList tdsVersionLadder() {
+    return {QStringLiteral("7.4"), QStringLiteral("7.3"), QStringLiteral("7.2"),
+            QStringLiteral("7.1")};
 }
 
 QString odbcItem(const QString& key, const QString& value) {
@@ -155,19 +157,43 @@ QString odbcItem(const QString& key, const QString& value) {
     return key + QStringLiteral("={") + value + u'}';
 }
 
-QString odbcConnectionString(const ConnectionProperties& properties) {
-    const ServerAddress address = parseDataSource(properties.value(QStringLiteral("Data Source")));
+namespace {
+
+// SERVER=, PORT= and TDS_Version= of a host named directly.
+QStringList hostItems(const QString& dataSource, const QString& tdsVersion) {
+    const ServerAddress address = parseDataSource(dataSource);
     QString server = address.host;
     if (!address.instance.isEmpty())
         server += u'\\' + address.instance;
-
-    QStringList parts;
-    parts << QStringLiteral("DRIVER={%1}").arg(freeTdsDriverPath());
-    parts << odbcItem(QStringLiteral("SERVER"), server);
+    QStringList items;
+    items << odbcItem(QStringLiteral("SERVER"), server);
     if (address.port)
-        parts << QStringLiteral("PORT=%1").arg(*address.port);
+        items << QStringLiteral("PORT=%1").arg(*address.port);
     else if (address.instance.isEmpty())
-        parts << QStringLiteral("PORT=1433"); // a default instance; FreeTDS would take port 0
+        items << QStringLiteral("PORT=1433"); // a default instance; FreeTDS would take port 0
+    items << QStringLiteral("TDS_Version=") + tdsVersion;
+    return items;
+}
+
+} // namespace
+
+QString odbcConnectionString(const ConnectionProperties& properties, const QString& tdsVersion) {
+    const QString dataSource = properties.value(QStringLiteral("Data Source"));
+    QStringList parts;
+    // A name FreeTDS knows goes by that name, so that its host, port and TDS version apply.
+    switch (freeTdsRoute(dataSource)) {
+    case FreeTdsRoute::DataSource:
+        parts << odbcItem(QStringLiteral("DSN"), dataSource.trimmed());
+        break;
+    case FreeTdsRoute::Alias:
+        parts << QStringLiteral("DRIVER={%1}").arg(freeTdsDriver());
+        parts << odbcItem(QStringLiteral("SERVERNAME"), dataSource.trimmed());
+        break;
+    case FreeTdsRoute::Host:
+        parts << QStringLiteral("DRIVER={%1}").arg(freeTdsDriver());
+        parts << hostItems(dataSource, tdsVersion);
+        break;
+    }
     const QString catalog = properties.value(QStringLiteral("Initial Catalog"));
     if (!catalog.isEmpty())
         parts << odbcItem(QStringLiteral("DATABASE"), catalog);
@@ -180,7 +206,7 @@ QString odbcConnectionString(const ConnectionProperties& properties) {
         parts << odbcItem(QStringLiteral("UID"), properties.value(QStringLiteral("User ID")));
         parts << odbcItem(QStringLiteral("PWD"), properties.value(QStringLiteral("Password")));
     }
-    parts << QStringLiteral("TDS_Version=7.4") << QStringLiteral("ClientCharset=UTF-8");
+    parts << QStringLiteral("ClientCharset=UTF-8");
     return parts.join(u';') + u';';
 }
 

@@ -5,6 +5,7 @@
 #include <QList>
 #include <QPair>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -38,14 +39,19 @@ struct ServerAddress {
 };
 ServerAddress parseDataSource(const QString& dataSource);
 
-// The path of the FreeTDS ODBC driver library (Debian's tdsodbc).
-QString freeTdsDriverPath();
+// The TDS versions a connection to a host tries, newest first: a server that refuses one
+// at login is asked again with the next (SQL Server 2000 speaks 7.1, 2005 7.2, 2008 7.3).
+QStringList tdsVersionLadder();
 
 // "KEY=value" for the ODBC connection string, the value in braces when it holds ';'; throws
 // DbError for a value that the driver cannot read back unchanged.
 QString odbcItem(const QString& key, const QString& value);
 
-// The ODBC connection string for the FreeTDS driver from an SQLOLEDB connection string.
-QString odbcConnectionString(const ConnectionProperties& properties);
+// The ODBC connection string for the FreeTDS driver from an SQLOLEDB connection string. A
+// Data Source that names a freetds.conf section goes as SERVERNAME=, one that names a
+// FreeTDS data source as DSN=; their own settings apply. Any other is a host, asked for
+// tdsVersion. Throws DbError when the driver is missing.
+QString odbcConnectionString(const ConnectionProperties& properties,
+                             const QString& tdsVersion = QStringLiteral("7.4"));
 
 } // namespace zt::db

@@ -465,27 +465,65 @@ struct OdbcProvider::Handles {
     }
 };
 
+namespace {
+
+// FreeTDS's own numbers for a server that ended the connection during the login.
+constexpr int unexpectedEof = 20017;
+constexpr int connectionFailed = 20002;
+constexpr int firstClientLibraryNumber = 20000;
+
+// The server was reached but broke the login off without saying why, as a server does that
+// does not speak the TDS version asked for. A refused login or an unknown database (the
+// server says why), a host that cannot be reached or a login that timed out would fail the
+// same way at every version.
+bool mayRefuseTdsVersion(const std::vector<Diagnostic>& records) {
+    const auto any = [&records](auto predicate) {
+        return std::any_of(records.begin(), records.end(), predicate);
+    };
+    const bool brokenOff = any([](const Diagnostic& record) {
+        return record.number == unexpectedEof || record.number == connectionFailed;
+    });
+    const bool serverSaidWhy = any([](const Diagnostic& record) {
+        return record.number > 0 && record.number < firstClientLibraryNumber;
+    });
+    const bool timedOut = any(
+        [](const Diagnostic& record) { return record.state.startsWith(QStringLiteral("HYT")); });
+    return brokenOff && !serverSaidWhy && !timedOut;
+}
+
+} // namespace
+
 OdbcProvider::OdbcProvider(const ConnectionProperties& properties)
     : handles_(std::make_unique<Handles>()) {
     handles_->environment = EnvHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE);
     SQLSetEnvAttr(handles_->environment.get(), SQL_ATTR_ODBC_VERSION,
                   reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
-    handles_->connection = DbcHandle(SQL_HANDLE_DBC, handles_->environment.get());
-    SQLHDBC dbc = handles_->connection.get();
 
     bool ok = false;
     const int timeout = properties.value(QStringLiteral("Connect Timeout")).toInt(&ok);
     const SQLULEN loginTimeout = ok && timeout > 0 ? SQLULEN(timeout) : defaultLoginTimeoutSeconds;
-    SQLSetConnectAttr(dbc, SQL_ATTR_LOGIN_TIMEOUT, reinterpret_cast<SQLPOINTER>(loginTimeout), 0);
 
-    QString odbc = odbcConnectionString(properties);
-    SQLWCHAR out[1024];
-    SQLSMALLINT outLength = 0;
-    const SQLRETURN rc =
-        SQLDriverConnectW(dbc, nullptr, wide(odbc), SQLSMALLINT(odbc.size()), out,
-                          SQLSMALLINT(std::size(out)), &outLength, SQL_DRIVER_NOPROMPT);
-    if (!SQL_SUCCEEDED(rc))
-        fail(SQL_HANDLE_DBC, dbc);
+    // Newest TDS version first; an alias or data source brings its own, so it is tried once.
+    const QStringList versions = tdsVersionLadder();
+    const QString first = odbcConnectionString(properties, versions.front());
+    const bool versionInString = first != odbcConnectionString(properties, versions.back());
+    for (qsizetype attempt = 0;; ++attempt) {
+        handles_->connection = DbcHandle(SQL_HANDLE_DBC, handles_->environment.get());
+        SQLHDBC dbc = handles_->connection.get();
+        SQLSetConnectAttr(dbc, SQL_ATTR_LOGIN_TIMEOUT, reinterpret_cast<SQLPOINTER>(loginTimeout),
+                          0);
+        QString odbc = attempt == 0 ? first : odbcConnectionString(properties, versions[attempt]);
+        SQLWCHAR out[1024];
+        SQLSMALLINT outLength = 0;
+        const SQLRETURN rc =
+            SQLDriverConnectW(dbc, nullptr, wide(odbc), SQLSMALLINT(odbc.size()), out,
+                              SQLSMALLINT(std::size(out)), &outLength, SQL_DRIVER_NOPROMPT);
+        if (SQL_SUCCEEDED(rc))
+            break;
+        const bool lastAttempt = !versionInString || attempt + 1 >= versions.size();
+        if (lastAttempt || !mayRefuseTdsVersion(diagnostics(SQL_HANDLE_DBC, dbc)))
+            fail(SQL_HANDLE_DBC, dbc);
+    }
     handles_->connected = true;
 }
 

@@ -10,7 +10,8 @@ packages=(
     unixodbc unixodbc-dev tdsodbc freetds-bin
     libasio-dev libjpeg-dev
     clang libclang-rt-14-dev
-    xvfb xauth fonts-noto-cjk
+    xvfb xauth fonts-noto-cjk qt6-translations-l10n
+    desktop-file-utils appstream
 )
 
 missing=()

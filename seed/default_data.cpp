@@ -174,7 +174,7 @@ QVariant transferred(db::Field from, Transfer kind) {
     return {};
 }
 
-void copyTemplateTable(db::Query& source, const TemplateTable& table, QStringList& statements) {
+void appendTemplateRows(db::Query& source, const TemplateTable& table, QStringList& statements) {
     openTable(source, table.name);
     RowWriter row(table.name);
     for (; !source.eof(); source.next()) {
@@ -215,9 +215,19 @@ QStringList defaultDataStatements(db::Query& source) {
     addSuperAdministrator(statements);
     grantAllRights(statements);
     for (const TemplateTable& table : buildTemplateTables())
-        copyTemplateTable(source, table, statements);
+        appendTemplateRows(source, table, statements);
     source.close();
     return statements;
+}
+
+void copyTemplateTable(db::Query& source, db::Query& target, const TemplateTable& table) {
+    QStringList statements;
+    appendTemplateRows(source, table, statements);
+    source.close();
+    db::BatchPlan plan;
+    plan.statementsPerBatch = rowsPerBatch;
+    plan.transaction = true;
+    db::executeInBatches(target, statements, plan);
 }
 
 void ActxzrrExecute(db::Query& source, db::Query& target, const SeedProgress& progress) {

@@ -28,6 +28,10 @@ struct TemplateTable {
 // The eleven template tables in copy order, each with its copied columns in order.
 std::vector<TemplateTable> templateTables();
 
+// Copies every row of one template table from the local configuration database into the
+// account-set table of the same name: its rows in a few batches inside one transaction.
+void copyTemplateTable(db::Query& source, db::Query& target, const TemplateTable& table);
+
 // "超级管理员"
 QString superAdministratorName();
 inline constexpr int rightCount = 220;

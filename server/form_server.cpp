@@ -104,6 +104,11 @@ void Tform_server::FormShow() {
     // Every visit starts with integrated security and empty credentials.
     ui_->RadioButton1->setChecked(true);
     QComboBox* box = ui_->SQLServersListComboBox1;
+    // Back from the account-set page the box shows the server the user proved.
+    if (!provedServer_.isEmpty()) {
+        box->setEditText(provedServer_);
+        return;
+    }
     if (box->count() > 0) {
         box->setCurrentIndex(0);
         box->setEditText(box->itemText(0));
@@ -187,6 +192,7 @@ config::ServerLogin Tform_server::chosenLogin() const {
 }
 
 void Tform_server::handOver(const QString& serverName) {
+    provedServer_ = serverName;
     if (accountSetPage_) {
         accountSetPage_->show();
         if (auto* serverField = accountSetPage_->findChild<QLineEdit*>(QStringLiteral("Edit1")))

@@ -73,6 +73,7 @@ private:
     Dialogs& dialogs_;
     std::unique_ptr<Ui::Tform_server> ui_;
     QString localDatabasePath_;
+    QString provedServer_; // the last server handed over, shown again on the way back
     QPointer<QWidget> accountSetPage_;
     QPointer<QWidget> hostLookupDialog_;
     db::Query ADOQuery1{QStringLiteral("ADOQuery1")}; // probe statements on the server

@@ -1,14 +1,11 @@
 #include "server/servers_searcher.h"
 
+#include "db/freetds_config.h"
+
 #include <QByteArray>
-#include <QFile>
-#include <QFileInfo>
-#include <QTextStream>
 
 #include <sql.h>
 #include <sqlext.h>
-
-#include <odbcinst.h>
 
 #include <array>
 #include <optional>
@@ -64,44 +61,8 @@ bool fitsBrowseAnswer(const QString& name) {
            !name.contains(QLatin1Char(';'));
 }
 
-QString profileString(const QByteArray& section, const char* entry, const char* file) {
-    std::array<char, 1024> value{};
-    SQLGetPrivateProfileString(section.constData(), entry, "", value.data(),
-                               static_cast<int>(value.size()), file);
-    return QString::fromLocal8Bit(value.data(),
-                                  static_cast<qsizetype>(qstrnlen(value.data(), value.size())));
-}
-
-// A data source uses FreeTDS when its driver library, named directly or through the
-// driver's entry in odbcinst.ini, is FreeTDS's ODBC driver.
-bool usesFreeTdsDriver(const QByteArray& dataSource, const QString& driverName) {
-    QString driver = profileString(dataSource, "Driver", "odbc.ini");
-    if (driver.isEmpty()) {
-        driver = driverName;
-    }
-    if (!driver.contains(QLatin1Char('/'))) {
-        driver = profileString(driver.toLocal8Bit(), "Driver", "odbcinst.ini");
-    }
-    return QFileInfo(driver).fileName().contains(QLatin1String("tdsodbc"));
-}
-
-// The server a FreeTDS data source points at: its freetds.conf entry, else its host; a host
-// on another port than the default cannot be named in a browse answer.
-std::optional<QString> dataSourceServer(const QByteArray& dataSource) {
-    const QString serverName = profileString(dataSource, "Servername", "odbc.ini").trimmed();
-    if (!serverName.isEmpty()) {
-        return serverName;
-    }
-    const QString host = profileString(dataSource, "Server", "odbc.ini").trimmed();
-    const QString port = profileString(dataSource, "Port", "odbc.ini").trimmed();
-    if (host.isEmpty() || !(port.isEmpty() || port == QLatin1String("1433"))) {
-        return std::nullopt;
-    }
-    return host;
-}
-
 void appendOnce(QStringList& names, const QString& name) {
-    if (fitsBrowseAnswer(name) && !names.contains(name)) {
+    if (fitsBrowseAnswer(name) && !names.contains(name, Qt::CaseInsensitive)) {
         names.append(name);
     }
 }
@@ -128,88 +89,14 @@ bool ParseServerList(const QString& answer, QStringList& target) {
     return true;
 }
 
-QStringList freeTdsConfigFiles() {
-    QStringList candidates;
-    const QString explicitFile = qEnvironmentVariable("FREETDSCONF");
-    if (!explicitFile.isEmpty()) {
-        candidates.append(explicitFile);
-    }
-    const QString installation = qEnvironmentVariable("FREETDS");
-    if (!installation.isEmpty()) {
-        candidates.append(installation + QStringLiteral("/etc/freetds.conf"));
-    }
-    const QString home = qEnvironmentVariable("HOME");
-    if (!home.isEmpty()) {
-        candidates.append(home + QStringLiteral("/.freetds.conf"));
-    }
-    candidates.append(QStringLiteral("/etc/freetds/freetds.conf"));
-
-    QStringList files;
-    for (const QString& candidate : candidates) {
-        if (QFileInfo(candidate).isFile() && !files.contains(candidate)) {
-            files.append(candidate);
-        }
-    }
-    return files;
-}
-
-QStringList freeTdsConfigServers(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
-        return {};
-    }
-    QStringList servers;
-    QTextStream lines(&file);
-    while (!lines.atEnd()) {
-        const QString line = lines.readLine().trimmed();
-        const qsizetype end = line.indexOf(QLatin1Char(']'));
-        if (!line.startsWith(QLatin1Char('[')) || end < 0) {
-            continue;
-        }
-        const QString section = line.mid(1, end - 1).trimmed();
-        // [global] holds the defaults of every server, it names none.
-        if (!section.isEmpty() &&
-            section.compare(QLatin1String("global"), Qt::CaseInsensitive) != 0) {
-            servers.append(section);
-        }
-    }
-    return servers;
-}
-
-QStringList freeTdsDataSourceServers() {
-    BrowseHandles handles;
-    if (!allocateOdbc3Environment(handles.FEnvHandle)) {
-        return {};
-    }
-    QStringList servers;
-    std::array<SQLCHAR, SQL_MAX_DSN_LENGTH + 1> name{};
-    std::array<SQLCHAR, 256> driver{};
-    SQLSMALLINT nameLength = 0;
-    SQLSMALLINT driverLength = 0;
-    for (SQLUSMALLINT direction = SQL_FETCH_FIRST; SQL_SUCCEEDED(SQLDataSources(
-             handles.FEnvHandle, direction, name.data(), static_cast<SQLSMALLINT>(name.size()),
-             &nameLength, driver.data(), static_cast<SQLSMALLINT>(driver.size()), &driverLength));
-         direction = SQL_FETCH_NEXT) {
-        const QByteArray dataSource = textOf(name.data(), name.size()).toLocal8Bit();
-        if (!usesFreeTdsDriver(dataSource, textOf(driver.data(), driver.size()))) {
-            continue;
-        }
-        if (const auto server = dataSourceServer(dataSource)) {
-            servers.append(*server);
-        }
-    }
-    return servers;
-}
-
 QString knownServersAnswer() {
     QStringList names;
-    for (const QString& file : freeTdsConfigFiles()) {
-        for (const QString& server : freeTdsConfigServers(file)) {
-            appendOnce(names, server);
-        }
+    // Listed by the names FreeTDS knows them by, so each connects as listed.
+    for (const QString& alias : db::freeTdsAliases()) {
+        appendOnce(names, alias);
     }
-    for (const QString& server : freeTdsDataSourceServers()) {
-        appendOnce(names, server);
+    for (const QString& dataSource : db::freeTdsDataSources()) {
+        appendOnce(names, dataSource);
     }
     if (names.isEmpty()) {
         return {};

@@ -16,14 +16,8 @@ namespace zt::server {
 // cut at every ",". Entries stay as they stand (empty ones and duplicates included).
 bool ParseServerList(const QString& answer, QStringList& target);
 
-// Where FreeTDS looks for its configuration: $FREETDSCONF, $FREETDS/etc/freetds.conf,
-// ~/.freetds.conf, the system file. Only the files that exist.
-QStringList freeTdsConfigFiles();
-// The server sections of one freetds.conf, in file order, without [global].
-QStringList freeTdsConfigServers(const QString& path);
-// The servers of the ODBC data sources that use the FreeTDS driver, as unixODBC lists them.
-QStringList freeTdsDataSourceServers();
-// A browse answer that lists the servers the FreeTDS installation knows; empty when none.
+// A browse answer that lists the servers the FreeTDS installation knows by name: the
+// sections of its freetds.conf files, then its ODBC data sources; empty when none.
 QString knownServersAnswer();
 
 class TServersSearcher : public QThread {

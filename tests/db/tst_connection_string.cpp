@@ -1,4 +1,5 @@
 #include "db/connection_string.h"
+#include "db/freetds_config.h"
 #include "db/query.h"
 
 #include <QTest>
@@ -192,7 +193,7 @@ void TestConnectionString::buildsOdbcStringForIntegratedSecurity() {
         "Provider=SQLOLEDB.1;integrated security=sspi;persist security info=false;Initial "
         "Catalog=master;Data Source=DBHOST\\INST");
     const QString odbc = zt::db::odbcConnectionString(properties);
-    QVERIFY(odbc.startsWith("DRIVER={" + zt::db::freeTdsDriverPath() + "};"));
+    QVERIFY(odbc.startsWith("DRIVER={" + zt::db::freeTdsDriver() + "};"));
     QVERIFY(odbc.contains(";SERVER=DBHOST\\INST;"));
     QVERIFY(odbc.contains(";DATABASE=master;"));
     QVERIFY(odbc.contains(";Trusted_Connection=Yes;"));

@@ -27,6 +27,10 @@ public:
                              "\thost = 127.0.0.1\n"
                              "\tport = 1\n"
                              "# [commented]\n"
+                             "[egServer50]\n"
+                             "\thost = symachine.domain.com\n"
+                             "[egServer73]\n"
+                             "\thost = ntmachine.domain.com\n"
                              "  [ Loopback Two ]  \n"
                              "\thost = 127.0.0.1\n");
         write(dir_.path() + QStringLiteral("/home/.freetds.conf"), "[homeserver]\n"
@@ -63,13 +67,17 @@ public:
     }
 
     QString freeTdsConf() const { return dir_.path() + QStringLiteral("/freetds.conf"); }
+    QString homeDirectory() const { return dir_.path() + QStringLiteral("/home"); }
     QString homeFreeTdsConf() const { return dir_.path() + QStringLiteral("/home/.freetds.conf"); }
     QString userOdbcIni() const { return dir_.path() + QStringLiteral("/user.odbc.ini"); }
 
-    // The servers of the two freetds.conf files of the test, first one first, each once.
-    static QStringList configServers() { return {"devserver", "Loopback Two", "homeserver"}; }
-    // The servers of its FreeTDS data sources: user data sources, then system ones.
-    static QStringList dataSourceServers() { return {"dsnalias", "pathhost", "127.0.0.1"}; }
+    // The servers of the test's $FREETDSCONF file. FreeTDS takes the home directory from the
+    // password database, not from $HOME, so the test's home file is read only when named.
+    static QStringList configServers() { return {"devserver", "Loopback Two"}; }
+    // Its FreeTDS data sources: user data sources, then system ones.
+    static QStringList dataSourceServers() {
+        return {"AliasDsn", "OtherPortDsn", "PathDsn", "SystemDsn"};
+    }
 
 private:
     static void write(const QString& path, const QByteArray& text) {

@@ -1,6 +1,6 @@
 #pragma once
-// A private copy of the local configuration database that the build makes
-// (<build>/bin/data/CHWHDB.mdb), in a temporary directory, plus a plain SQLite look at it
+// A private copy of the local configuration database's template that the build makes
+// (<build>/bin/data/CHWHDB.template.mdb), in a temporary directory, plus a plain SQLite look at it
 // that does not go through the program's own data layer.
 
 #include <QFile>
@@ -19,7 +19,10 @@ public:
               QFile::setPermissions(path(), QFile::ReadOwner | QFile::WriteOwner);
     }
 
-    static QString builtPath() { return QStringLiteral(ZT_BINARY_DIR "/bin/data/CHWHDB.mdb"); }
+    // The template, not the working copy beside the programs, which holds what was stored.
+    static QString builtPath() {
+        return QStringLiteral(ZT_BINARY_DIR "/bin/data/CHWHDB.template.mdb");
+    }
 
     bool isValid() const { return ok_; }
     QString path() const { return dir_.filePath(QStringLiteral("CHWHDB.mdb")); }

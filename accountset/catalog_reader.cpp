@@ -1,0 +1,56 @@
+#include "accountset/catalog_reader.h"
+
+#include "server/connection_strings.h"
+
+namespace zt::accountset {
+
+CatalogReader::CatalogReader(const ServerTarget& server) : query_(QStringLiteral("ADOcatalog")) {
+    // A server name that would change the connection string never reaches the driver.
+    if (server::isUnsafeServerName(server.serverName))
+        throw db::DbError(QStringLiteral("连接服务器失败，请重新选择或录入服务器名称！"));
+    query_.setConnectionString(
+        server::serverConnectionString(server.credentialPart, server.serverName));
+    timer_.start();
+}
+
+CatalogReader::Rows CatalogReader::select(const QString& statement, const QStringList& columns) {
+    ++statements_;
+    query_.close();
+    query_.sqlClear();
+    query_.sqlAdd(statement);
+    query_.open();
+    Rows rows;
+    for (; !query_.eof(); query_.next()) {
+        QStringList values;
+        values.reserve(columns.size());
+        for (const QString& column : columns) {
+            db::Field field = query_.fieldByName(column);
+            values << (field.isNull() ? QString() : field.asString());
+        }
+        rows.push_back(values);
+    }
+    query_.close();
+    return rows;
+}
+
+void CatalogReader::execute(const QString& statement) {
+    ++statements_;
+    query_.close();
+    query_.sqlClear();
+    query_.sqlAdd(statement);
+    query_.execSql();
+}
+
+Exchanges CatalogReader::exchanges() const {
+    return Exchanges{statements_, double(timer_.nsecsElapsed()) / 1e9};
+}
+
+QString bracketed(const QString& checkedName) {
+    return u'[' + checkedName + u']';
+}
+
+QString unicodeLiteral(const QString& text) {
+    return u'N' + db::quotedLiteral(text);
+}
+
+} // namespace zt::accountset

@@ -1,0 +1,41 @@
+#pragma once
+// Reads catalog views and small row sets over one server-level connection, counting the
+// statements and the time they took.
+
+#include "accountset/account_set_verifier.h"
+#include "db/query.h"
+
+#include <QElapsedTimer>
+#include <QString>
+#include <QStringList>
+
+#include <vector>
+
+namespace zt::accountset {
+
+class CatalogReader {
+public:
+    using Rows = std::vector<QStringList>; // NULL reads as a null QString
+
+    // Throws db::DbError for a server name that is unsafe in a connection string.
+    explicit CatalogReader(const ServerTarget& server);
+
+    // Runs one select and returns the named columns of every row.
+    Rows select(const QString& statement, const QStringList& columns);
+    // Runs one statement without rows.
+    void execute(const QString& statement);
+
+    Exchanges exchanges() const;
+
+private:
+    db::Query query_;
+    QElapsedTimer timer_;
+    int statements_ = 0;
+};
+
+// "[name]" for a name already known to be a plain identifier.
+QString bracketed(const QString& checkedName);
+// N'text' with quotes doubled.
+QString unicodeLiteral(const QString& text);
+
+} // namespace zt::accountset

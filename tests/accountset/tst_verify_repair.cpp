@@ -1,0 +1,446 @@
+// Proving existing account sets against a private zt-devserver through the real driver: drift
+// made by hand is reported as its kind, repair restores what is missing and refuses changed
+// columns, scan finds half-made databases, drop-incomplete drops nothing else. The zt-admin
+// cases run the executable itself.
+
+#include "accountset/account_set_scan.h"
+#include "accountset/account_set_verifier.h"
+#include "schema/create_tables.h"
+#include "seed/default_data.h"
+#include "server/connection_strings.h"
+#include "tests/seed/account_set_fixture.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTest>
+
+using zt::accountset::DriftKind;
+using zt::accountset::DropOutcome;
+using zt::accountset::ServerTarget;
+using zt::accountset::Verification;
+using zt::test::AccountSetFixture;
+
+Q_DECLARE_METATYPE(zt::accountset::DriftKind)
+
+namespace {
+
+struct Run {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+// The bank table of the definitions, with one thing changed per drift.
+QString bankTable(const QString& id, const QString& zhmc, const QString& je = "[je] [money] NULL",
+                  const QString& tail = "[zhje] [money] NULL , [bz] [nvarchar] (20) COLLATE "
+                                        "Chinese_PRC_CI_AS NULL") {
+    return QStringLiteral("CREATE TABLE [dbo].[bank] (%1 , %2 , %3 , %4) ON [PRIMARY]")
+        .arg(id, zhmc, je, tail);
+}
+
+const QString bankId = QStringLiteral("[ID] [int] IDENTITY (1, 1) NOT NULL");
+const QString bankZhmc = QStringLiteral("[zhmc] [nvarchar] (50) COLLATE Chinese_PRC_CI_AS NULL");
+
+// A stop in the middle of creating the tables, as a killed creation leaves it.
+struct CreationStopped {};
+
+} // namespace
+
+class TestVerifyRepair : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+
+    void freshAccountSetVerifiesClean();
+    void driftIsReportedAsItsKind_data();
+    void driftIsReportedAsItsKind();
+    void extraTableIsShownButMatches();
+    void missingDatabaseFails();
+    void repairRestoresDroppedTableAndRights();
+    void repairRefusesChangedColumn();
+    void repairCompletesHalfMadeDatabase();
+    void scanFindsHalfMadeDatabase();
+    void dropIncompleteDropsOnlyUnregisteredIncomplete_data();
+    void dropIncompleteDropsOnlyUnregisteredIncomplete();
+    void adminVerifyReportsAndExits();
+    void adminUsageErrors_data();
+    void adminUsageErrors();
+
+private:
+    ServerTarget target() const { return {fixture_.serverName(), fixture_.credentialPart()}; }
+    void makeAccountSet(const QString& name) const;
+    void makeHalfMadeDatabase(const QString& name, int tables) const;
+    void registerInNetwork(const QString& name) const;
+    Run admin(const QStringList& arguments) const;
+    QStringList server() const {
+        return {"--server", fixture_.serverName(), "--user",
+                "sa",       "--local-database",    fixture_.localDatabasePath()};
+    }
+
+    AccountSetFixture fixture_;
+};
+
+void TestVerifyRepair::initTestCase() {
+    QVERIFY(fixture_.start());
+}
+
+void TestVerifyRepair::makeAccountSet(const QString& name) const {
+    fixture_.createEmptyAccountSet(name);
+    zt::db::Query source(QStringLiteral("ADOserver"));
+    source.setConnectionString(fixture_.localConnectionString());
+    zt::db::Query target(QStringLiteral("ADOcreate"));
+    target.setConnectionString(zt::server::databaseConnectionString(fixture_.credentialPart(), name,
+                                                                    fixture_.serverName()));
+    zt::seed::ActxzrrExecute(source, target);
+}
+
+void TestVerifyRepair::makeHalfMadeDatabase(const QString& name, int tables) const {
+    fixture_.execServer(QStringLiteral("master"), QStringLiteral("create database ") + name);
+    zt::db::Query create(QStringLiteral("ADOcreate"));
+    create.setConnectionString(zt::server::databaseConnectionString(fixture_.credentialPart(), name,
+                                                                    fixture_.serverName()));
+    try {
+        zt::schema::ActcreatExecute(create, [tables](int created, int) {
+            if (created == tables)
+                throw CreationStopped{};
+        });
+    } catch (const CreationStopped&) {
+    }
+}
+
+void TestVerifyRepair::registerInNetwork(const QString& name) const {
+    const QString master = QStringLiteral("master");
+    if (fixture_
+            .serverColumn(master,
+                          QStringLiteral("select TABLE_NAME from INFORMATION_SCHEMA.TABLES "
+                                         "where TABLE_NAME = 'CHdatebase'"),
+                          QStringLiteral("TABLE_NAME"))
+            .isEmpty())
+        fixture_.execServer(master, QStringLiteral("CREATE TABLE CHdatebase ([id] [bigint] "
+                                                   "IDENTITY (1, 1) NOT NULL, [ztmc] [nvarchar] "
+                                                   "(50) COLLATE Chinese_PRC_CI_AS NULL)"));
+    fixture_.execServer(master,
+                        QStringLiteral("insert into CHdatebase (ztmc) values (N'%1')").arg(name));
+}
+
+Run TestVerifyRepair::admin(const QStringList& arguments) const {
+    QProcess process;
+    process.start(QStringLiteral(ZT_ADMIN_PATH), arguments);
+    Run result;
+    if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit)
+        return result;
+    result.exitCode = process.exitCode();
+    result.out = QString::fromUtf8(process.readAllStandardOutput());
+    result.err = QString::fromUtf8(process.readAllStandardError());
+    return result;
+}
+
+void TestVerifyRepair::freshAccountSetVerifiesClean() {
+    makeAccountSet(QStringLiteral("核对_新帐"));
+    const Verification v = zt::accountset::verifyAccountSet(target(), QStringLiteral("核对_新帐"));
+    QVERIFY2(v.drifts.empty(), qPrintable(v.drifts.empty() ? QString() : v.drifts.front().table));
+    QVERIFY(v.matches());
+    // One statement per catalog view and row set, never one per table.
+    QVERIFY(v.exchanges.statements <= 8);
+}
+
+void TestVerifyRepair::driftIsReportedAsItsKind_data() {
+    QTest::addColumn<QStringList>("statements");
+    QTest::addColumn<DriftKind>("kind");
+    QTest::addColumn<QString>("table");
+    QTest::addColumn<QString>("column");
+
+    const QString dropBank = QStringLiteral("drop table [bank]");
+    QTest::newRow("dropped table") << QStringList{dropBank} << DriftKind::MissingTable << "bank"
+                                   << "";
+    QTest::newRow("dropped column")
+        << QStringList{dropBank,
+                       bankTable(bankId, bankZhmc, "[je] [money] NULL", "[zhje] [money] NULL")}
+        << DriftKind::MissingColumn << "bank"
+        << "bz";
+    QTest::newRow("changed type") << QStringList{dropBank,
+                                                 bankTable(bankId, bankZhmc, "[je] [float] NULL")}
+                                  << DriftKind::ColumnType << "bank"
+                                  << "je";
+    QTest::newRow("changed length")
+        << QStringList{dropBank,
+                       bankTable(bankId, "[zhmc] [nvarchar] (40) COLLATE Chinese_PRC_CI_AS NULL")}
+        << DriftKind::ColumnLength << "bank"
+        << "zhmc";
+    QTest::newRow("nullability")
+        << QStringList{dropBank,
+                       bankTable(bankId, "[zhmc] [nvarchar] (50) COLLATE Chinese_PRC_CI_AS NOT "
+                                         "NULL")}
+        << DriftKind::Nullability << "bank"
+        << "zhmc";
+    QTest::newRow("identity") << QStringList{dropBank, bankTable("[ID] [int] NOT NULL", bankZhmc)}
+                              << DriftKind::Identity << "bank"
+                              << "ID";
+    QTest::newRow("collation")
+        << QStringList{dropBank,
+                       bankTable(bankId,
+                                 "[zhmc] [nvarchar] (50) COLLATE Latin1_General_CI_AS NULL")}
+        << DriftKind::Collation << "bank"
+        << "zhmc";
+    QTest::newRow("column order") << QStringList{dropBank,
+                                                 bankTable(bankId, "[je] [money] NULL", bankZhmc)}
+                                  << DriftKind::ColumnOrder << "bank"
+                                  << "";
+    QTest::newRow("extra column")
+        << QStringList{dropBank, bankTable(bankId, bankZhmc, "[je] [money] NULL",
+                                           "[zhje] [money] NULL , [bz] [nvarchar] (20) COLLATE "
+                                           "Chinese_PRC_CI_AS NULL , [xx] [int] NULL")}
+        << DriftKind::ExtraColumn << "bank"
+        << "xx";
+    QTest::newRow("dropped key")
+        << QStringList{"drop table [仓库信息表]",
+                       "CREATE TABLE [dbo].[仓库信息表] ([ID] [int] IDENTITY (1, 1) NOT NULL , "
+                       "[ckmc] [nvarchar] (20) COLLATE Chinese_PRC_CI_AS NOT NULL , [ckwz] "
+                       "[nvarchar] (20) COLLATE Chinese_PRC_CI_AS NULL , [ckdz] [nvarchar] (50) "
+                       "COLLATE Chinese_PRC_CI_AS NULL , [bz] [nvarchar] (255) COLLATE "
+                       "Chinese_PRC_CI_AS NULL) ON [PRIMARY]"}
+        << DriftKind::PrimaryKey << "仓库信息表"
+        << "ckmc";
+    QTest::newRow("missing rights")
+        << QStringList{"delete from [用户权限表] where yhqx = 'n7' or yhqx = 'n8'"}
+        << DriftKind::MissingRights << "用户权限表"
+        << "yhqx";
+    QTest::newRow("right not granted")
+        << QStringList{"update [用户权限表] set pd = 'false' where yhqx = 'n9'"}
+        << DriftKind::RightNotGranted << "用户权限表"
+        << "pd";
+    QTest::newRow("missing super administrator")
+        << QStringList{"delete from [用户信息表]"} << DriftKind::MissingSuperAdministrator
+        << "用户信息表"
+        << "yhmc";
+}
+
+void TestVerifyRepair::driftIsReportedAsItsKind() {
+    QFETCH(QStringList, statements);
+    QFETCH(DriftKind, kind);
+    QFETCH(QString, table);
+    QFETCH(QString, column);
+    const QString name =
+        QStringLiteral("drift_") + QString::fromLatin1(QTest::currentDataTag()).replace(u' ', u'_');
+    makeAccountSet(name);
+    for (const QString& statement : statements)
+        fixture_.execServer(name, statement);
+
+    const Verification v = zt::accountset::verifyAccountSet(target(), name);
+    QCOMPARE(v.differenceCount(), 1);
+    QCOMPARE(int(v.drifts.size()), 1);
+    const zt::accountset::Drift& drift = v.drifts.front();
+    QCOMPARE(drift.kind, kind);
+    QCOMPARE(drift.table, table);
+    QCOMPARE(drift.column, column);
+}
+
+void TestVerifyRepair::extraTableIsShownButMatches() {
+    const QString name = QStringLiteral("extra_table");
+    makeAccountSet(name);
+    fixture_.execServer(name, QStringLiteral("create table [备注] ([x] [int] NULL)"));
+    const Verification v = zt::accountset::verifyAccountSet(target(), name);
+    QVERIFY(v.matches());
+    QCOMPARE(v.extraTableCount(), 1);
+    QCOMPARE(v.drifts.front().table, QStringLiteral("备注"));
+}
+
+void TestVerifyRepair::missingDatabaseFails() {
+    try {
+        zt::accountset::verifyAccountSet(target(), QStringLiteral("无此帐套"));
+        QFAIL("a missing database verified");
+    } catch (const zt::db::DbError& error) {
+        QCOMPARE(error.text(), QStringLiteral("帐套【无此帐套】不存在"));
+    }
+    try {
+        zt::accountset::scanServer({fixture_.serverName() + ";Database=x", {}});
+        QFAIL("an unsafe server name was used");
+    } catch (const zt::db::DbError& error) {
+        QCOMPARE(error.text(), QStringLiteral("连接服务器失败，请重新选择或录入服务器名称！"));
+    }
+    // A name that is no plain identifier never reaches a statement.
+    QVERIFY_THROWS_EXCEPTION(zt::db::DbError,
+                             zt::accountset::verifyAccountSet(target(), QStringLiteral("a]--")));
+}
+
+void TestVerifyRepair::repairRestoresDroppedTableAndRights() {
+    const QString name = QStringLiteral("repair_rows");
+    makeAccountSet(name);
+    fixture_.execServer(name, QStringLiteral("drop table [print_model]"));
+    fixture_.execServer(name, QStringLiteral("delete from [用户权限表] where ID > 99"));
+    fixture_.execServer(name, QStringLiteral("delete from [col_num]"));
+
+    const zt::accountset::Repair r =
+        zt::accountset::repairAccountSet(target(), name, fixture_.localConnectionString());
+    QVERIFY(!r.refused);
+    QCOMPARE(r.createdTables, QStringList{"print_model"});
+    QCOMPARE(r.filledTemplateTables, (QStringList{"col_num", "print_model"}));
+    QCOMPARE(r.addedRights, 121);
+    QVERIFY(!r.addedSuperAdministrator);
+    QVERIFY(r.after.matches());
+    QVERIFY(zt::accountset::verifyAccountSet(target(), name).matches());
+    QCOMPARE(fixture_.serverCount(name, QStringLiteral("用户权限表")), 220);
+    QCOMPARE(fixture_.serverCount(name, QStringLiteral("print_model")),
+             fixture_
+                 .localColumn(QStringLiteral("select count(*) as n from print_model"),
+                              QStringLiteral("n"))
+                 .value(0)
+                 .toInt());
+}
+
+void TestVerifyRepair::repairRefusesChangedColumn() {
+    const QString name = QStringLiteral("repair_refused");
+    makeAccountSet(name);
+    fixture_.execServer(name, QStringLiteral("drop table [bank]"));
+    fixture_.execServer(name,
+                        bankTable(bankId, "[zhmc] [nvarchar] (40) COLLATE Chinese_PRC_CI_AS NULL"));
+    fixture_.execServer(name, QStringLiteral("drop table [pay]"));
+
+    const zt::accountset::Repair r =
+        zt::accountset::repairAccountSet(target(), name, fixture_.localConnectionString());
+    QVERIFY(r.refused);
+    QCOMPARE(int(r.refusedFor.size()), 1);
+    QCOMPARE(r.refusedFor.front().kind, DriftKind::ColumnLength);
+    QVERIFY(r.createdTables.isEmpty());
+    // Nothing was done: the dropped table is still missing.
+    const Verification v = zt::accountset::verifyAccountSet(target(), name);
+    QCOMPARE(v.missingTables, QStringList{"pay"});
+}
+
+void TestVerifyRepair::repairCompletesHalfMadeDatabase() {
+    const QString name = QStringLiteral("repair_half");
+    makeHalfMadeDatabase(name, 40);
+    const zt::accountset::Repair r =
+        zt::accountset::repairAccountSet(target(), name, fixture_.localConnectionString());
+    QCOMPARE(r.createdTables.size(), 68);
+    QVERIFY(r.addedSuperAdministrator);
+    QCOMPARE(r.addedRights, 220);
+    QCOMPARE(r.filledTemplateTables.size(), qsizetype(zt::seed::templateTables().size()));
+    QVERIFY(r.after.matches());
+}
+
+void TestVerifyRepair::scanFindsHalfMadeDatabase() {
+    makeHalfMadeDatabase(QStringLiteral("scan_half"), 40);
+    makeAccountSet(QStringLiteral("scan_whole"));
+    registerInNetwork(QStringLiteral("scan_whole"));
+    fixture_.execServer(QStringLiteral("master"), QStringLiteral("create database scan_other"));
+    fixture_.execServer(QStringLiteral("scan_other"),
+                        QStringLiteral("create table [t] ([x] [int] NULL)"));
+
+    const zt::accountset::Scan scan = zt::accountset::scanServer(target());
+    QVERIFY(scan.registryExists);
+    auto find = [&](const QString& name) -> const zt::accountset::ScannedDatabase* {
+        for (const auto& d : scan.databases)
+            if (d.name == name)
+                return &d;
+        return nullptr;
+    };
+    const auto* half = find(QStringLiteral("scan_half"));
+    QVERIFY(half);
+    QCOMPARE(half->tables, 40);
+    QVERIFY(!half->complete());
+    QVERIFY(!half->registered);
+    const auto* whole = find(QStringLiteral("scan_whole"));
+    QVERIFY(whole);
+    QVERIFY(whole->complete());
+    QVERIFY(whole->registered);
+    QVERIFY(!find(QStringLiteral("scan_other")));
+
+    const Run run = admin(QStringList{"scan", "--json"} + server());
+    QCOMPARE(run.exitCode, 0);
+    const QJsonObject json = QJsonDocument::fromJson(run.out.toUtf8()).object();
+    bool seen = false;
+    for (const QJsonValue& value : json.value("databases").toArray()) {
+        const QJsonObject d = value.toObject();
+        if (d.value("name").toString() == u"scan_half") {
+            seen = true;
+            QCOMPARE(d.value("status").toString(), QStringLiteral("incomplete"));
+            QCOMPARE(d.value("tables").toInt(), 40);
+            QCOMPARE(d.value("registered").toBool(), false);
+        }
+    }
+    QVERIFY(seen);
+}
+
+void TestVerifyRepair::dropIncompleteDropsOnlyUnregisteredIncomplete_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("tables"); // 108: a full account set
+    QTest::addColumn<bool>("registered");
+    QTest::addColumn<QString>("outcome");
+    QTest::addColumn<int>("exitCode");
+
+    QTest::newRow("incomplete") << "drop_half" << 12 << false << "dropped" << 0;
+    QTest::newRow("complete") << "drop_whole" << 108 << false << "complete" << 1;
+    QTest::newRow("registered") << "drop_registered" << 12 << true << "registered" << 1;
+    QTest::newRow("missing") << "drop_missing" << 0 << false << "notFound" << 1;
+}
+
+void TestVerifyRepair::dropIncompleteDropsOnlyUnregisteredIncomplete() {
+    QFETCH(QString, name);
+    QFETCH(int, tables);
+    QFETCH(bool, registered);
+    QFETCH(QString, outcome);
+    QFETCH(int, exitCode);
+    if (tables == 108)
+        makeAccountSet(name);
+    else if (tables > 0)
+        makeHalfMadeDatabase(name, tables);
+    if (registered)
+        registerInNetwork(name);
+
+    QCOMPARE(admin(QStringList{"drop-incomplete"} + server() + QStringList{name}).exitCode, 2);
+    const Run run =
+        admin(QStringList{"drop-incomplete", "--json"} + server() + QStringList{name, "--yes"});
+    QCOMPARE(run.exitCode, exitCode);
+    QCOMPARE(QJsonDocument::fromJson(run.out.toUtf8()).object().value("outcome").toString(),
+             outcome);
+    QCOMPARE(fixture_.databaseExists(name), tables > 0 && outcome != u"dropped");
+}
+
+void TestVerifyRepair::adminVerifyReportsAndExits() {
+    const QString name = QStringLiteral("admin_verify");
+    makeAccountSet(name);
+    Run run = admin(QStringList{"verify"} + server() + QStringList{name});
+    QCOMPARE(run.err, QString());
+    QCOMPARE(run.exitCode, 0);
+    QVERIFY(run.out.startsWith(QStringLiteral("帐套【admin_verify】与定义相符")));
+
+    fixture_.execServer(name, QStringLiteral("drop table [yjc]"));
+    run = admin(QStringList{"verify"} + server() + QStringList{name});
+    QCOMPARE(run.exitCode, 4);
+    QVERIFY(run.out.contains(QStringLiteral("缺少表")));
+    QVERIFY(run.out.contains(QStringLiteral("帐套【admin_verify】与定义不符：1 处不同。")));
+
+    run = admin(QStringList{"repair", "--json"} + server() + QStringList{name});
+    QCOMPARE(run.exitCode, 0);
+    const QJsonObject json = QJsonDocument::fromJson(run.out.toUtf8()).object();
+    QCOMPARE(json.value("createdTables").toArray(), QJsonArray{"yjc"});
+    QCOMPARE(json.value("after").toObject().value("matches").toBool(), true);
+
+    run = admin(QStringList{"verify", "--json"} + server() + QStringList{"无此帐套"});
+    QCOMPARE(run.exitCode, 1);
+    QCOMPARE(run.err, QStringLiteral("帐套【无此帐套】不存在\n"));
+}
+
+void TestVerifyRepair::adminUsageErrors_data() {
+    QTest::addColumn<QStringList>("arguments");
+    QTest::newRow("verify without name") << QStringList{"verify", "--server", "s"};
+    QTest::newRow("scan with a name") << QStringList{"scan", "--server", "s", "x"};
+    QTest::newRow("verify without server") << QStringList{"verify", "x"};
+    QTest::newRow("yes outside drop") << QStringList{"repair", "--server", "s", "x", "--yes"};
+    QTest::newRow("drop without yes") << QStringList{"drop-incomplete", "--server", "s", "x"};
+    QTest::newRow("unknown option") << QStringList{"scan", "--server", "s", "--frob"};
+}
+
+void TestVerifyRepair::adminUsageErrors() {
+    QFETCH(QStringList, arguments);
+    const Run run = admin(arguments);
+    QCOMPARE(run.exitCode, 2);
+    QVERIFY(run.err.contains(QStringLiteral("--help")));
+}
+
+QTEST_GUILESS_MAIN(TestVerifyRepair)
+#include "tst_verify_repair.moc"
