@@ -280,10 +280,9 @@ int runCommand(PageQueries& queries, const Environment& env, const Command& comm
                : AdminFailure;
 }
 
-bool proveServer(const Command& command, const QString& localConnection,
-                 const std::shared_ptr<db::SharedConnections>& connections, QTextStream& err) {
-    db::Query probe(QStringLiteral("ADOQuery1"));
-    probe.shareConnections(connections); // the creation goes on on the same connection
+// The probe query goes on holding its connection, which the command's queries share.
+bool proveServer(const Command& command, const QString& localConnection, db::Query& probe,
+                 QTextStream& err) {
     db::Query local(QStringLiteral("ADOQuery2"));
     try {
         local.setConnectionString(localConnection);
@@ -326,7 +325,9 @@ int runAdminTool(const QStringList& arguments, QTextStream& out, QTextStream& er
     }
     const QString localConnection = config::localConnectionString(command.localDatabasePath);
     PageQueries queries;
-    if (!proveServer(command, localConnection, queries.connections, err))
+    db::Query probe(QStringLiteral("ADOQuery1"));
+    probe.shareConnections(queries.connections);
+    if (!proveServer(command, localConnection, probe, err))
         return AdminFailure;
     StageLine stages(err, command.quiet);
     ConsoleDialogs dialogs(out, err, &stages);

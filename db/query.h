@@ -83,8 +83,8 @@ public:
     void open();    // run a select; keep an updatable result positioned on the first row
     void execSql(); // run a statement that returns no rows
     void close();   // drop the result, keep the connection
-    // Drop the result and the connection (the next use connects again); a shared connection
-    // is closed for all that share it.
+    // Drop the result and the connection; the next use connects afresh, also when the
+    // connection is shared.
     void disconnect();
     // From now on the connection comes from `connections`, shared with the other query
     // objects given the same.

@@ -21,9 +21,10 @@ QString connectionKey(const QString& connectionString) {
 std::shared_ptr<Provider> SharedConnections::connect(const QString& connectionString) {
     const QString key = connectionKey(connectionString);
     if (const auto found = open_.find(key); found != open_.end())
-        return found->second;
+        if (std::shared_ptr<Provider> held = found->second.lock())
+            return held;
     std::shared_ptr<Provider> opened = openProvider(connectionString);
-    open_.emplace(key, opened);
+    open_[key] = opened;
     return opened;
 }
 

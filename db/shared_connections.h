@@ -13,15 +13,17 @@ class Provider;
 
 class SharedConnections {
 public:
-    // The open connection for the connection string, opened when there is none. SQL Server
-    // strings that differ only in form (the probe's and the server-level one) share one.
-    // Throws DbError when the connection cannot be opened.
+    // The connection a query object holds for the connection string, opened when none does.
+    // SQL Server strings that differ only in form (the probe's and the server-level one)
+    // share one. A connection closes when the last query object lets go of it (a database
+    // with no connection left on it can be dropped). Throws DbError when it cannot be opened.
     std::shared_ptr<Provider> connect(const QString& connectionString);
-    // Closes it for every query object that shares it, once the last one lets go.
+    // The next connect opens a fresh connection (after a failure the old one may be dead);
+    // the query objects that hold the old one keep it until they let go.
     void release(const QString& connectionString);
 
 private:
-    std::map<QString, std::shared_ptr<Provider>> open_;
+    std::map<QString, std::weak_ptr<Provider>> open_;
 };
 
 // What decides whether two connection strings may share a connection.

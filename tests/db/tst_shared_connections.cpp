@@ -36,6 +36,7 @@ private slots:
     void sameServerDatabaseAndLoginShareOneSession_data();
     void sameServerDatabaseAndLoginShareOneSession();
     void disconnectedQueryConnectsAfresh();
+    void movedQueryLetsItsDatabaseGo();
 
 private:
     QString form(const QString& name) const {
@@ -97,6 +98,29 @@ void TestSharedConnections::disconnectedQueryConnectsAfresh() {
     three.shareConnections(connections);
     three.setConnectionString(form(QStringLiteral("probe")));
     QCOMPARE(sessionOf(three), after);
+}
+
+// A database keeps no connection from a query object that has moved elsewhere, so it can be
+// dropped.
+void TestSharedConnections::movedQueryLetsItsDatabaseGo() {
+    const auto connections = std::make_shared<zt::db::SharedConnections>();
+    Query server(QStringLiteral("server"));
+    Query database(QStringLiteral("database"));
+    server.shareConnections(connections);
+    database.shareConnections(connections);
+    server.setConnectionString(form(QStringLiteral("server")));
+    server.sqlAdd(QStringLiteral("create database shared_gone"));
+    server.execSql();
+    database.setConnectionString(zt::server::databaseConnectionString(
+        zt::config::sqlLoginFragment(QStringLiteral("sa"), QString()),
+        QStringLiteral("shared_gone"), server_.dataSource()));
+    sessionOf(database);
+    database.setConnectionString(form(QStringLiteral("server")));
+    QCOMPARE(sessionOf(database), sessionOf(server));
+    server.close();
+    server.sqlClear();
+    server.sqlAdd(QStringLiteral("drop database shared_gone"));
+    server.execSql();
 }
 
 QTEST_GUILESS_MAIN(TestSharedConnections)
