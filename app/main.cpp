@@ -57,9 +57,9 @@ int main(int argc, char* argv[]) {
 
     zt::WidgetDialogs dialogs;
     zt::ApplicationWindows windows(dialogs, zt::config::localDatabasePath());
-    QObject::connect(zt::form_server, &Tform_server::closed, &app, &QApplication::quit,
-                     Qt::QueuedConnection);
-    zt::form_server->show();
+    QObject::connect(windows.serverPage(), &zt::server::Tform_server::closed, &app,
+                     &QApplication::quit, Qt::QueuedConnection);
+    windows.serverPage()->show();
     warnWithoutDriver(dialogs);
     return QApplication::exec();
 }

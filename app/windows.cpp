@@ -7,22 +7,13 @@
 
 namespace zt {
 
-QPointer<server::Tform_server> form_server;
-QPointer<Tform_xzzt> form_xzzt;
-QPointer<TForm1> Form1;
-QPointer<server::TForm_HJFW> Form_HJFW;
-
 ApplicationWindows::ApplicationWindows(Dialogs& dialogs, const QString& localDatabasePath) {
     // The order matters: the first window created is the main window.
     server_ = std::make_unique<server::Tform_server>(dialogs, localDatabasePath);
-    form_server = server_.get();
     accountSet_ = std::make_unique<Tform_xzzt>(dialogs);
     accountSet_->setLocalDatabasePath(localDatabasePath);
-    form_xzzt = accountSet_.get();
     form1_ = std::make_unique<TForm1>();
-    Form1 = form1_.get();
     hostLookup_ = std::make_unique<server::TForm_HJFW>(dialogs);
-    Form_HJFW = hostLookup_.get();
     wireNavigation();
 }
 
@@ -35,16 +26,18 @@ ApplicationWindows::~ApplicationWindows() {
 }
 
 void ApplicationWindows::wireNavigation() {
-    form_server->setAccountSetPage(form_xzzt);
-    form_server->setHostLookupDialog(Form_HJFW);
-    Form_HJFW->setServerBox(form_server->serverBox());
+    server::Tform_server* serverPage = server_.get();
+    Tform_xzzt* accountSetPage = accountSet_.get();
+    serverPage->setAccountSetPage(accountSetPage);
+    serverPage->setHostLookupDialog(hostLookup_.get());
+    hostLookup_->setServerBox(serverPage->serverBox());
     // "上一步&P": the server page shows again (running its show handler); the account-set
     // page then hides itself.
-    QObject::connect(form_xzzt, &Tform_xzzt::backRequested, form_server,
-                     [page = form_server] { page->show(); });
+    QObject::connect(accountSetPage, &Tform_xzzt::backRequested, serverPage,
+                     [serverPage] { serverPage->show(); });
     // Exit and the end after success close the main window, which ends the program.
-    QObject::connect(form_xzzt, &Tform_xzzt::closeMainWindowRequested, form_server,
-                     [page = form_server] { page->close(); });
+    QObject::connect(accountSetPage, &Tform_xzzt::closeMainWindowRequested, serverPage,
+                     [serverPage] { serverPage->close(); });
 }
 
 } // namespace zt

@@ -1,9 +1,8 @@
 #pragma once
 // The four application-wide windows. Each is created once at start-up, in the order of the
 // members below, and lives until the program ends; pages are shown and hidden, never
-// destroyed. These references are the program's only global state.
+// destroyed.
 
-#include <QPointer>
 #include <QString>
 
 #include <memory>
@@ -19,19 +18,19 @@ class Tform_server;
 class TForm_HJFW;
 } // namespace server
 
-extern QPointer<server::Tform_server> form_server; // server connection page, the main window
-extern QPointer<Tform_xzzt> form_xzzt;             // account-set page
-extern QPointer<TForm1> Form1;                     // empty auxiliary window, never shown
-extern QPointer<server::TForm_HJFW> Form_HJFW;     // host lookup dialog
-
-// Creates the four windows in their order, points the global references at them and wires
-// the wizard's navigation. The windows go (and the references become null) with this object.
+// Creates the four windows in their order and wires the wizard's navigation. The windows go
+// with this object.
 class ApplicationWindows {
 public:
     ApplicationWindows(Dialogs& dialogs, const QString& localDatabasePath);
     ~ApplicationWindows();
     ApplicationWindows(const ApplicationWindows&) = delete;
     ApplicationWindows& operator=(const ApplicationWindows&) = delete;
+
+    server::Tform_server* serverPage() const { return server_.get(); } // the main window
+    Tform_xzzt* accountSetPage() const { return accountSet_.get(); }
+    TForm1* auxiliaryWindow() const { return form1_.get(); } // empty, never shown
+    server::TForm_HJFW* hostLookup() const { return hostLookup_.get(); }
 
 private:
     void wireNavigation();

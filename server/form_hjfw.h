@@ -53,6 +53,3 @@ private:
 };
 
 } // namespace zt::server
-
-// Start-up names the dialog's class without its namespace.
-using zt::server::TForm_HJFW;

@@ -81,6 +81,3 @@ private:
 };
 
 } // namespace zt::server
-
-// Start-up and the layouts name the page without its namespace.
-using zt::server::Tform_server;

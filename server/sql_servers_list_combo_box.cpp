@@ -74,7 +74,7 @@ void TSQLServersListComboBox::RefreshServers() {
         return;
     }
     auto* searcher = new TServersSearcher(); // deletes itself once it has ended
-    FSearcher = searcher;
+    searcher_ = searcher;
     searching_ = true;
     // Queued: the list and the state are changed on this box's thread only.
     connect(searcher, &TServersSearcher::serversFound, this,
@@ -82,11 +82,11 @@ void TSQLServersListComboBox::RefreshServers() {
     connect(searcher, &QThread::finished, this, &TSQLServersListComboBox::SearchFinished,
             Qt::QueuedConnection);
 
-    FSavedEnabled = !testAttribute(Qt::WA_ForceDisabled);
+    savedEnabled_ = !testAttribute(Qt::WA_ForceDisabled);
     setEnabled(false);
-    FSavedEditEnabled = lineEdit() != nullptr && !lineEdit()->testAttribute(Qt::WA_ForceDisabled);
+    savedEditEnabled_ = lineEdit() != nullptr && !lineEdit()->testAttribute(Qt::WA_ForceDisabled);
     showTipColours();
-    FSavedText = currentText();
+    savedText_ = currentText();
     setEditText(searchingTip());
 
     searcher->start();
@@ -98,7 +98,7 @@ void TSQLServersListComboBox::RefreshServers() {
 }
 
 void TSQLServersListComboBox::showTipColours() {
-    FSavedPalette = palette();
+    savedPalette_ = palette();
     QPalette tipPalette = palette();
     for (const auto group : allGroups) {
         tipPalette.setColor(group, QPalette::Text, tipFontColor_);
@@ -107,7 +107,7 @@ void TSQLServersListComboBox::showTipColours() {
         setPalette(tipPalette);
         return;
     }
-    FSavedEditPalette = lineEdit()->palette();
+    savedEditPalette_ = lineEdit()->palette();
     setPalette(tipPalette);
     // The edit area keeps the tip as its text but leaves the drawing of it to the tip.
     QPalette editPalette = lineEdit()->palette();
@@ -127,14 +127,14 @@ void TSQLServersListComboBox::replaceServers(const QStringList& servers) {
 }
 
 void TSQLServersListComboBox::SearchFinished() {
-    setPalette(FSavedPalette);
+    setPalette(savedPalette_);
     if (lineEdit() != nullptr) {
-        lineEdit()->setEnabled(FSavedEditEnabled);
-        lineEdit()->setPalette(FSavedEditPalette);
+        lineEdit()->setEnabled(savedEditEnabled_);
+        lineEdit()->setPalette(savedEditPalette_);
     }
-    setEditText(FSavedText);
-    setEnabled(FSavedEnabled);
-    FSearcher = nullptr;
+    setEditText(savedText_);
+    setEnabled(savedEnabled_);
+    searcher_ = nullptr;
     searching_ = false;
     tip_->hide();
     update();

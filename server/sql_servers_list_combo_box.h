@@ -36,7 +36,7 @@ public:
     void RefreshServers();
     bool isSearching() const { return searching_; }
     // The running search, for those who must see it end; null when idle.
-    TServersSearcher* searcher() const { return FSearcher; }
+    TServersSearcher* searcher() const { return searcher_; }
 
     static QString searchingTip();
     // The tip's top-left corner: left at the frame width, centred vertically (rounded down).
@@ -58,19 +58,16 @@ private:
     void paintSearchingTip(QPainter& painter) const;
     void showTipColours();
 
-    QPointer<TServersSearcher> FSearcher;
+    QPointer<TServersSearcher> searcher_;
     SearchingTip* tip_ = nullptr; // a child widget, owned by this box
     bool searching_ = false;
-    bool FSavedEnabled = true;
-    bool FSavedEditEnabled = true;
-    QPalette FSavedPalette;
-    QPalette FSavedEditPalette;
+    bool savedEnabled_ = true;
+    bool savedEditEnabled_ = true;
+    QPalette savedPalette_;
+    QPalette savedEditPalette_;
     QColor tipFontColor_;
-    QString FSavedText;
+    QString savedText_;
     bool refreshAfterCreate_ = true;
 };
 
 } // namespace zt::server
-
-// Layouts name the box without its namespace.
-using zt::server::TSQLServersListComboBox;

@@ -152,6 +152,9 @@ private:
 
     QString number() {
         const qsizetype start = pos_;
+        // 0x41 is a binary literal: refused rather than read as 0 with an alias x41.
+        if (at(pos_) == u'0' && (at(pos_ + 1) == u'x' || at(pos_ + 1) == u'X'))
+            throwNotSupported(QStringLiteral("A binary (0x...) literal"));
         while (at(pos_).isDigit())
             advance();
         if (at(pos_) == u'.') {

@@ -1,6 +1,7 @@
 // The account-set operations without a window, against a private zt-devserver through the
 // real driver: creating, registering locally and in master.CHdatebase, listing, selecting,
-// deleting, restoring the sample, and the names that never reach the server.
+// deleting, restoring the sample, and the names that never reach the server. Every function
+// gets a server and a local database of its own and makes the rows it needs.
 
 #include "accountset/operations.h"
 #include "accountset/sample_builder.h"
@@ -11,6 +12,8 @@
 #include <QDir>
 #include <QFile>
 #include <QTest>
+
+#include <memory>
 
 using zt::DialogAnswer;
 using zt::DialogButtons;
@@ -72,8 +75,8 @@ class TestAccountSetOperations : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase();
     void init();
+    void cleanup();
 
     void acceptableNames_data();
     void acceptableNames();
@@ -107,51 +110,72 @@ private:
                              const QString& password = QString());
     QStringList registryNames();
     QString serverTrace();
-    void addRegistryRow(const QString& ztmc, const QString& klValue);
+    // A registry row with the password given as SQL (NULL, '').
+    bool addRegistryRow(const QString& ztmc, const QString& klValue);
+    // 共享帐 (password Secret) made here as a network account set, then 第二帐 made on
+    // another workstation: the database of the first, two registry rows, one local row.
+    bool makeTwoNetworkAccountSets();
 
-    AccountSetFixture fixture_;
+    std::unique_ptr<AccountSetFixture> fixture_;
     RecordingDialogs dialogs_;
-    PageQueries queries_;
-    QTemporaryDir sampleDirectory_;
+    std::unique_ptr<PageQueries> queries_;
+    std::unique_ptr<QTemporaryDir> sampleDirectory_;
 };
-
-void TestAccountSetOperations::initTestCase() {
-    QVERIFY(fixture_.start());
-}
 
 void TestAccountSetOperations::init() {
     dialogs_.clear();
+    queries_ = std::make_unique<PageQueries>();
+    sampleDirectory_ = std::make_unique<QTemporaryDir>();
+    QVERIFY(sampleDirectory_->isValid());
+    fixture_ = std::make_unique<AccountSetFixture>();
+    QVERIFY(fixture_->start());
+}
+
+void TestAccountSetOperations::cleanup() {
+    queries_.reset();
+    fixture_.reset();
+    sampleDirectory_.reset();
+}
+
+bool TestAccountSetOperations::makeTwoNetworkAccountSets() {
+    return fixture_->execServer(QStringLiteral("master"),
+                                QStringLiteral("create database 共享帐")) &&
+           fixture_->createRegistry() &&
+           fixture_->addRegistryRow(QStringLiteral("共享帐"), QStringLiteral("Secret")) &&
+           fixture_->addRegistryRow(QStringLiteral("第二帐"), QString()) &&
+           fixture_->registerLocally(QStringLiteral("共享帐"), QStringLiteral("Secret"), true);
 }
 
 Environment TestAccountSetOperations::environment() {
-    Environment env{dialogs_, fixture_.localConnectionString()};
+    Environment env{dialogs_, fixture_->localConnectionString()};
     env.today = [] { return registrationDay; };
-    env.sampleDataDirectory = QDir(sampleDirectory_.path()).filePath(QStringLiteral("mssql/data"));
+    env.sampleDataDirectory = QDir(sampleDirectory_->path()).filePath(QStringLiteral("mssql/data"));
     return env;
 }
 
 NewAccountSet TestAccountSetOperations::accountSet(const QString& name, bool network,
                                                    const QString& password) {
-    return NewAccountSet{fixture_.serverName(), name, password, network};
+    return NewAccountSet{fixture_->serverName(), name, password, network};
 }
 
 QStringList TestAccountSetOperations::registryNames() {
-    return fixture_.serverColumn(QStringLiteral("master"),
-                                 QStringLiteral("select * from CHdatebase order by id"),
-                                 QStringLiteral("ztmc"));
+    return fixture_->serverColumn(QStringLiteral("master"),
+                                  QStringLiteral("select * from CHdatebase order by id"),
+                                  QStringLiteral("ztmc"));
 }
 
 QString TestAccountSetOperations::serverTrace() {
-    QFile trace(fixture_.server().traceFile());
+    QFile trace(fixture_->server().traceFile());
     return trace.open(QIODevice::ReadOnly) ? QString::fromUtf8(trace.readAll()) : QString();
 }
 
-void TestAccountSetOperations::addRegistryRow(const QString& ztmc, const QString& klValue) {
-    fixture_.execServer(QStringLiteral("master"),
-                        QStringLiteral("insert into CHdatebase (ztmc, zjmc, jlrq, kl) values "
-                                       "(%1, %2, '2020-01-01', %3)")
-                            .arg(zt::db::quotedLiteral(ztmc),
-                                 zt::db::quotedLiteral(fixture_.serverName()), klValue));
+bool TestAccountSetOperations::addRegistryRow(const QString& ztmc, const QString& klValue) {
+    return fixture_->execServer(
+        QStringLiteral("master"),
+        QStringLiteral("insert into CHdatebase (ztmc, zjmc, jlrq, kl) values "
+                       "(%1, %2, '2020-01-01', %3)")
+            .arg(zt::db::quotedLiteral(ztmc), zt::db::quotedLiteral(fixture_->serverName()),
+                 klValue));
 }
 
 void TestAccountSetOperations::acceptableNames_data() {
@@ -204,7 +228,7 @@ void TestAccountSetOperations::refusedNamesNeverReachTheServer() {
     QFETCH(QString, name);
     // A closed loopback port: reaching for the server would throw.
     const NewAccountSet input{QStringLiteral("127.0.0.1,1"), name, QString(), true};
-    QCOMPARE(zt::accountset::createAccountSet(queries_, environment(), input),
+    QCOMPARE(zt::accountset::createAccountSet(*queries_, environment(), input),
              CreateOutcome::RefusedName);
     QCOMPARE(dialogs_.messages.size(), 1);
     QCOMPARE(
@@ -233,16 +257,16 @@ void TestAccountSetOperations::emptyInputsBeepAndStop() {
     QFETCH(int, outcome);
     QFETCH(QString, text);
     const NewAccountSet input{server, name, QString(), false};
-    QCOMPARE(int(zt::accountset::createAccountSet(queries_, environment(), input)), outcome);
+    QCOMPARE(int(zt::accountset::createAccountSet(*queries_, environment(), input)), outcome);
     QCOMPARE(dialogs_.events, (QStringList{"beep", "message"}));
     QCOMPARE(dialogs_.messages.first().text, text);
     QCOMPARE(dialogs_.messages.first().caption, QStringLiteral("新增帐套"));
 }
 
 void TestAccountSetOperations::createsSeedsAndRegistersLocally() {
-    const int before = localRegistrations(fixture_).size();
+    const int before = localRegistrations(*fixture_).size();
     QCOMPARE(zt::accountset::createAccountSet(
-                 queries_, environment(),
+                 *queries_, environment(),
                  accountSet(QStringLiteral(" 本地帐 "), false, QStringLiteral(" pw1 "))),
              CreateOutcome::Created);
     QCOMPARE(dialogs_.messages.size(), 1);
@@ -250,52 +274,53 @@ void TestAccountSetOperations::createsSeedsAndRegistersLocally() {
     QCOMPARE(dialogs_.messages.first().caption, QStringLiteral("新增账套"));
     QCOMPARE(dialogs_.messages.first().icon, DialogIcon::Information);
 
-    const QStringList tables = fixture_.serverColumn(
+    const QStringList tables = fixture_->serverColumn(
         QStringLiteral("本地帐"),
         QStringLiteral("select * from INFORMATION_SCHEMA.TABLES where TABLE_TYPE='BASE TABLE'"),
         QStringLiteral("TABLE_NAME"));
     QCOMPARE(tables.size(), 108);
-    QCOMPARE(fixture_.serverCount(QStringLiteral("本地帐"), QStringLiteral("用户信息表")), 1);
-    QCOMPARE(fixture_.serverCount(QStringLiteral("本地帐"), QStringLiteral("用户权限表")), 220);
+    QCOMPARE(fixture_->serverCount(QStringLiteral("本地帐"), QStringLiteral("用户信息表")), 1);
+    QCOMPARE(fixture_->serverCount(QStringLiteral("本地帐"), QStringLiteral("用户权限表")), 220);
 
-    const QStringList rows = localRegistrations(fixture_);
+    const QStringList rows = localRegistrations(*fixture_);
     QCOMPARE(rows.size(), before + 1);
     QCOMPARE(rows.last(),
-             QStringLiteral("本地帐|pw1|%1|否|%2").arg(fixture_.serverName(), registeredOn()));
+             QStringLiteral("本地帐|pw1|%1|否|%2").arg(fixture_->serverName(), registeredOn()));
 }
 
 void TestAccountSetOperations::existingDatabaseFailsAtCreation() {
-    QCOMPARE(zt::accountset::createAccountSet(queries_, environment(),
+    QCOMPARE(zt::accountset::createAccountSet(*queries_, environment(),
                                               accountSet(QStringLiteral("twice"))),
              CreateOutcome::Created);
-    const int registered = localRegistrations(fixture_).size();
+    const int registered = localRegistrations(*fixture_).size();
     dialogs_.clear();
     QVERIFY_THROWS_EXCEPTION(DbError,
-                             zt::accountset::createAccountSet(queries_, environment(),
+                             zt::accountset::createAccountSet(*queries_, environment(),
                                                               accountSet(QStringLiteral("twice"))));
     QVERIFY(dialogs_.messages.isEmpty());
-    QCOMPARE(localRegistrations(fixture_).size(), registered);
+    QCOMPARE(localRegistrations(*fixture_).size(), registered);
 }
 
 void TestAccountSetOperations::listingWithoutRegistryIsEmptyAndSilent() {
     NetworkList list;
-    QVERIFY(!zt::accountset::ActnetztExecute(queries_, environment(), list, fixture_.serverName()));
+    QVERIFY(
+        !zt::accountset::ActnetztExecute(*queries_, environment(), list, fixture_->serverName()));
     QVERIFY(!list.loaded);
     QVERIFY(list.rows.empty());
     // Like an empty list: nothing asked, nothing written, no error.
-    const int registered = localRegistrations(fixture_).size();
-    QCOMPARE(zt::accountset::selectNetworkAccountSet(queries_, environment(), list, 0),
+    const int registered = localRegistrations(*fixture_).size();
+    QCOMPARE(zt::accountset::selectNetworkAccountSet(*queries_, environment(), list, 0),
              SelectOutcome::NothingToSelect);
     QVERIFY(!zt::accountset::confirmNetworkDeletion(environment(), list, 0));
-    QCOMPARE(zt::accountset::deleteNetworkAccountSet(queries_, environment(), list, 0, QString()),
+    QCOMPARE(zt::accountset::deleteNetworkAccountSet(*queries_, environment(), list, 0, QString()),
              DeleteOutcome::NothingToDelete);
     QVERIFY(dialogs_.events.isEmpty());
-    QCOMPARE(localRegistrations(fixture_).size(), registered);
+    QCOMPARE(localRegistrations(*fixture_).size(), registered);
 }
 
 void TestAccountSetOperations::firstNetworkCreationMakesTheRegistry() {
     QCOMPARE(zt::accountset::createAccountSet(
-                 queries_, environment(),
+                 *queries_, environment(),
                  accountSet(QStringLiteral("共享帐"), true, QStringLiteral("Secret "))),
              CreateOutcome::Created);
     QCOMPARE(dialogs_.messageTexts(), QStringList{QStringLiteral("帐套创建成功！")});
@@ -305,44 +330,47 @@ void TestAccountSetOperations::firstNetworkCreationMakesTheRegistry() {
         QStringLiteral("select * from INFORMATION_SCHEMA.COLUMNS where TABLE_NAME='CHdatebase' "
                        "order by ORDINAL_POSITION");
     QCOMPARE(
-        fixture_.serverColumn(QStringLiteral("master"), columns, QStringLiteral("COLUMN_NAME")),
+        fixture_->serverColumn(QStringLiteral("master"), columns, QStringLiteral("COLUMN_NAME")),
         (QStringList{"id", "ztbh", "ztmc", "zjmc", "net", "jlrq", "kl"}));
-    QCOMPARE(fixture_.serverColumn(QStringLiteral("master"), columns, QStringLiteral("DATA_TYPE")),
+    QCOMPARE(fixture_->serverColumn(QStringLiteral("master"), columns, QStringLiteral("DATA_TYPE")),
              (QStringList{"bigint", "nvarchar", "nvarchar", "nvarchar", "nvarchar", "datetime",
                           "nvarchar"}));
-    QCOMPARE(fixture_.serverColumn(QStringLiteral("master"), columns,
-                                   QStringLiteral("CHARACTER_MAXIMUM_LENGTH")),
+    QCOMPARE(fixture_->serverColumn(QStringLiteral("master"), columns,
+                                    QStringLiteral("CHARACTER_MAXIMUM_LENGTH")),
              (QStringList{nullText(), "15", "50", "100", "10", nullText(), "50"}));
 
     const QString select = QStringLiteral("select * from CHdatebase");
-    QCOMPARE(fixture_.serverColumn(QStringLiteral("master"), select, QStringLiteral("ztmc")),
+    QCOMPARE(fixture_->serverColumn(QStringLiteral("master"), select, QStringLiteral("ztmc")),
              QStringList{QStringLiteral("共享帐")});
-    QCOMPARE(fixture_.serverColumn(QStringLiteral("master"), select, QStringLiteral("ztbh")),
+    QCOMPARE(fixture_->serverColumn(QStringLiteral("master"), select, QStringLiteral("ztbh")),
              QStringList{nullText()});
-    QCOMPARE(fixture_.serverColumn(QStringLiteral("master"), select, QStringLiteral("net")),
+    QCOMPARE(fixture_->serverColumn(QStringLiteral("master"), select, QStringLiteral("net")),
              QStringList{nullText()});
-    QCOMPARE(fixture_.serverColumn(QStringLiteral("master"), select, QStringLiteral("kl")),
+    QCOMPARE(fixture_->serverColumn(QStringLiteral("master"), select, QStringLiteral("kl")),
              QStringList{QStringLiteral("Secret")});
-    QCOMPARE(fixture_.serverColumn(QStringLiteral("master"), select, QStringLiteral("zjmc")),
-             QStringList{fixture_.serverName()});
-    QCOMPARE(localRegistrations(fixture_).last(),
-             QStringLiteral("共享帐|Secret|%1|是|%2").arg(fixture_.serverName(), registeredOn()));
+    QCOMPARE(fixture_->serverColumn(QStringLiteral("master"), select, QStringLiteral("zjmc")),
+             QStringList{fixture_->serverName()});
+    QCOMPARE(localRegistrations(*fixture_).last(),
+             QStringLiteral("共享帐|Secret|%1|是|%2").arg(fixture_->serverName(), registeredOn()));
 }
 
 void TestAccountSetOperations::laterRegistrationsAppendSilently() {
-    QCOMPARE(zt::accountset::createAccountSet(queries_, environment(),
+    QVERIFY(fixture_->createRegistry());
+    QVERIFY(fixture_->addRegistryRow(QStringLiteral("共享帐"), QStringLiteral("Secret")));
+    QCOMPARE(zt::accountset::createAccountSet(*queries_, environment(),
                                               accountSet(QStringLiteral("第二帐"), true)),
              CreateOutcome::Created);
     QCOMPARE(dialogs_.messageTexts(), QStringList{QStringLiteral("帐套创建成功！")});
     QCOMPARE(registryNames(), (QStringList{"共享帐", "第二帐"}));
 
     NetworkList list;
-    QVERIFY(zt::accountset::ActnetztExecute(queries_, environment(), list, fixture_.serverName()));
+    QVERIFY(
+        zt::accountset::ActnetztExecute(*queries_, environment(), list, fixture_->serverName()));
     QCOMPARE(list.rows.size(), std::size_t(2));
     QCOMPARE(list.rows.at(0).ztmc, QStringLiteral("共享帐"));
     QCOMPARE(list.rows.at(0).kl, QStringLiteral("Secret"));
-    QCOMPARE(list.serverName, fixture_.serverName());
-    QCOMPARE(list.credentialPart, fixture_.credentialPart());
+    QCOMPARE(list.serverName, fixture_->serverName());
+    QCOMPARE(list.credentialPart, fixture_->credentialPart());
 }
 
 void TestAccountSetOperations::registrationRefusedForDbCreatorKeepsTheAccountSetLocal() {
@@ -371,25 +399,29 @@ void TestAccountSetOperations::registrationRefusedForDbCreatorKeepsTheAccountSet
 }
 
 void TestAccountSetOperations::selectingAnAccountSetAlreadyHere() {
+    QVERIFY(makeTwoNetworkAccountSets());
     NetworkList list;
-    QVERIFY(zt::accountset::ActnetztExecute(queries_, environment(), list, fixture_.serverName()));
-    const int registered = localRegistrations(fixture_).size();
-    QCOMPARE(zt::accountset::selectNetworkAccountSet(queries_, environment(), list, 0),
+    QVERIFY(
+        zt::accountset::ActnetztExecute(*queries_, environment(), list, fixture_->serverName()));
+    const int registered = localRegistrations(*fixture_).size();
+    QCOMPARE(zt::accountset::selectNetworkAccountSet(*queries_, environment(), list, 0),
              SelectOutcome::AlreadyRegistered);
     QCOMPARE(dialogs_.messageTexts(),
              QStringList{QStringLiteral("已经存在服务器名称和帐套名称相同的帐套！")});
     QCOMPARE(dialogs_.messages.first().caption, QStringLiteral("创建帐套"));
-    QCOMPARE(localRegistrations(fixture_).size(), registered);
+    QCOMPARE(localRegistrations(*fixture_).size(), registered);
 }
 
 void TestAccountSetOperations::selectingAfterNoWritesNothing() {
-    addRegistryRow(QStringLiteral("o'brien"), QStringLiteral("NULL"));
+    QVERIFY(makeTwoNetworkAccountSets());
+    QVERIFY(addRegistryRow(QStringLiteral("o'brien"), QStringLiteral("NULL")));
     NetworkList list;
-    QVERIFY(zt::accountset::ActnetztExecute(queries_, environment(), list, fixture_.serverName()));
+    QVERIFY(
+        zt::accountset::ActnetztExecute(*queries_, environment(), list, fixture_->serverName()));
     const int row = static_cast<int>(list.rows.size()) - 1;
-    const int registered = localRegistrations(fixture_).size();
+    const int registered = localRegistrations(*fixture_).size();
     dialogs_.answers.push_back(DialogAnswer::No);
-    QCOMPARE(zt::accountset::selectNetworkAccountSet(queries_, environment(), list, row),
+    QCOMPARE(zt::accountset::selectNetworkAccountSet(*queries_, environment(), list, row),
              SelectOutcome::Declined);
     QCOMPARE(dialogs_.messages.size(), 1);
     QCOMPARE(dialogs_.messages.first().text,
@@ -397,33 +429,38 @@ void TestAccountSetOperations::selectingAfterNoWritesNothing() {
     QCOMPARE(dialogs_.messages.first().caption, QStringLiteral("Confirm"));
     QCOMPARE(dialogs_.messages.first().icon, DialogIcon::Question);
     QCOMPARE(dialogs_.messages.first().buttons, DialogButtons::YesNo);
-    QCOMPARE(localRegistrations(fixture_).size(), registered);
+    QCOMPARE(localRegistrations(*fixture_).size(), registered);
 }
 
 void TestAccountSetOperations::selectingCopiesTheRegistryRow() {
+    QVERIFY(makeTwoNetworkAccountSets());
+    QVERIFY(addRegistryRow(QStringLiteral("o'brien"), QStringLiteral("NULL")));
     // The quote in the name travels doubled through the duplicate check.
     NetworkList list;
-    QVERIFY(zt::accountset::ActnetztExecute(queries_, environment(), list, fixture_.serverName()));
+    QVERIFY(
+        zt::accountset::ActnetztExecute(*queries_, environment(), list, fixture_->serverName()));
     const int row = static_cast<int>(list.rows.size()) - 1;
     QCOMPARE(list.rows.at(static_cast<std::size_t>(row)).ztmc, QStringLiteral("o'brien"));
     dialogs_.answers.push_back(DialogAnswer::Yes);
-    QCOMPARE(zt::accountset::selectNetworkAccountSet(queries_, environment(), list, row),
+    QCOMPARE(zt::accountset::selectNetworkAccountSet(*queries_, environment(), list, row),
              SelectOutcome::Selected);
     QCOMPARE(dialogs_.messages.last().text, QStringLiteral("网络帐套选择引入成功！"));
     QCOMPARE(dialogs_.messages.last().caption, QStringLiteral("新增账套"));
     QCOMPARE(dialogs_.messages.last().icon, DialogIcon::Information);
     // Today's date, not the registry's; NULL password as empty.
-    QCOMPARE(localRegistrations(fixture_).last(),
-             QStringLiteral("o'brien||%1|是|%2").arg(fixture_.serverName(), registeredOn()));
+    QCOMPARE(localRegistrations(*fixture_).last(),
+             QStringLiteral("o'brien||%1|是|%2").arg(fixture_->serverName(), registeredOn()));
 
     dialogs_.clear();
-    QCOMPARE(zt::accountset::selectNetworkAccountSet(queries_, environment(), list, row),
+    QCOMPARE(zt::accountset::selectNetworkAccountSet(*queries_, environment(), list, row),
              SelectOutcome::AlreadyRegistered);
 }
 
 void TestAccountSetOperations::deletionAsksWithTheName() {
+    QVERIFY(makeTwoNetworkAccountSets());
     NetworkList list;
-    QVERIFY(zt::accountset::ActnetztExecute(queries_, environment(), list, fixture_.serverName()));
+    QVERIFY(
+        zt::accountset::ActnetztExecute(*queries_, environment(), list, fixture_->serverName()));
     dialogs_.answers = {DialogAnswer::No, DialogAnswer::Yes};
     QVERIFY(!zt::accountset::confirmNetworkDeletion(environment(), list, 0));
     QVERIFY(zt::accountset::confirmNetworkDeletion(environment(), list, 0));
@@ -444,43 +481,51 @@ void TestAccountSetOperations::wrongPasswordsAreRefused_data() {
 
 void TestAccountSetOperations::wrongPasswordsAreRefused() {
     QFETCH(QString, typed);
+    QVERIFY(makeTwoNetworkAccountSets());
     NetworkList list;
-    QVERIFY(zt::accountset::ActnetztExecute(queries_, environment(), list, fixture_.serverName()));
-    QCOMPARE(zt::accountset::deleteNetworkAccountSet(queries_, environment(), list, 0, typed),
+    QVERIFY(
+        zt::accountset::ActnetztExecute(*queries_, environment(), list, fixture_->serverName()));
+    QCOMPARE(zt::accountset::deleteNetworkAccountSet(*queries_, environment(), list, 0, typed),
              DeleteOutcome::WrongPassword);
     QCOMPARE(dialogs_.events, (QStringList{"beep", "message"}));
     QCOMPARE(dialogs_.messages.first().text, QStringLiteral("帐套口令错误"));
     QCOMPARE(dialogs_.messages.first().caption, QStringLiteral("删除帐套"));
     QCOMPARE(dialogs_.messages.first().icon, DialogIcon::Error);
-    QVERIFY(fixture_.databaseExists(QStringLiteral("共享帐")));
-    QCOMPARE(list.rows.size(), std::size_t(3));
+    QVERIFY(fixture_->databaseExists(QStringLiteral("共享帐")));
+    QCOMPARE(registryNames(), (QStringList{"共享帐", "第二帐"}));
+    QCOMPARE(list.rows.size(), std::size_t(2));
 }
 
 void TestAccountSetOperations::deletionDropsDatabaseAndRegistryRow() {
+    QVERIFY(makeTwoNetworkAccountSets());
     NetworkList list;
-    QVERIFY(zt::accountset::ActnetztExecute(queries_, environment(), list, fixture_.serverName()));
-    const int registered = localRegistrations(fixture_).size();
-    QCOMPARE(zt::accountset::deleteNetworkAccountSet(queries_, environment(), list, 0,
+    QVERIFY(
+        zt::accountset::ActnetztExecute(*queries_, environment(), list, fixture_->serverName()));
+    const int registered = localRegistrations(*fixture_).size();
+    QCOMPARE(zt::accountset::deleteNetworkAccountSet(*queries_, environment(), list, 0,
                                                      QStringLiteral("Secret")),
              DeleteOutcome::Deleted);
     QCOMPARE(dialogs_.messageTexts(), QStringList{QStringLiteral("此帐套已成功删除")});
     QCOMPARE(dialogs_.messages.first().caption, QStringLiteral("删除帐套"));
     QCOMPARE(dialogs_.messages.first().icon, DialogIcon::Information);
-    QVERIFY(!fixture_.databaseExists(QStringLiteral("共享帐")));
-    QCOMPARE(registryNames(), (QStringList{"第二帐", "o'brien"}));
-    QCOMPARE(list.rows.size(), std::size_t(2));
+    QVERIFY(!fixture_->databaseExists(QStringLiteral("共享帐")));
+    QCOMPARE(registryNames(), QStringList{QStringLiteral("第二帐")});
+    QCOMPARE(list.rows.size(), std::size_t(1));
     QCOMPARE(list.rows.front().ztmc, QStringLiteral("第二帐"));
     // The local rows stay.
-    QCOMPARE(localRegistrations(fixture_).size(), registered);
+    QCOMPARE(localRegistrations(*fixture_).size(), registered);
 }
 
 void TestAccountSetOperations::deletionOfAMissingDatabaseFails() {
-    addRegistryRow(QStringLiteral("gone"), QStringLiteral("''"));
+    QVERIFY(fixture_->createRegistry());
+    QVERIFY(addRegistryRow(QStringLiteral("gone"), QStringLiteral("''")));
     NetworkList list;
-    QVERIFY(zt::accountset::ActnetztExecute(queries_, environment(), list, fixture_.serverName()));
+    QVERIFY(
+        zt::accountset::ActnetztExecute(*queries_, environment(), list, fixture_->serverName()));
     const int row = static_cast<int>(list.rows.size()) - 1;
-    QCOMPARE(zt::accountset::deleteNetworkAccountSet(queries_, environment(), list, row, QString()),
-             DeleteOutcome::Failed);
+    QCOMPARE(
+        zt::accountset::deleteNetworkAccountSet(*queries_, environment(), list, row, QString()),
+        DeleteOutcome::Failed);
     QCOMPARE(dialogs_.messageTexts(), QStringList{QStringLiteral(" 帐套删除错误")});
     QCOMPARE(dialogs_.messages.first().caption, QStringLiteral("删除帐套"));
     QCOMPARE(dialogs_.messages.first().icon, DialogIcon::Information);
@@ -490,39 +535,41 @@ void TestAccountSetOperations::deletionOfAMissingDatabaseFails() {
 void TestAccountSetOperations::sampleRestoredTwiceIsRegisteredTwice() {
     // A backup of a small database under the sample's name, as the build makes one.
     const QString sample = zt::accountset::sampleAccountSetName();
-    const QString backup = QDir(sampleDirectory_.path()).filePath(QStringLiteral("sample.bak"));
-    fixture_.createEmptyAccountSet(sample);
-    fixture_.execServer(sample, QStringLiteral("insert into 用户信息表 (yhmc) values ('演示')"));
-    fixture_.execServer(
-        QStringLiteral("master"),
-        QStringLiteral("backup database %1 to disk=%2").arg(sample, zt::db::quotedLiteral(backup)));
-    fixture_.execServer(QStringLiteral("master"), QStringLiteral("drop database ") + sample);
+    const QString backup = QDir(sampleDirectory_->path()).filePath(QStringLiteral("sample.bak"));
+    QVERIFY(fixture_->createEmptyAccountSet(sample));
+    QVERIFY(fixture_->execServer(sample,
+                                 QStringLiteral("insert into 用户信息表 (yhmc) values ('演示')")));
+    QVERIFY(fixture_->execServer(QStringLiteral("master"),
+                                 QStringLiteral("backup database %1 to disk=%2")
+                                     .arg(sample, zt::db::quotedLiteral(backup))));
+    QVERIFY(
+        fixture_->execServer(QStringLiteral("master"), QStringLiteral("drop database ") + sample));
 
     Environment env = environment();
     env.sampleBackupPath = backup;
-    const int registered = localRegistrations(fixture_).size();
+    const int registered = localRegistrations(*fixture_).size();
     for (int round = 0; round < 2; ++round) {
         QCOMPARE(
             zt::accountset::restoreSample(
-                queries_, env, accountSet(QStringLiteral("ignored"), false, QStringLiteral("k"))),
+                *queries_, env, accountSet(QStringLiteral("ignored"), false, QStringLiteral("k"))),
             zt::accountset::RestoreOutcome::Restored);
     }
     QCOMPARE(dialogs_.messageTexts(),
              (QStringList{"“澄桦3000例子账套”账套创建成功！", "“澄桦3000例子账套”账套创建成功！"}));
     QCOMPARE(dialogs_.messages.first().caption, QStringLiteral("提示"));
     QVERIFY(QDir(env.sampleDataDirectory).exists());
-    QCOMPARE(fixture_.serverColumn(sample, QStringLiteral("select * from 用户信息表"),
-                                   QStringLiteral("yhmc")),
+    QCOMPARE(fixture_->serverColumn(sample, QStringLiteral("select * from 用户信息表"),
+                                    QStringLiteral("yhmc")),
              QStringList{QStringLiteral("演示")});
-    const QStringList rows = localRegistrations(fixture_);
+    const QStringList rows = localRegistrations(*fixture_);
     QCOMPARE(rows.size(), registered + 2);
     const QString expected =
-        QStringLiteral("%1|k|%2|否|%3").arg(sample, fixture_.serverName(), registeredOn());
+        QStringLiteral("%1|k|%2|否|%3").arg(sample, fixture_->serverName(), registeredOn());
     QCOMPARE(rows.mid(registered), (QStringList{expected, expected}));
 }
 
 void TestAccountSetOperations::sampleRestoreNeedsAServer() {
-    QCOMPARE(zt::accountset::restoreSample(queries_, environment(),
+    QCOMPARE(zt::accountset::restoreSample(*queries_, environment(),
                                            NewAccountSet{QString(), QString(), QString(), false}),
              zt::accountset::RestoreOutcome::EmptyServerName);
     QCOMPARE(dialogs_.events, (QStringList{"beep", "message"}));
@@ -539,14 +586,12 @@ void TestAccountSetOperations::sampleStatementsSkipCommentsAndBlankLines() {
 
 void TestAccountSetOperations::shippedSampleHoldsTheDemonstrationData() {
     // The build's own data/sample.bak, restored on a server that never saw the sample.
-    AccountSetFixture fresh;
-    QVERIFY(fresh.start());
+    const AccountSetFixture& fresh = *fixture_;
     Environment env{dialogs_, fresh.localConnectionString()};
     env.sampleBackupPath = QStringLiteral(ZT_BINARY_DIR "/bin/data/sample.bak");
-    env.sampleDataDirectory = QDir(sampleDirectory_.path()).filePath(QStringLiteral("fresh"));
-    PageQueries queries;
+    env.sampleDataDirectory = QDir(sampleDirectory_->path()).filePath(QStringLiteral("fresh"));
     QCOMPARE(zt::accountset::restoreSample(
-                 queries, env, NewAccountSet{fresh.serverName(), QString(), QString(), true}),
+                 *queries_, env, NewAccountSet{fresh.serverName(), QString(), QString(), true}),
              zt::accountset::RestoreOutcome::Restored);
     const QString sample = zt::accountset::sampleAccountSetName();
     QCOMPARE(fresh.serverCount(sample, QStringLiteral("用户信息表")), 1);

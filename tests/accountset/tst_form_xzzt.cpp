@@ -1,5 +1,6 @@
 // The account-set page on the offscreen platform, driven by object names: its controls as
 // laid out, its show handler, navigation, and its operations against a private zt-devserver.
+// Every function gets a server and a local database of its own and makes the rows it needs.
 
 #include "accountset/form_xzzt.h"
 #include "tests/seed/account_set_fixture.h"
@@ -18,6 +19,8 @@
 #include <QTableView>
 #include <QTest>
 
+#include <memory>
+
 using zt::DialogAnswer;
 using zt::DialogIcon;
 using zt::Tform_xzzt;
@@ -28,7 +31,6 @@ class TestFormXzzt : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase();
     void init();
     void cleanup();
 
@@ -63,27 +65,28 @@ private:
     void handOver(const QString& serverName);
     QAbstractItemModel* grid() { return child<QTableView>("DBGrid1")->model(); }
     int gridRowNamed(const QString& name);
-    void registerOnServer(const QString& name);
+    // 页面帐 (password k1) as this workstation made it on the network, then 别处帐 that
+    // another one made: two registry rows, one local row, one database.
+    bool makeTwoNetworkAccountSets();
 
-    AccountSetFixture fixture_;
+    std::unique_ptr<AccountSetFixture> fixture_;
     RecordingDialogs dialogs_;
     std::unique_ptr<Tform_xzzt> page_;
 };
 
-void TestFormXzzt::initTestCase() {
-    QVERIFY(fixture_.start());
-}
-
 void TestFormXzzt::init() {
+    fixture_ = std::make_unique<AccountSetFixture>();
+    QVERIFY(fixture_->start());
     dialogs_.clear();
     dialogs_.onMessage = nullptr;
     page_ = std::make_unique<Tform_xzzt>(dialogs_);
-    page_->setLocalDatabasePath(fixture_.localDatabasePath());
-    page_->setSampleDataDirectory(fixture_.directory() + QStringLiteral("/mssql/data"));
+    page_->setLocalDatabasePath(fixture_->localDatabasePath());
+    page_->setSampleDataDirectory(fixture_->directory() + QStringLiteral("/mssql/data"));
 }
 
 void TestFormXzzt::cleanup() {
     page_.reset();
+    fixture_.reset();
 }
 
 int TestFormXzzt::gridRowNamed(const QString& name) {
@@ -94,11 +97,13 @@ int TestFormXzzt::gridRowNamed(const QString& name) {
     return -1;
 }
 
-void TestFormXzzt::registerOnServer(const QString& name) {
-    fixture_.execServer(QStringLiteral("master"),
-                        QStringLiteral("insert into CHdatebase (ztmc, zjmc, kl) values "
-                                       "('%1', '%2', 'x')")
-                            .arg(name, fixture_.serverName()));
+bool TestFormXzzt::makeTwoNetworkAccountSets() {
+    return fixture_->execServer(QStringLiteral("master"),
+                                QStringLiteral("create database 页面帐")) &&
+           fixture_->createRegistry() &&
+           fixture_->addRegistryRow(QStringLiteral("页面帐"), QStringLiteral("k1")) &&
+           fixture_->addRegistryRow(QStringLiteral("别处帐"), QStringLiteral("x")) &&
+           fixture_->registerLocally(QStringLiteral("页面帐"), QStringLiteral("k1"), true);
 }
 
 void TestFormXzzt::handOver(const QString& serverName) {
@@ -282,7 +287,7 @@ void TestFormXzzt::waitCursorGoesWhenThePointerMoves() {
 }
 
 void TestFormXzzt::emptyNameFocusesTheNameField() {
-    handOver(fixture_.serverName());
+    handOver(fixture_->serverName());
     page_->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(page_.get()));
     child<QPushButton>("BitBtn1")->setFocus();
@@ -303,7 +308,7 @@ void TestFormXzzt::emptyNameFocusesTheNameField() {
 }
 
 void TestFormXzzt::creationEndsTheProgram() {
-    handOver(fixture_.serverName());
+    handOver(fixture_->serverName());
     child<QLineEdit>("Edit2")->setText(QStringLiteral("页面帐"));
     QTest::keyClicks(child<QLineEdit>("Edit6"), QStringLiteral("k1"));
     child<QCheckBox>("CheckBox1")->setChecked(true);
@@ -314,12 +319,14 @@ void TestFormXzzt::creationEndsTheProgram() {
     dialogs_.onMessage = nullptr;
     QCOMPARE(dialogs_.messageTexts(), QStringList{QStringLiteral("帐套创建成功！")});
     QCOMPARE(close.count(), 1);
-    QVERIFY(fixture_.databaseExists(QStringLiteral("页面帐")));
+    QVERIFY(fixture_->databaseExists(QStringLiteral("页面帐")));
     QVERIFY(!child<QPushButton>("BitBtn1")->testAttribute(Qt::WA_SetCursor));
 }
 
 void TestFormXzzt::failedCreationShowsTheErrorBoxAndStays() {
-    handOver(fixture_.serverName());
+    QVERIFY(
+        fixture_->execServer(QStringLiteral("master"), QStringLiteral("create database 页面帐")));
+    handOver(fixture_->serverName());
     child<QLineEdit>("Edit2")->setText(QStringLiteral("页面帐"));
     QSignalSpy close(page_.get(), &Tform_xzzt::closeMainWindowRequested);
     QTest::mouseClick(child<QPushButton>("BitBtn1"), Qt::LeftButton);
@@ -332,15 +339,12 @@ void TestFormXzzt::failedCreationShowsTheErrorBoxAndStays() {
 }
 
 void TestFormXzzt::networkTabListsAndSelectionEndsTheProgram() {
-    fixture_.execServer(QStringLiteral("master"),
-                        QStringLiteral("insert into CHdatebase (ztmc, zjmc, kl) values "
-                                       "('别处帐', '%1', 'x')")
-                            .arg(fixture_.serverName()));
-    handOver(fixture_.serverName());
+    QVERIFY(makeTwoNetworkAccountSets());
+    handOver(fixture_->serverName());
     child<QTabWidget>("PageControl1")->setCurrentIndex(1);
     QCOMPARE(grid()->rowCount(), 2);
     QCOMPARE(grid()->index(0, 0).data().toString(), QStringLiteral("页面帐"));
-    QCOMPARE(child<QLineEdit>("server")->text(), fixture_.credentialPart());
+    QCOMPARE(child<QLineEdit>("server")->text(), fixture_->credentialPart());
 
     QSignalSpy close(page_.get(), &Tform_xzzt::closeMainWindowRequested);
     // The first row is this workstation's own account set.
@@ -359,7 +363,8 @@ void TestFormXzzt::networkTabListsAndSelectionEndsTheProgram() {
 }
 
 void TestFormXzzt::deletionThroughThePasswordBox() {
-    handOver(fixture_.serverName());
+    QVERIFY(makeTwoNetworkAccountSets());
+    handOver(fixture_->serverName());
     child<QTabWidget>("PageControl1")->setCurrentIndex(1);
     page_->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(page_.get()));
@@ -388,7 +393,7 @@ void TestFormXzzt::deletionThroughThePasswordBox() {
     QVERIFY(!box->isVisible());
     QCOMPARE(grid()->rowCount(), 1);
     QCOMPARE(grid()->index(0, 0).data().toString(), QStringLiteral("别处帐"));
-    QVERIFY(!fixture_.databaseExists(QStringLiteral("页面帐")));
+    QVERIFY(!fixture_->databaseExists(QStringLiteral("页面帐")));
     // The typed password stays for the next deletion; cancelling only hides the box.
     dialogs_.answers.push_back(DialogAnswer::Yes);
     QTest::mouseClick(child<QPushButton>("BitBtn3"), Qt::LeftButton);
@@ -399,7 +404,9 @@ void TestFormXzzt::deletionThroughThePasswordBox() {
 }
 
 void TestFormXzzt::handOverReloadsTheListOfTheNewServer() {
-    handOver(fixture_.serverName());
+    QVERIFY(fixture_->createRegistry());
+    QVERIFY(fixture_->addRegistryRow(QStringLiteral("别处帐"), QStringLiteral("x")));
+    handOver(fixture_->serverName());
     child<QTabWidget>("PageControl1")->setCurrentIndex(1);
     QCOMPARE(grid()->rowCount(), 1);
     page_->hide();
@@ -414,11 +421,13 @@ void TestFormXzzt::handOverReloadsTheListOfTheNewServer() {
 
 void TestFormXzzt::sampleRestoreLeavesThePageOpen() {
     const QString sample = zt::accountset::sampleAccountSetName();
-    const QString backup = fixture_.directory() + QStringLiteral("/sample.bak");
-    fixture_.createEmptyAccountSet(sample);
-    fixture_.execServer(QStringLiteral("master"),
-                        QStringLiteral("backup database %1 to disk='%2'").arg(sample, backup));
-    fixture_.execServer(QStringLiteral("master"), QStringLiteral("drop database ") + sample);
+    const QString backup = fixture_->directory() + QStringLiteral("/sample.bak");
+    QVERIFY(fixture_->createEmptyAccountSet(sample));
+    QVERIFY(fixture_->execServer(
+        QStringLiteral("master"),
+        QStringLiteral("backup database %1 to disk='%2'").arg(sample, backup)));
+    QVERIFY(
+        fixture_->execServer(QStringLiteral("master"), QStringLiteral("drop database ") + sample));
     page_->setSampleBackupPath(backup);
 
     handOver(QString());
@@ -429,7 +438,7 @@ void TestFormXzzt::sampleRestoreLeavesThePageOpen() {
 
     dialogs_.clear();
     page_->hide();
-    handOver(fixture_.serverName());
+    handOver(fixture_->serverName());
     QTest::keyClicks(child<QLineEdit>("Edit2"), QStringLiteral("typed"));
     QSignalSpy close(page_.get(), &Tform_xzzt::closeMainWindowRequested);
     // The name field is emptied before the success message shows.
@@ -445,13 +454,14 @@ void TestFormXzzt::sampleRestoreLeavesThePageOpen() {
     QCOMPARE(child<QLineEdit>("Edit2")->text(), QString());
     QCOMPARE(close.count(), 0);
     QVERIFY(page_->isVisible());
-    QVERIFY(fixture_.databaseExists(sample));
+    QVERIFY(fixture_->databaseExists(sample));
 }
 
 void TestFormXzzt::clickedRowIsTheOneSelected() {
-    registerOnServer(QStringLiteral("点选帐一"));
-    registerOnServer(QStringLiteral("点选帐二"));
-    handOver(fixture_.serverName());
+    QVERIFY(fixture_->createRegistry());
+    for (const char* name : {"别处帐", "点选帐一", "点选帐二"})
+        QVERIFY(fixture_->addRegistryRow(QString::fromUtf8(name), QStringLiteral("x")));
+    handOver(fixture_->serverName());
     child<QTabWidget>("PageControl1")->setCurrentIndex(1);
     QVERIFY(QTest::qWaitForWindowExposed(page_.get()));
     auto* view = child<QTableView>("DBGrid1");
@@ -471,7 +481,9 @@ void TestFormXzzt::clickedRowIsTheOneSelected() {
 }
 
 void TestFormXzzt::emptiedServerNameEmptiesTheList() {
-    handOver(fixture_.serverName());
+    QVERIFY(fixture_->createRegistry());
+    QVERIFY(fixture_->addRegistryRow(QStringLiteral("别处帐"), QStringLiteral("x")));
+    handOver(fixture_->serverName());
     child<QTabWidget>("PageControl1")->setCurrentIndex(1);
     QVERIFY(grid()->rowCount() > 0);
     child<QLineEdit>("Edit1")->clear();

@@ -46,12 +46,13 @@ class TestWizardAccountSets : public QObject {
 
 private slots:
     void initTestCase();
+    void cleanupTestCase();
     void createOnOneWorkstationSelectAndDeleteOnAnother();
 
 private:
     // Starts the wizard and proves the server with the sa login; ends on the account-set page.
     void startAndProve(WizardRun& run);
-    QStringList listedNames();
+    QStringList listedNames(WizardRun& run);
 
     test::DevServerProcess server_;
     QTemporaryDir scratch_;
@@ -61,26 +62,33 @@ void TestWizardAccountSets::initTestCase() {
     QVERIFY(server_.start());
 }
 
+// Stopped here rather than on destruction, so that a bad end of the server is a failure.
+void TestWizardAccountSets::cleanupTestCase() {
+    server_.stop();
+}
+
 void TestWizardAccountSets::startAndProve(WizardRun& run) {
-    auto* box = qobject_cast<TSQLServersListComboBox*>(
-        childOf<QComboBox>(form_server, "SQLServersListComboBox1"));
+    auto* box = qobject_cast<server::TSQLServersListComboBox*>(
+        childOf<QComboBox>(run.windows->serverPage(), "SQLServersListComboBox1"));
     QVERIFY(box);
-    form_server->show();
-    QVERIFY(QTest::qWaitForWindowExposed(form_server));
+    run.windows->serverPage()->show();
+    QVERIFY(QTest::qWaitForWindowExposed(run.windows->serverPage()));
     QTRY_VERIFY2_WITH_TIMEOUT(!box->isSearching(), "server search", 30000);
     box->setEditText(server_.dataSource());
-    auto* sqlLogin = childOf<QRadioButton>(form_server, "RadioButton2");
+    auto* sqlLogin = childOf<QRadioButton>(run.windows->serverPage(), "RadioButton2");
     QTest::mouseClick(sqlLogin, Qt::LeftButton, {}, QPoint(6, sqlLogin->height() / 2));
-    QTest::mouseClick(childOf<QPushButton>(form_server, "BitBtn7"), Qt::LeftButton);
-    form_xzzt->setSampleDataDirectory(scratch_.filePath(QStringLiteral("mssql/data")));
-    QVERIFY(form_xzzt->isVisible());
-    QVERIFY(!form_server->isVisible());
+    QTest::mouseClick(childOf<QPushButton>(run.windows->serverPage(), "BitBtn7"), Qt::LeftButton);
+    run.windows->accountSetPage()->setSampleDataDirectory(
+        scratch_.filePath(QStringLiteral("mssql/data")));
+    QVERIFY(run.windows->accountSetPage()->isVisible());
+    QVERIFY(!run.windows->serverPage()->isVisible());
     QCOMPARE(run.dialogs.messageTexts(), QStringList());
 }
 
-QStringList TestWizardAccountSets::listedNames() {
+QStringList TestWizardAccountSets::listedNames(WizardRun& run) {
     QStringList names;
-    const QAbstractItemModel* model = childOf<QTableView>(form_xzzt, "DBGrid1")->model();
+    const QAbstractItemModel* model =
+        childOf<QTableView>(run.windows->accountSetPage(), "DBGrid1")->model();
     for (int row = 0; row < model->rowCount(); ++row)
         names << model->index(row, 0).data().toString();
     return names;
@@ -96,12 +104,15 @@ void TestWizardAccountSets::createOnOneWorkstationSelectAndDeleteOnAnother() {
         startAndProve(run);
         if (QTest::currentTestFailed())
             return;
-        childOf<QLineEdit>(form_xzzt, "Edit2")->setText(QStringLiteral("故事帐"));
-        QTest::keyClicks(childOf<QLineEdit>(form_xzzt, "Edit6"), QStringLiteral("pw9"));
-        childOf<QCheckBox>(form_xzzt, "CheckBox1")->setChecked(true);
-        QTest::mouseClick(childOf<QPushButton>(form_xzzt, "BitBtn1"), Qt::LeftButton);
+        childOf<QLineEdit>(run.windows->accountSetPage(), "Edit2")
+            ->setText(QStringLiteral("故事帐"));
+        QTest::keyClicks(childOf<QLineEdit>(run.windows->accountSetPage(), "Edit6"),
+                         QStringLiteral("pw9"));
+        childOf<QCheckBox>(run.windows->accountSetPage(), "CheckBox1")->setChecked(true);
+        QTest::mouseClick(childOf<QPushButton>(run.windows->accountSetPage(), "BitBtn1"),
+                          Qt::LeftButton);
         QCOMPARE(run.dialogs.messageTexts(), QStringList{QStringLiteral("帐套创建成功！")});
-        QVERIFY(!form_server->isVisible());
+        QVERIFY(!run.windows->serverPage()->isVisible());
         QCOMPARE(first.rows(QStringLiteral("select ztmc, kl, net from 帐套信息表")),
                  QStringList{QStringLiteral("故事帐|pw9|是")});
     }
@@ -111,12 +122,13 @@ void TestWizardAccountSets::createOnOneWorkstationSelectAndDeleteOnAnother() {
         startAndProve(run);
         if (QTest::currentTestFailed())
             return;
-        childOf<QTabWidget>(form_xzzt, "PageControl1")->setCurrentIndex(1);
-        QCOMPARE(listedNames(), QStringList{QStringLiteral("故事帐")});
+        childOf<QTabWidget>(run.windows->accountSetPage(), "PageControl1")->setCurrentIndex(1);
+        QCOMPARE(listedNames(run), QStringList{QStringLiteral("故事帐")});
         run.dialogs.answers.push_back(DialogAnswer::Yes);
-        QTest::mouseClick(childOf<QPushButton>(form_xzzt, "BitBtn2"), Qt::LeftButton);
+        QTest::mouseClick(childOf<QPushButton>(run.windows->accountSetPage(), "BitBtn2"),
+                          Qt::LeftButton);
         QCOMPARE(run.dialogs.messageTexts().last(), QStringLiteral("网络帐套选择引入成功！"));
-        QVERIFY(!form_server->isVisible());
+        QVERIFY(!run.windows->serverPage()->isVisible());
         QCOMPARE(second.rows(QStringLiteral("select ztmc, kl, zjmc, net from 帐套信息表")),
                  QStringList{QStringLiteral("故事帐|pw9|%1|是").arg(server_.dataSource())});
     }
@@ -127,24 +139,27 @@ void TestWizardAccountSets::createOnOneWorkstationSelectAndDeleteOnAnother() {
         if (QTest::currentTestFailed())
             return;
         // The sample shipped beside the programs, restored and registered; the page stays.
-        QTest::mouseClick(childOf<QPushButton>(form_xzzt, "BitBtn4"), Qt::LeftButton);
+        QTest::mouseClick(childOf<QPushButton>(run.windows->accountSetPage(), "BitBtn4"),
+                          Qt::LeftButton);
         QCOMPARE(run.dialogs.messageTexts(),
                  QStringList{QStringLiteral("“澄桦3000例子账套”账套创建成功！")});
-        QVERIFY(form_xzzt->isVisible());
+        QVERIFY(run.windows->accountSetPage()->isVisible());
         QCOMPARE(
             second.rows(QStringLiteral("select ztmc, net from 帐套信息表 where ztmc like '澄桦%'")),
             QStringList{QStringLiteral("澄桦3000商业例子帐|否")});
 
         run.dialogs.clear();
-        childOf<QTabWidget>(form_xzzt, "PageControl1")->setCurrentIndex(1);
-        QCOMPARE(listedNames(), QStringList{QStringLiteral("故事帐")});
+        childOf<QTabWidget>(run.windows->accountSetPage(), "PageControl1")->setCurrentIndex(1);
+        QCOMPARE(listedNames(run), QStringList{QStringLiteral("故事帐")});
         run.dialogs.answers.push_back(DialogAnswer::Yes);
-        QTest::mouseClick(childOf<QPushButton>(form_xzzt, "BitBtn3"), Qt::LeftButton);
-        childOf<QLineEdit>(form_xzzt, "Edit3")->setText(QStringLiteral("pw9"));
-        QTest::mouseClick(childOf<QPushButton>(form_xzzt, "BitBtn5"), Qt::LeftButton);
+        QTest::mouseClick(childOf<QPushButton>(run.windows->accountSetPage(), "BitBtn3"),
+                          Qt::LeftButton);
+        childOf<QLineEdit>(run.windows->accountSetPage(), "Edit3")->setText(QStringLiteral("pw9"));
+        QTest::mouseClick(childOf<QPushButton>(run.windows->accountSetPage(), "BitBtn5"),
+                          Qt::LeftButton);
         QCOMPARE(run.dialogs.messageTexts().last(), QStringLiteral("此帐套已成功删除"));
-        QVERIFY(listedNames().isEmpty());
-        QVERIFY(form_xzzt->isVisible());
+        QVERIFY(listedNames(run).isEmpty());
+        QVERIFY(run.windows->accountSetPage()->isVisible());
     }
 }
 

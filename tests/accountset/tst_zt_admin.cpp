@@ -24,6 +24,7 @@ class TestZtAdmin : public QObject {
 
 private slots:
     void initTestCase();
+    void cleanupTestCase();
     void usageErrors_data();
     void usageErrors();
     void unreachableServerFails();
@@ -42,6 +43,11 @@ private:
 
 void TestZtAdmin::initTestCase() {
     QVERIFY(fixture_.start());
+}
+
+// Stopped here rather than on destruction, so that a bad end of the server is a failure.
+void TestZtAdmin::cleanupTestCase() {
+    fixture_.server().stop();
 }
 
 Run TestZtAdmin::run(const QStringList& arguments) {

@@ -17,6 +17,8 @@
 #include <memory>
 
 using zt::Tform_xzzt;
+using zt::server::Tform_server;
+using zt::server::TSQLServersListComboBox;
 
 class TestWindowLooks : public QObject {
     Q_OBJECT

@@ -21,6 +21,8 @@
 #include <stdexcept>
 
 using namespace zt;
+using zt::server::Tform_server;
+using zt::server::TSQLServersListComboBox;
 
 namespace {
 
@@ -57,6 +59,7 @@ class WizardTest : public QObject {
 
 private slots:
     void initTestCase();
+    void cleanupTestCase();
     void init();
     void cleanup();
 
@@ -70,9 +73,11 @@ private slots:
     void wizardWithoutDisplaySaysSo();
 
 private:
-    void startWindows();
+    bool startWindows();
     void proveServer();
-    QComboBox* box() const { return childOf<QComboBox>(form_server, "SQLServersListComboBox1"); }
+    QComboBox* box() const {
+        return childOf<QComboBox>(windows_->serverPage(), "SQLServersListComboBox1");
+    }
 
     std::unique_ptr<test::DevServerProcess> server_;
     std::unique_ptr<test::LocalDatabaseCopy> local_;
@@ -84,6 +89,11 @@ private:
 void WizardTest::initTestCase() {
     server_ = std::make_unique<test::DevServerProcess>();
     QVERIFY(server_->start());
+}
+
+// Stopped here rather than on destruction, so that a bad end of the server is a failure.
+void WizardTest::cleanupTestCase() {
+    server_.reset();
 }
 
 void WizardTest::init() {
@@ -106,21 +116,22 @@ void WizardTest::cleanup() {
     local_.reset();
 }
 
-void WizardTest::startWindows() {
-    form_server->show();
-    QVERIFY(QTest::qWaitForWindowExposed(form_server));
+bool WizardTest::startWindows() {
+    windows_->serverPage()->show();
+    return QTest::qWaitForWindowExposed(windows_->serverPage());
 }
 
 void WizardTest::proveServer() {
     box()->setEditText(server_->dataSource());
-    clickRadio(childOf<QRadioButton>(form_server, "RadioButton2"));
-    QTest::mouseClick(childOf<QPushButton>(form_server, "BitBtn7"), Qt::LeftButton);
+    clickRadio(childOf<QRadioButton>(windows_->serverPage(), "RadioButton2"));
+    QTest::mouseClick(childOf<QPushButton>(windows_->serverPage(), "BitBtn7"), Qt::LeftButton);
 }
 
 void WizardTest::windowsCreatedInOrder() {
-    QVERIFY(form_server && form_xzzt && Form1 && Form_HJFW);
-    const QList<QObject*> expected{form_server.data(), form_xzzt.data(), Form1.data(),
-                                   Form_HJFW.data()};
+    QVERIFY(windows_->serverPage() && windows_->accountSetPage() && windows_->auxiliaryWindow() &&
+            windows_->hostLookup());
+    const QList<QObject*> expected{windows_->serverPage(), windows_->accountSetPage(),
+                                   windows_->auxiliaryWindow(), windows_->hostLookup()};
     QList<QObject*> created;
     for (QObject* window : creationOrder_.windows) {
         if (expected.contains(window))
@@ -130,66 +141,68 @@ void WizardTest::windowsCreatedInOrder() {
 }
 
 void WizardTest::startUpShowsServerPageOnly() {
-    startWindows();
-    QCOMPARE(form_server->windowTitle(), QStringLiteral("创建帐套【服务器设置】"));
-    QVERIFY(!form_xzzt->isVisible());
-    QVERIFY(!Form_HJFW->isVisible());
-    QVERIFY(!Form1->isVisible());
-    QCOMPARE(Form1->windowTitle(), QStringLiteral("Form1"));
-    QCOMPARE(Form1->size(), QSize(696, 480));
-    QVERIFY(Form1->children().size() <= 1); // no controls of its own
+    QVERIFY(startWindows());
+    QCOMPARE(windows_->serverPage()->windowTitle(), QStringLiteral("创建帐套【服务器设置】"));
+    QVERIFY(!windows_->accountSetPage()->isVisible());
+    QVERIFY(!windows_->hostLookup()->isVisible());
+    QVERIFY(!windows_->auxiliaryWindow()->isVisible());
+    QCOMPARE(windows_->auxiliaryWindow()->windowTitle(), QStringLiteral("Form1"));
+    QCOMPARE(windows_->auxiliaryWindow()->size(), QSize(696, 480));
+    QVERIFY(windows_->auxiliaryWindow()->children().size() <= 1); // no controls of its own
 }
 
 void WizardTest::handOverAndBack() {
-    startWindows();
+    QVERIFY(startWindows());
     proveServer();
     QCOMPARE(dialogs_->messageTexts(), QStringList());
-    QVERIFY(form_xzzt->isVisible());
-    QVERIFY(!form_server->isVisible());
-    QCOMPARE(form_xzzt->windowTitle(), QStringLiteral("创建帐套【开始建帐】"));
-    QCOMPARE(childOf<QLineEdit>(form_xzzt, "Edit1")->text(), server_->dataSource());
+    QVERIFY(windows_->accountSetPage()->isVisible());
+    QVERIFY(!windows_->serverPage()->isVisible());
+    QCOMPARE(windows_->accountSetPage()->windowTitle(), QStringLiteral("创建帐套【开始建帐】"));
+    QCOMPARE(childOf<QLineEdit>(windows_->accountSetPage(), "Edit1")->text(),
+             server_->dataSource());
 
-    QTest::mouseClick(childOf<QPushButton>(form_xzzt, "BitBtn7"), Qt::LeftButton);
-    QVERIFY(form_server->isVisible());
-    QVERIFY(!form_xzzt->isVisible());
-    QCOMPARE(form_server->windowTitle(), QStringLiteral("创建帐套【服务器设置】"));
-    QVERIFY(childOf<QRadioButton>(form_server, "RadioButton1")->isChecked());
-    QCOMPARE(childOf<QLineEdit>(form_server, "Edit1")->text(), QString());
+    QTest::mouseClick(childOf<QPushButton>(windows_->accountSetPage(), "BitBtn7"), Qt::LeftButton);
+    QVERIFY(windows_->serverPage()->isVisible());
+    QVERIFY(!windows_->accountSetPage()->isVisible());
+    QCOMPARE(windows_->serverPage()->windowTitle(), QStringLiteral("创建帐套【服务器设置】"));
+    QVERIFY(childOf<QRadioButton>(windows_->serverPage(), "RadioButton1")->isChecked());
+    QCOMPARE(childOf<QLineEdit>(windows_->serverPage(), "Edit1")->text(), QString());
 
     // And forward again with the newly chosen server.
     proveServer();
-    QVERIFY(form_xzzt->isVisible());
-    QCOMPARE(childOf<QLineEdit>(form_xzzt, "Edit1")->text(), server_->dataSource());
+    QVERIFY(windows_->accountSetPage()->isVisible());
+    QCOMPARE(childOf<QLineEdit>(windows_->accountSetPage(), "Edit1")->text(),
+             server_->dataSource());
 }
 
 void WizardTest::exitFromAccountSetPageClosesMainWindow() {
-    startWindows();
-    QSignalSpy closed(form_server.data(), &Tform_server::closed);
+    QVERIFY(startWindows());
+    QSignalSpy closed(windows_->serverPage(), &Tform_server::closed);
     proveServer();
-    QVERIFY(form_xzzt->isVisible());
-    QTest::mouseClick(childOf<QPushButton>(form_xzzt, "BitBtn8"), Qt::LeftButton);
+    QVERIFY(windows_->accountSetPage()->isVisible());
+    QTest::mouseClick(childOf<QPushButton>(windows_->accountSetPage(), "BitBtn8"), Qt::LeftButton);
     QCOMPARE(closed.count(), 1);
 }
 
 void WizardTest::escapeOnServerPageEnds() {
-    startWindows();
-    QSignalSpy closed(form_server.data(), &Tform_server::closed);
-    form_server->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(form_server));
+    QVERIFY(startWindows());
+    QSignalSpy closed(windows_->serverPage(), &Tform_server::closed);
+    windows_->serverPage()->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(windows_->serverPage()));
     box()->setFocus();
-    QTest::keyClick(form_server->focusWidget(), Qt::Key_Escape);
+    QTest::keyClick(windows_->serverPage()->focusWidget(), Qt::Key_Escape);
     QCOMPARE(closed.count(), 1);
-    QVERIFY(!form_server->isVisible());
+    QVERIFY(!windows_->serverPage()->isVisible());
 }
 
 void WizardTest::hostLookupWritesIntoServerBox() {
-    startWindows();
-    QTest::mouseClick(childOf<QToolButton>(form_server, "SpeedButton1"), Qt::LeftButton);
-    QVERIFY(Form_HJFW->isVisible());
-    QCOMPARE(Form_HJFW->windowTitle(), QStringLiteral("获取服务器"));
-    childOf<QLineEdit>(Form_HJFW, "Edit2")->setText(QStringLiteral("HOST-7"));
-    QTest::mouseClick(childOf<QPushButton>(Form_HJFW, "BitBtn3"), Qt::LeftButton);
-    QVERIFY(!Form_HJFW->isVisible());
+    QVERIFY(startWindows());
+    QTest::mouseClick(childOf<QToolButton>(windows_->serverPage(), "SpeedButton1"), Qt::LeftButton);
+    QVERIFY(windows_->hostLookup()->isVisible());
+    QCOMPARE(windows_->hostLookup()->windowTitle(), QStringLiteral("获取服务器"));
+    childOf<QLineEdit>(windows_->hostLookup(), "Edit2")->setText(QStringLiteral("HOST-7"));
+    QTest::mouseClick(childOf<QPushButton>(windows_->hostLookup(), "BitBtn3"), Qt::LeftButton);
+    QVERIFY(!windows_->hostLookup()->isVisible());
     QCOMPARE(box()->currentText(), QStringLiteral("HOST-7"));
 }
 

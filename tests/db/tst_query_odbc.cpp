@@ -1,12 +1,15 @@
 // Query objects over SQL Server through unixODBC and the FreeTDS driver, against zt-devserver.
+// Every function gets a server of its own and makes the database and rows it needs.
 #include "db/odbc_provider.h"
 #include "db/query.h"
 #include "tests/support/devserver_process.h"
+#include "tests/support/no_throw.h"
 
 #include <QFile>
 #include <QTest>
 
 #include <functional>
+#include <memory>
 
 using zt::db::DbError;
 using zt::db::Query;
@@ -48,7 +51,8 @@ QString lastTraced(const zt::test::DevServerProcess& server, const QString& star
 class TestQueryOdbc : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase();
+    void init();
+    void cleanup();
 
     void stripsDriverPrefixes_data();
     void stripsDriverPrefixes();
@@ -75,11 +79,11 @@ private:
         return QStringLiteral("password=;persist security info=true;user id=sa;");
     }
     QString serverLevel() const {
-        return "Provider=SQLOLEDB.1;" + credentials() + "Data Source=" + server_.dataSource();
+        return "Provider=SQLOLEDB.1;" + credentials() + "Data Source=" + server_->dataSource();
     }
     QString oneDatabase() const {
         return "Provider=SQLOLEDB.1;" + credentials() + "Initial Catalog=" + kDatabase +
-               ";Data Source=" + server_.dataSource();
+               ";Data Source=" + server_->dataSource();
     }
     void exec(Query& query, const QString& sql) {
         query.close();
@@ -93,12 +97,66 @@ private:
         query.sqlAdd(sql);
         query.open();
     }
+    // The test database with 打印设置表1 (an identity), CHdatebase (a primary key) and
+    // 无键表 (no key), all empty.
+    bool createDatabaseAndTables();
+    // Rows 模板1 to 模板3 of 打印设置表1, ids 1 to 3, column 2 holding 10, 20 and 30.
+    bool addTemplateRows();
 
-    zt::test::DevServerProcess server_;
+    std::unique_ptr<zt::test::DevServerProcess> server_;
 };
 
-void TestQueryOdbc::initTestCase() {
-    QVERIFY(server_.start());
+void TestQueryOdbc::init() {
+    server_ = std::make_unique<zt::test::DevServerProcess>();
+    QVERIFY(server_->start());
+}
+
+void TestQueryOdbc::cleanup() {
+    server_.reset();
+}
+
+bool TestQueryOdbc::createDatabaseAndTables() {
+    return zt::test::succeeds("create the test database", [this] {
+        Query server(QStringLiteral("ADOQuery3"));
+        server.setConnectionString(serverLevel());
+        exec(server, "create database " + kDatabase);
+
+        Query create(QStringLiteral("ADOcreate"));
+        create.setConnectionString(oneDatabase());
+        exec(create, QStringLiteral("CREATE TABLE [dbo].[打印设置表1] (\n"
+                                    "[id] [int] IDENTITY (1, 1) NOT NULL , \n"
+                                    "[model] [nvarchar] (12) COLLATE Chinese_PRC_CI_AS NULL , \n"
+                                    "[1] [nvarchar] (20) COLLATE Chinese_PRC_CI_AS NULL , \n"
+                                    "[2] [int] NULL , \n"
+                                    "[yesno] [bit] NOT NULL , \n"
+                                    "[qyrq] [smalldatetime] NULL , \n"
+                                    "[mrzk] [float] NULL , \n"
+                                    "[je] [money] NULL \n"
+                                    ") ON [PRIMARY]"));
+        exec(create, QStringLiteral("CREATE TABLE [dbo].[CHdatebase] (\n"
+                                    "[ztmc] [nvarchar] (50) COLLATE Chinese_PRC_CI_AS NOT NULL "
+                                    "Primary Key, \n"
+                                    "[kl] [nvarchar] (50) COLLATE Chinese_PRC_CI_AS NULL , \n"
+                                    "[zjmc] [nvarchar] (100) COLLATE Chinese_PRC_CI_AS NULL \n"
+                                    ") ON [PRIMARY]"));
+        exec(create, QStringLiteral("CREATE TABLE [dbo].[无键表] (\n"
+                                    "[mc] [nvarchar] (20) COLLATE Chinese_PRC_CI_AS NULL , \n"
+                                    "[sl] [int] NULL \n"
+                                    ") ON [PRIMARY]"));
+    });
+}
+
+bool TestQueryOdbc::addTemplateRows() {
+    return zt::test::succeeds("add the template rows", [this] {
+        Query query(QStringLiteral("check"));
+        query.setConnectionString(oneDatabase());
+        for (int i = 1; i <= 3; ++i)
+            exec(query, QStringLiteral("insert into 打印设置表1 (model, [1], [2], yesno) "
+                                       "values (N'模板%1', N'第一列', %2, %3)")
+                            .arg(i)
+                            .arg(i * 10)
+                            .arg(i % 2));
+    });
 }
 
 void TestQueryOdbc::stripsDriverPrefixes_data() {
@@ -121,32 +179,9 @@ void TestQueryOdbc::stripsDriverPrefixes() {
 }
 
 void TestQueryOdbc::createsDatabaseAndTables() {
-    Query server(QStringLiteral("ADOQuery3"));
-    server.setConnectionString(serverLevel());
-    exec(server, "create database " + kDatabase);
-
+    QVERIFY(createDatabaseAndTables());
     Query create(QStringLiteral("ADOcreate"));
     create.setConnectionString(oneDatabase());
-    exec(create, QStringLiteral("CREATE TABLE [dbo].[打印设置表1] (\n"
-                                "[id] [int] IDENTITY (1, 1) NOT NULL , \n"
-                                "[model] [nvarchar] (12) COLLATE Chinese_PRC_CI_AS NULL , \n"
-                                "[1] [nvarchar] (20) COLLATE Chinese_PRC_CI_AS NULL , \n"
-                                "[2] [int] NULL , \n"
-                                "[yesno] [bit] NOT NULL , \n"
-                                "[qyrq] [smalldatetime] NULL , \n"
-                                "[mrzk] [float] NULL , \n"
-                                "[je] [money] NULL \n"
-                                ") ON [PRIMARY]"));
-    exec(create, QStringLiteral("CREATE TABLE [dbo].[CHdatebase] (\n"
-                                "[ztmc] [nvarchar] (50) COLLATE Chinese_PRC_CI_AS NOT NULL "
-                                "Primary Key, \n"
-                                "[kl] [nvarchar] (50) COLLATE Chinese_PRC_CI_AS NULL , \n"
-                                "[zjmc] [nvarchar] (100) COLLATE Chinese_PRC_CI_AS NULL \n"
-                                ") ON [PRIMARY]"));
-    exec(create, QStringLiteral("CREATE TABLE [dbo].[无键表] (\n"
-                                "[mc] [nvarchar] (20) COLLATE Chinese_PRC_CI_AS NULL , \n"
-                                "[sl] [int] NULL \n"
-                                ") ON [PRIMARY]"));
     open(create, QStringLiteral("select*from 打印设置表1"));
     QCOMPARE(create.recordCount(), 0);
     QVERIFY(create.eof());
@@ -155,6 +190,7 @@ void TestQueryOdbc::createsDatabaseAndTables() {
 }
 
 void TestQueryOdbc::duplicateDatabaseCarriesServerError() {
+    QVERIFY(createDatabaseAndTables());
     Query server(QStringLiteral("ADOQuery3"));
     server.setConnectionString(serverLevel());
     const Failure failure = failureOf([&] { exec(server, "create database " + kDatabase); });
@@ -164,6 +200,7 @@ void TestQueryOdbc::duplicateDatabaseCarriesServerError() {
 }
 
 void TestQueryOdbc::missingTableCarriesServerError() {
+    QVERIFY(createDatabaseAndTables());
     Query query(QStringLiteral("ADOcreate"));
     query.setConnectionString(oneDatabase());
     const Failure failure = failureOf([&] { open(query, QStringLiteral("select*from 不存在")); });
@@ -173,6 +210,7 @@ void TestQueryOdbc::missingTableCarriesServerError() {
 }
 
 void TestQueryOdbc::appendsWithIdentityReadBack() {
+    QVERIFY(createDatabaseAndTables());
     Query query(QStringLiteral("ADOcreate"));
     query.setConnectionString(oneDatabase());
     open(query, QStringLiteral("select*from 打印设置表1"));
@@ -199,6 +237,7 @@ void TestQueryOdbc::appendsWithIdentityReadBack() {
 }
 
 void TestQueryOdbc::appendsAssignOnlyGivenColumns() {
+    QVERIFY(createDatabaseAndTables());
     Query query(QStringLiteral("ADOcreate"));
     query.setConnectionString(oneDatabase());
     open(query, QStringLiteral("select*from 打印设置表1"));
@@ -217,6 +256,8 @@ void TestQueryOdbc::appendsAssignOnlyGivenColumns() {
 }
 
 void TestQueryOdbc::editsAndDeletesByIdentity() {
+    QVERIFY(createDatabaseAndTables());
+    QVERIFY(addTemplateRows());
     Query query(QStringLiteral("ADOcreate"));
     query.setConnectionString(oneDatabase());
     open(query, QStringLiteral("select*from 打印设置表1 where model like '模板%'"));
@@ -225,9 +266,9 @@ void TestQueryOdbc::editsAndDeletesByIdentity() {
     query.edit();
     query.fieldByName("2").setInteger(99);
     query.post();
-    QCOMPARE(lastTraced(server_, "UPDATE"), "UPDATE [打印设置表1] SET [2] = @P1 WHERE [id] = @P2");
+    QCOMPARE(lastTraced(*server_, "UPDATE"), "UPDATE [打印设置表1] SET [2] = @P1 WHERE [id] = @P2");
     query.deleteRow(); // "模板2" goes; the position moves to "模板3"
-    QCOMPARE(lastTraced(server_, "DELETE"), "DELETE FROM [打印设置表1] WHERE [id] = @P1");
+    QCOMPARE(lastTraced(*server_, "DELETE"), "DELETE FROM [打印设置表1] WHERE [id] = @P1");
     QCOMPARE(query.fieldByName("model").asString(), "模板3");
     QCOMPARE(query.recordCount(), 2);
 
@@ -242,6 +283,7 @@ void TestQueryOdbc::editsAndDeletesByIdentity() {
 }
 
 void TestQueryOdbc::editsAndDeletesByPrimaryKey() {
+    QVERIFY(createDatabaseAndTables());
     Query registry(QStringLiteral("ADOQuery1"));
     registry.setConnectionString(oneDatabase());
     open(registry, QStringLiteral("select*from CHdatebase"));
@@ -249,7 +291,7 @@ void TestQueryOdbc::editsAndDeletesByPrimaryKey() {
         registry.append();
         registry.fieldByName("ztmc").setString(name);
         registry.fieldByName("kl").setString(QStringLiteral("口令"));
-        registry.fieldByName("zjmc").setString(server_.dataSource());
+        registry.fieldByName("zjmc").setString(server_->dataSource());
         registry.post();
     }
     open(registry, QStringLiteral("select*from CHdatebase where ztmc='乙'"));
@@ -257,16 +299,17 @@ void TestQueryOdbc::editsAndDeletesByPrimaryKey() {
     registry.post();
     open(registry, QStringLiteral("select*from CHdatebase where ztmc='乙'"));
     QCOMPARE(registry.fieldByName("kl").asString(), "新口令");
-    QCOMPARE(lastTraced(server_, "UPDATE"),
+    QCOMPARE(lastTraced(*server_, "UPDATE"),
              "UPDATE [CHdatebase] SET [kl] = @P1 WHERE [ztmc] = @P2");
     registry.deleteRow();
     QVERIFY(registry.eof());
-    QCOMPARE(lastTraced(server_, "DELETE"), "DELETE FROM [CHdatebase] WHERE [ztmc] = @P1");
+    QCOMPARE(lastTraced(*server_, "DELETE"), "DELETE FROM [CHdatebase] WHERE [ztmc] = @P1");
     open(registry, QStringLiteral("select*from CHdatebase"));
     QCOMPARE(registry.recordCount(), 2);
 }
 
 void TestQueryOdbc::editsAndDeletesByAllValuesWithoutKey() {
+    QVERIFY(createDatabaseAndTables());
     Query query(QStringLiteral("ADOQuery1"));
     query.setConnectionString(oneDatabase());
     open(query, QStringLiteral("select*from 无键表"));
@@ -281,11 +324,12 @@ void TestQueryOdbc::editsAndDeletesByAllValuesWithoutKey() {
     query.edit();
     query.fieldByName("sl").setInteger(1); // the original sl is NULL
     query.post();
-    QCOMPARE(lastTraced(server_, "UPDATE"),
+    QCOMPARE(lastTraced(*server_, "UPDATE"),
              "UPDATE [无键表] SET [sl] = @P1 WHERE [mc] = @P2 AND [sl] IS NULL");
     query.next();
     query.deleteRow();
-    QCOMPARE(lastTraced(server_, "DELETE"), "DELETE FROM [无键表] WHERE [mc] = @P1 AND [sl] = @P2");
+    QCOMPARE(lastTraced(*server_, "DELETE"),
+             "DELETE FROM [无键表] WHERE [mc] = @P1 AND [sl] = @P2");
     open(query, QStringLiteral("select*from 无键表"));
     QCOMPARE(query.recordCount(), 1);
     QCOMPARE(query.fieldByName("mc").asString(), "一");
@@ -293,6 +337,7 @@ void TestQueryOdbc::editsAndDeletesByAllValuesWithoutKey() {
 }
 
 void TestQueryOdbc::transferRulesFollowColumnMetadata() {
+    QVERIFY(createDatabaseAndTables());
     Query query(QStringLiteral("ADOcreate"));
     query.setConnectionString(oneDatabase());
     open(query, QStringLiteral("select*from 打印设置表1"));
@@ -322,6 +367,7 @@ void TestQueryOdbc::transferRulesFollowColumnMetadata() {
 }
 
 void TestQueryOdbc::unconvertibleDateStops() {
+    QVERIFY(createDatabaseAndTables());
     Query query(QStringLiteral("ADOcreate"));
     query.setConnectionString(oneDatabase());
     open(query, QStringLiteral("select*from 打印设置表1"));
@@ -337,6 +383,7 @@ void TestQueryOdbc::unconvertibleDateStops() {
 }
 
 void TestQueryOdbc::valuesTravelAsParameters() {
+    QVERIFY(createDatabaseAndTables());
     Query query(QStringLiteral("ADOcreate"));
     query.setConnectionString(oneDatabase());
     open(query, QStringLiteral("select*from 无键表"));
@@ -344,13 +391,14 @@ void TestQueryOdbc::valuesTravelAsParameters() {
     query.append();
     query.fieldByName("mc").setString(tricky);
     query.post();
-    QCOMPARE(lastTraced(server_, "INSERT"), "INSERT INTO [无键表] ([mc]) VALUES (@P1)");
+    QCOMPARE(lastTraced(*server_, "INSERT"), "INSERT INTO [无键表] ([mc]) VALUES (@P1)");
     open(query, "select*from 无键表 where mc=" + zt::db::quotedLiteral(tricky.left(20)));
     QCOMPARE(query.recordCount(), 1);
     QCOMPARE(query.fieldByName("mc").asString(), tricky.left(20));
 }
 
 void TestQueryOdbc::closedQueryCountFails() {
+    QVERIFY(createDatabaseAndTables());
     Query query(QStringLiteral("ADOQuery1"));
     query.setConnectionString(oneDatabase());
     open(query, QStringLiteral("select*from 无键表"));
@@ -363,7 +411,7 @@ void TestQueryOdbc::failedLoginCarriesServerError() {
     Query query(QStringLiteral("ADOQuery1"));
     query.setConnectionString("Provider=SQLOLEDB.1;Password=wrong;Persist Security Info=True;"
                               "User ID=sa;Data Source=" +
-                              server_.dataSource());
+                              server_->dataSource());
     const Failure failure = failureOf([&] { exec(query, "create database abcde12345"); });
     QCOMPARE(failure.number, 18456);
     QCOMPARE(failure.text, "Login failed for user 'sa'.");
@@ -397,12 +445,13 @@ void TestQueryOdbc::integratedSecurityIsRefusedByThisServer() {
     Query query(QStringLiteral("ADOQuery1"));
     query.setConnectionString("Provider=SQLOLEDB.1;Integrated Security=SSPI;Persist Security "
                               "Info=False;Data Source=" +
-                              server_.dataSource());
+                              server_->dataSource());
     const Failure failure = failureOf([&] { exec(query, "create database abcde12345"); });
     QVERIFY2(failure.text != "<no error>", "an SSPI login must not succeed here");
 }
 
 void TestQueryOdbc::connectionIsReopenedWhenStringChanges() {
+    QVERIFY(createDatabaseAndTables());
     Query query(QStringLiteral("ADOQuery3"));
     query.setConnectionString(serverLevel());
     open(query, QStringLiteral("select db_name()"));

@@ -42,6 +42,7 @@ private slots:
     void goodsCodeKeyIgnoresLetterCase();
     void quantityRequiredOnGoodsLinesOnly();
     void tableWithoutKeyAcceptsEqualRows();
+    void cleanupTestCase();
 
 private:
     bool serverRunning();

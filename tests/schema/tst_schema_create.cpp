@@ -102,6 +102,11 @@ QStringList TestSchema::tableNames(const QString& database) {
     return names;
 }
 
+// Stopped here rather than on destruction, so that a bad end of the server is a failure.
+void TestSchema::cleanupTestCase() {
+    server_.reset();
+}
+
 bool TestSchema::serverRunning() {
     if (!server_) {
         auto server = std::make_unique<zt::test::DevServerProcess>();

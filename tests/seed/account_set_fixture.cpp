@@ -3,10 +3,10 @@
 #include "config/local_config.h"
 #include "schema/create_tables.h"
 #include "server/connection_strings.h"
+#include "tests/support/no_throw.h"
 
 #include <QDir>
 #include <QFile>
-#include <QTest>
 
 #include <sqlite3.h>
 
@@ -21,18 +21,21 @@ void runStatement(db::Query& query, const QString& statement) {
     query.execSql();
 }
 
+// The column's values; one "<error> ..." value when the select fails.
 QStringList columnOf(db::Query& query, const QString& select, const QString& column) {
-    query.close();
-    query.sqlClear();
-    query.sqlAdd(select);
-    query.open();
     QStringList values;
-    for (; !query.eof(); query.next()) {
-        db::Field field = query.fieldByName(column);
-        values << (field.isNull() ? nullText() : field.asString());
-    }
-    query.close();
-    return values;
+    const bool read = succeeds("select", [&] {
+        query.close();
+        query.sqlClear();
+        query.sqlAdd(select);
+        query.open();
+        for (; !query.eof(); query.next()) {
+            db::Field field = query.fieldByName(column);
+            values << (field.isNull() ? nullText() : field.asString());
+        }
+        query.close();
+    });
+    return read ? values : QStringList{QStringLiteral("<error> ") + select};
 }
 
 } // namespace
@@ -57,29 +60,30 @@ bool AccountSetFixture::start() {
     QFile script(QStringLiteral(ZT_SOURCE_DIR "/data/CHWHDB.sql"));
     if (!script.open(QIODevice::ReadOnly))
         return false;
-    execLocal(QString::fromUtf8(script.readAll()));
-    db::Query local(QStringLiteral("ADOQuery2"));
-    local.setConnectionString(localConnectionString());
-    config::ServerLogin login;
-    login.integratedSecurity = false;
-    login.userName = QStringLiteral("sa");
-    config::storeServerLogin(local, serverName(), login);
-    return true;
+    if (!execLocal(QString::fromUtf8(script.readAll())))
+        return false;
+    return succeeds("store the sa login", [&] {
+        db::Query local(QStringLiteral("ADOQuery2"));
+        local.setConnectionString(localConnectionString());
+        config::ServerLogin login;
+        login.integratedSecurity = false;
+        login.userName = QStringLiteral("sa");
+        config::storeServerLogin(local, serverName(), login);
+    });
 }
 
-void AccountSetFixture::execLocal(const QString& sql) const {
+bool AccountSetFixture::execLocal(const QString& sql) const {
     sqlite3* handle = nullptr;
     const QByteArray path = localDatabasePath().toUtf8();
-    if (sqlite3_open(path.constData(), &handle) != SQLITE_OK) {
-        sqlite3_close(handle);
-        QFAIL("cannot open the local database");
-    }
+    int rc = sqlite3_open(path.constData(), &handle);
     char* error = nullptr;
-    const int rc = sqlite3_exec(handle, sql.toUtf8().constData(), nullptr, nullptr, &error);
-    const QString message = QString::fromUtf8(error ? error : "");
+    if (rc == SQLITE_OK)
+        rc = sqlite3_exec(handle, sql.toUtf8().constData(), nullptr, nullptr, &error);
+    if (rc != SQLITE_OK)
+        qWarning("execLocal: %s", error ? error : sqlite3_errstr(rc));
     sqlite3_free(error);
     sqlite3_close(handle);
-    QVERIFY2(rc == SQLITE_OK, qPrintable(message));
+    return rc == SQLITE_OK;
 }
 
 QStringList AccountSetFixture::localColumn(const QString& select, const QString& column) const {
@@ -88,11 +92,13 @@ QStringList AccountSetFixture::localColumn(const QString& select, const QString&
     return columnOf(query, select, column);
 }
 
-void AccountSetFixture::execServer(const QString& database, const QString& statement) const {
-    db::Query query(QStringLiteral("check"));
-    query.setConnectionString(
-        server::databaseConnectionString(credentialPart(), database, serverName()));
-    runStatement(query, statement);
+bool AccountSetFixture::execServer(const QString& database, const QString& statement) const {
+    return succeeds(qPrintable(statement), [&] {
+        db::Query query(QStringLiteral("check"));
+        query.setConnectionString(
+            server::databaseConnectionString(credentialPart(), database, serverName()));
+        runStatement(query, statement);
+    });
 }
 
 QStringList AccountSetFixture::serverColumn(const QString& database, const QString& select,
@@ -106,25 +112,59 @@ QStringList AccountSetFixture::serverColumn(const QString& database, const QStri
 int AccountSetFixture::serverCount(const QString& database, const QString& table) const {
     const QStringList counts = serverColumn(
         database, QStringLiteral("select count(*) as n from [%1]").arg(table), QStringLiteral("n"));
-    return counts.isEmpty() ? -1 : counts.first().toInt();
+    bool number = false;
+    const int count = counts.value(0).toInt(&number);
+    return number ? count : -1;
 }
 
 bool AccountSetFixture::databaseExists(const QString& database) const {
     // A login that names a missing database is refused.
     try {
-        serverColumn(database, QStringLiteral("select 1 as n"), QStringLiteral("n"));
+        db::Query query(QStringLiteral("check"));
+        query.setConnectionString(
+            server::databaseConnectionString(credentialPart(), database, serverName()));
+        query.sqlAdd(QStringLiteral("select 1 as n"));
+        query.open();
         return true;
     } catch (const db::DbError&) {
         return false;
     }
 }
 
-void AccountSetFixture::createEmptyAccountSet(const QString& database) const {
-    execServer(QStringLiteral("master"), QStringLiteral("create database ") + database);
-    db::Query create(QStringLiteral("ADOcreate"));
-    create.setConnectionString(
-        server::databaseConnectionString(credentialPart(), database, serverName()));
-    schema::ActcreatExecute(create);
+bool AccountSetFixture::createEmptyAccountSet(const QString& database) const {
+    return execServer(QStringLiteral("master"), QStringLiteral("create database ") + database) &&
+           succeeds("create the tables", [&] {
+               db::Query create(QStringLiteral("ADOcreate"));
+               create.setConnectionString(
+                   server::databaseConnectionString(credentialPart(), database, serverName()));
+               schema::ActcreatExecute(create);
+           });
+}
+
+bool AccountSetFixture::createRegistry() const {
+    return execServer(
+        QStringLiteral("master"),
+        QStringLiteral("create table CHdatebase ([id] bigint identity(1, 1) not null, "
+                       "ztbh nvarchar(15) null, ztmc nvarchar(50) null, zjmc nvarchar(100) null, "
+                       "net nvarchar(10) null, jlrq datetime null, kl nvarchar(50) null)"));
+}
+
+bool AccountSetFixture::addRegistryRow(const QString& accountSet, const QString& password) const {
+    return execServer(QStringLiteral("master"),
+                      QStringLiteral("insert into CHdatebase (ztmc, zjmc, jlrq, kl) values "
+                                     "(%1, %2, '2020-01-01', %3)")
+                          .arg(db::quotedLiteral(accountSet), db::quotedLiteral(serverName()),
+                               db::quotedLiteral(password)));
+}
+
+bool AccountSetFixture::registerLocally(const QString& accountSet, const QString& password,
+                                        bool network) const {
+    return succeeds("register locally", [&] {
+        db::Query local(QStringLiteral("ADOQuery2"));
+        local.setConnectionString(localConnectionString());
+        config::registerAccountSet(
+            local, {accountSet, QDate(2020, 1, 1), password, serverName(), network});
+    });
 }
 
 } // namespace zt::test

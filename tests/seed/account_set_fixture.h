@@ -26,20 +26,30 @@ public:
     QString localConnectionString() const;
     QString directory() const { return dir_.path(); }
 
+    // Every helper below reports failure (false, "<error> ..." or -1, with a warning) rather
+    // than throwing, so that a failing test stops alone.
+
     // Statements on the local database (several allowed, run through SQLite itself).
-    void execLocal(const QString& sql) const;
+    bool execLocal(const QString& sql) const;
     // The values of one column of a select on the local database, NULL as "<null>".
     QStringList localColumn(const QString& select, const QString& column) const;
 
     // On the server, as sa.
-    void execServer(const QString& database, const QString& statement) const;
+    bool execServer(const QString& database, const QString& statement) const;
     QStringList serverColumn(const QString& database, const QString& select,
                              const QString& column) const;
     int serverCount(const QString& database, const QString& table) const;
     bool databaseExists(const QString& database) const;
 
     // Creates a database with its 108 tables, nothing seeded.
-    void createEmptyAccountSet(const QString& database) const;
+    bool createEmptyAccountSet(const QString& database) const;
+
+    // The network registry master.CHdatebase, empty.
+    bool createRegistry() const;
+    // A registry row for an account set of this server (the registry must exist).
+    bool addRegistryRow(const QString& accountSet, const QString& password) const;
+    // A row of the local 帐套信息表 for an account set of this server.
+    bool registerLocally(const QString& accountSet, const QString& password, bool network) const;
 
 private:
     DevServerProcess server_;

@@ -219,11 +219,12 @@ void TestBatchedCreation::literalsStoreWhatParametersStore() {
     const QString database = QStringLiteral("literals_%1")
                                  .arg(QString::fromLatin1(QTest::currentDataTag()))
                                  .replace(u' ', u'_');
-    fixture_.execServer(QStringLiteral("master"), QStringLiteral("create database ") + database);
-    fixture_.execServer(
+    QVERIFY(fixture_.execServer(QStringLiteral("master"),
+                                QStringLiteral("create database ") + database));
+    QVERIFY(fixture_.execServer(
         database,
         QStringLiteral("CREATE TABLE [t] ([id] [int] IDENTITY (1, 1) NOT NULL, [v] %1 NULL)")
-            .arg(type));
+            .arg(type)));
     Query query(QStringLiteral("ADOcreate"));
     query.setConnectionString(connectionString(database));
     query.sqlAdd(QStringLiteral("select*from t"));
@@ -248,9 +249,9 @@ void TestBatchedCreation::literalsStoreWhatParametersStore() {
 }
 
 void TestBatchedCreation::batchedRowsEqualRowByRowPosting() {
-    fixture_.execLocal(awkwardTemplateRows());
-    fixture_.createEmptyAccountSet(QStringLiteral("by_rows"));
-    fixture_.createEmptyAccountSet(QStringLiteral("by_batches"));
+    QVERIFY(fixture_.execLocal(awkwardTemplateRows()));
+    QVERIFY(fixture_.createEmptyAccountSet(QStringLiteral("by_rows")));
+    QVERIFY(fixture_.createEmptyAccountSet(QStringLiteral("by_batches")));
     Query source(QStringLiteral("ADOserver"));
     source.setConnectionString(fixture_.localConnectionString());
     Query target(QStringLiteral("ADOcreate"));

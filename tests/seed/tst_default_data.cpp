@@ -1,13 +1,17 @@
 // Seeding a fresh account set on a private zt-devserver from a local configuration
 // database: the default user and rights, every template row with its transfer kind, and
-// where a failing row stops the copy.
+// where a failing row stops the copy. Every function gets a server and a local database of
+// its own, since some replace the local templates.
 
 #include "schema/table.h"
 #include "seed/default_data.h"
 #include "server/connection_strings.h"
 #include "tests/seed/account_set_fixture.h"
+#include "tests/support/no_throw.h"
 
 #include <QTest>
+
+#include <memory>
 
 using zt::db::DbError;
 using zt::db::Query;
@@ -69,8 +73,8 @@ class TestDefaultData : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase();
     void init();
+    void cleanup();
     void shippedTemplatesAreCopiedWhole();
     void superAdministratorHasEveryRight();
     void transferKindsShapeTheCopiedValues();
@@ -79,59 +83,59 @@ private slots:
     void missingTemplateColumnWritesNoRow();
 
 private:
-    // Creates the database with its tables and seeds it; rethrows what the seeding threw.
-    void seed(const QString& database);
+    // Seeds database_ (made with its tables by init()); rethrows what the seeding threw.
+    void seed();
     // One column of a target table in identity order, joined with '|'.
     QString column(const QString& database, const QString& table, const QString& name);
 
-    zt::test::AccountSetFixture fixture_;
-    int databaseNumber_ = 0;
-    QString database_;
+    std::unique_ptr<zt::test::AccountSetFixture> fixture_;
+    const QString database_ = QStringLiteral("seeded");
 };
 
-void TestDefaultData::initTestCase() {
-    QVERIFY(fixture_.start());
-}
-
 void TestDefaultData::init() {
-    database_ = QStringLiteral("seed%1").arg(++databaseNumber_);
+    fixture_ = std::make_unique<zt::test::AccountSetFixture>();
+    QVERIFY(fixture_->start());
+    QVERIFY(fixture_->createEmptyAccountSet(database_));
 }
 
-void TestDefaultData::seed(const QString& database) {
-    fixture_.createEmptyAccountSet(database);
+void TestDefaultData::cleanup() {
+    fixture_.reset();
+}
+
+void TestDefaultData::seed() {
     Query source(QStringLiteral("ADOserver"));
-    source.setConnectionString(fixture_.localConnectionString());
+    source.setConnectionString(fixture_->localConnectionString());
     Query target(QStringLiteral("ADOcreate"));
     target.setConnectionString(zt::server::databaseConnectionString(
-        fixture_.credentialPart(), database, fixture_.serverName()));
+        fixture_->credentialPart(), database_, fixture_->serverName()));
     zt::seed::ActxzrrExecute(source, target);
 }
 
 QString TestDefaultData::column(const QString& database, const QString& table,
                                 const QString& name) {
-    const QStringList values = fixture_.serverColumn(
+    const QStringList values = fixture_->serverColumn(
         database, QStringLiteral("select * from [%1] order by [%2]").arg(table, identityOf(table)),
         name);
     return values.join(u'|');
 }
 
 void TestDefaultData::shippedTemplatesAreCopiedWhole() {
-    seed(database_);
+    QVERIFY(zt::test::succeeds("seed", [this] { seed(); }));
     for (const auto& table : templateTables()) {
-        const QStringList local =
-            fixture_.localColumn(QStringLiteral("select count(*) as n from \"%1\"").arg(table.name),
-                                 QStringLiteral("n"));
-        QCOMPARE(fixture_.serverCount(database_, table.name), local.value(0).toInt());
+        const QStringList local = fixture_->localColumn(
+            QStringLiteral("select count(*) as n from \"%1\"").arg(table.name),
+            QStringLiteral("n"));
+        QCOMPARE(fixture_->serverCount(database_, table.name), local.value(0).toInt());
     }
     // Rows arrive in the order the local database returns them.
     QCOMPARE(column(database_, QStringLiteral("col_num"), QStringLiteral("model")),
-             fixture_.localColumn(QStringLiteral("select * from col_num"), QStringLiteral("model"))
+             fixture_->localColumn(QStringLiteral("select * from col_num"), QStringLiteral("model"))
                  .join(u'|'));
 }
 
 void TestDefaultData::superAdministratorHasEveryRight() {
-    seed(database_);
-    QCOMPARE(fixture_.serverCount(database_, QStringLiteral("用户信息表")), 1);
+    QVERIFY(zt::test::succeeds("seed", [this] { seed(); }));
+    QCOMPARE(fixture_->serverCount(database_, QStringLiteral("用户信息表")), 1);
     QCOMPARE(column(database_, QStringLiteral("用户信息表"), QStringLiteral("yhmc")),
              QStringLiteral("超级管理员"));
     for (const char* unassigned : {"yhkl", "yhqx", "pd"})
@@ -154,15 +158,15 @@ void TestDefaultData::superAdministratorHasEveryRight() {
 }
 
 void TestDefaultData::transferKindsShapeTheCopiedValues() {
-    fixture_.execLocal(emptyTemplatesScript() + QStringLiteral(R"(
+    QVERIFY(fixture_->execLocal(emptyTemplatesScript() + QStringLiteral(R"(
         INSERT INTO col_num (model, ytmc, "1", "2") VALUES ('jhd', '进货单', NULL, 75);
         INSERT INTO show_line (mc, zd, yesno, lk, spare) VALUES ('进货单', NULL, NULL, NULL, 'x');
         INSERT INTO line_yesno (mc, zd, yesno, lk) VALUES ('销售单', 'bm', 1, '80');
         INSERT INTO hpszxxb (bm, hh) VALUES ('ABCDEFGHIJKLMNO', '');
         INSERT INTO "系统信息表" (yhmc, qyrq, jzb, mrzk, jsb)
             VALUES ('澄桦商贸', '2024-03-05', '2', '0.95', 'kept out');
-    )"));
-    seed(database_);
+    )")));
+    QVERIFY(zt::test::succeeds("seed", [this] { seed(); }));
 
     QCOMPARE(column(database_, QStringLiteral("col_num"), QStringLiteral("1")),
              QStringLiteral("0"));
@@ -199,44 +203,45 @@ void TestDefaultData::transferKindsShapeTheCopiedValues() {
 }
 
 void TestDefaultData::emptyTemplateTableIsSkipped() {
-    fixture_.execLocal(emptyTemplatesScript() + rowsOf(QStringLiteral("print_colrow"), 2) +
-                       rowsOf(QStringLiteral("打印设置表1"), 3));
-    seed(database_);
-    QCOMPARE(fixture_.serverCount(database_, QStringLiteral("print_colrow")), 2);
-    QCOMPARE(fixture_.serverCount(database_, QStringLiteral("print_model")), 0);
+    QVERIFY(fixture_->execLocal(emptyTemplatesScript() + rowsOf(QStringLiteral("print_colrow"), 2) +
+                                rowsOf(QStringLiteral("打印设置表1"), 3)));
+    QVERIFY(zt::test::succeeds("seed", [this] { seed(); }));
+    QCOMPARE(fixture_->serverCount(database_, QStringLiteral("print_colrow")), 2);
+    QCOMPARE(fixture_->serverCount(database_, QStringLiteral("print_model")), 0);
     QCOMPARE(column(database_, QStringLiteral("打印设置表1"), QStringLiteral("ytmc")),
              QStringLiteral("r1|r2|r3"));
 }
 
 void TestDefaultData::unconvertibleDateWritesNoRow() {
-    fixture_.execLocal(emptyTemplatesScript() + rowsOf(QStringLiteral("col_num"), 2) +
-                       rowsOf(QStringLiteral("show_line"), 1, QStringLiteral("mc")) +
-                       rowsOf(QStringLiteral("打印设置表"), 2) +
-                       rowsOf(QStringLiteral("打印设置表1"), 2) + QStringLiteral(R"(
+    QVERIFY(fixture_->execLocal(emptyTemplatesScript() + rowsOf(QStringLiteral("col_num"), 2) +
+                                rowsOf(QStringLiteral("show_line"), 1, QStringLiteral("mc")) +
+                                rowsOf(QStringLiteral("打印设置表"), 2) +
+                                rowsOf(QStringLiteral("打印设置表1"), 2) + QStringLiteral(R"(
         INSERT INTO "系统信息表" (yhmc, qyrq) VALUES ('first', '2024-01-31');
         INSERT INTO "系统信息表" (yhmc, qyrq) VALUES ('second', 'not a date');
         INSERT INTO "系统信息表" (yhmc, qyrq) VALUES ('third', '2024-02-01');
-    )"));
-    QVERIFY_THROWS_EXCEPTION(DbError, seed(database_));
+    )")));
+    QVERIFY_THROWS_EXCEPTION(DbError, seed());
     // The rows travel in one transaction: none of them stays.
     for (const QString& table :
          {QStringLiteral("用户信息表"), QStringLiteral("用户权限表"), QStringLiteral("col_num"),
           QStringLiteral("show_line"), QStringLiteral("系统信息表"), QStringLiteral("打印设置表1")})
-        QCOMPARE(fixture_.serverCount(database_, table), 0);
+        QCOMPARE(fixture_->serverCount(database_, table), 0);
 }
 
 void TestDefaultData::missingTemplateColumnWritesNoRow() {
-    fixture_.execLocal(emptyTemplatesScript() + rowsOf(QStringLiteral("print_model"), 1) +
-                       QStringLiteral("DROP TABLE row_num; CREATE TABLE row_num (model TEXT);"
-                                      "INSERT INTO row_num VALUES ('jhd');"));
+    QVERIFY(
+        fixture_->execLocal(emptyTemplatesScript() + rowsOf(QStringLiteral("print_model"), 1) +
+                            QStringLiteral("DROP TABLE row_num; CREATE TABLE row_num (model TEXT);"
+                                           "INSERT INTO row_num VALUES ('jhd');")));
     try {
-        seed(database_);
+        seed();
         QFAIL("the seeding went through without the column");
     } catch (const DbError& error) {
         QVERIFY2(error.text().contains(QStringLiteral("ytmc")), qPrintable(error.text()));
     }
-    QCOMPARE(fixture_.serverCount(database_, QStringLiteral("print_model")), 0);
-    QCOMPARE(fixture_.serverCount(database_, QStringLiteral("用户权限表")), 0);
+    QCOMPARE(fixture_->serverCount(database_, QStringLiteral("print_model")), 0);
+    QCOMPARE(fixture_->serverCount(database_, QStringLiteral("用户权限表")), 0);
 }
 
 QTEST_GUILESS_MAIN(TestDefaultData)

@@ -22,6 +22,8 @@
 #include <memory>
 
 using namespace zt;
+using zt::server::Tform_server;
+using zt::server::TSQLServersListComboBox;
 
 namespace {
 

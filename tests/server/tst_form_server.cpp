@@ -21,6 +21,8 @@
 #include <memory>
 
 using namespace zt;
+using zt::server::Tform_server;
+using zt::server::TSQLServersListComboBox;
 
 namespace {
 
@@ -55,6 +57,7 @@ class FormServerTest : public QObject {
 
 private slots:
     void initTestCase();
+    void cleanupTestCase();
     void init();
     void cleanup();
 
@@ -86,7 +89,7 @@ private:
     QComboBox* box() const { return child<QComboBox>("SQLServersListComboBox1"); }
     void chooseSqlLogin(const QString& user, const QString& password);
     void pressNext();
-    void showPage();
+    bool showPage();
     QString dataSource() const { return server_->dataSource(); }
     void runOnServer(const QString& statement);
 
@@ -104,6 +107,11 @@ void FormServerTest::initTestCase() {
     QVERIFY(server_->start());
 }
 
+// Stopped here rather than on destruction, so that a bad end of the server is a failure.
+void FormServerTest::cleanupTestCase() {
+    server_.reset();
+}
+
 void FormServerTest::init() {
     local_ = std::make_unique<test::LocalDatabaseCopy>();
     QVERIFY(local_->isValid());
@@ -118,7 +126,7 @@ void FormServerTest::init() {
     auto* searching = qobject_cast<TSQLServersListComboBox*>(box());
     QVERIFY(searching);
     QTRY_VERIFY_WITH_TIMEOUT(!searching->isSearching(), 30000);
-    showPage();
+    QVERIFY(showPage());
 }
 
 void FormServerTest::cleanup() {
@@ -129,9 +137,9 @@ void FormServerTest::cleanup() {
     local_.reset();
 }
 
-void FormServerTest::showPage() {
+bool FormServerTest::showPage() {
     page_->show();
-    QVERIFY(QTest::qWaitForWindowExposed(page_.get()));
+    return QTest::qWaitForWindowExposed(page_.get());
 }
 
 void FormServerTest::chooseSqlLogin(const QString& user, const QString& password) {
@@ -256,7 +264,7 @@ void FormServerTest::nextWithSqlLoginStoresAndHandsOver() {
              QStringList{dataSource() + "||password=;persist security info=true;user id=sa;"});
 
     // The probe database was dropped again: proving once more works.
-    showPage();
+    QVERIFY(showPage());
     box()->setEditText(dataSource());
     chooseSqlLogin(QStringLiteral("sa"), QString());
     pressNext();
@@ -271,7 +279,7 @@ void FormServerTest::storedLoginUpdatedInPlace() {
     QVERIFY(!page_->isVisible());
 
     // Another login for the same server; its password needs quoting to survive.
-    showPage();
+    QVERIFY(showPage());
     box()->setEditText(dataSource());
     chooseSqlLogin(QStringLiteral("bob"), QStringLiteral("p;w'x"));
     pressNext();
@@ -281,7 +289,7 @@ void FormServerTest::storedLoginUpdatedInPlace() {
         QStringList{dataSource() + "||password=\"p;w'x\";persist security info=true;user id=bob;"});
 
     // Storing integrated security for it rewrites the same row.
-    showPage();
+    QVERIFY(showPage());
     box()->setEditText(dataSource());
     child<QAction>("Actserver")->trigger();
     QCOMPARE(dialogs_->messageTexts(), QStringList());
@@ -357,7 +365,7 @@ void FormServerTest::integratedSecurityOnEveryShow() {
     chooseSqlLogin(QStringLiteral("bob"), QStringLiteral("secret"));
     box()->setEditText(QStringLiteral("typed"));
     page_->hide();
-    showPage();
+    QVERIFY(showPage());
     QVERIFY(child<QRadioButton>("RadioButton1")->isChecked());
     QCOMPARE(child<QLineEdit>("Edit1")->text(), QString());
     QCOMPARE(child<QLineEdit>("Edit2")->text(), QString());
@@ -438,7 +446,7 @@ void FormServerTest::exitButtonAndCloseBoxClose() {
     QTest::mouseClick(child<QPushButton>("BitBtn8"), Qt::LeftButton);
     QCOMPARE(closed.count(), 1);
     QVERIFY(!page_->isVisible());
-    showPage();
+    QVERIFY(showPage());
     page_->close(); // what the close box does
     QCOMPARE(closed.count(), 2);
 }

@@ -79,6 +79,7 @@ private:
 void ComboBoxTest::initTestCase() {
     // No driver named "SQL Server": the searches answer from the test's FreeTDS servers.
     environment_ = std::make_unique<zt::test::SearchTestEnvironment>(false);
+    QVERIFY(environment_->isValid());
 }
 
 void ComboBoxTest::startsWithItsDefaults() {
@@ -273,4 +274,4 @@ void ComboBoxTest::paintsTheTipWhereItBelongs() {
 }
 
 QTEST_MAIN(ComboBoxTest)
-#include "combo_box_test.moc"
+#include "tst_combo_box.moc"

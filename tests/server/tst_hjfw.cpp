@@ -20,6 +20,7 @@
 #include <memory>
 
 using zt::server::TForm_HJFW;
+using zt::server::TSQLServersListComboBox;
 using zt::test::RecordingDialogs;
 
 namespace {
@@ -77,6 +78,7 @@ private:
 
 void HjfwTest::initTestCase() {
     environment_ = std::make_unique<zt::test::SearchTestEnvironment>(false);
+    QVERIFY(environment_->isValid());
 }
 
 void HjfwTest::init() {
@@ -244,4 +246,4 @@ void HjfwTest::escapeDoesNotClose() {
 }
 
 QTEST_MAIN(HjfwTest)
-#include "hjfw_test.moc"
+#include "tst_hjfw.moc"

@@ -37,6 +37,7 @@ private:
 // which has no browse: the refusal of a driver that exists.
 void SearchKnownServersTest::initTestCase() {
     environment_ = std::make_unique<zt::test::SearchTestEnvironment>(true);
+    QVERIFY(environment_->isValid());
 }
 
 void SearchKnownServersTest::readsServerSectionsOfOneFile() {
@@ -105,4 +106,4 @@ void SearchKnownServersTest::searcherAnswersFromKnownServers() {
 }
 
 QTEST_GUILESS_MAIN(SearchKnownServersTest)
-#include "search_known_servers_test.moc"
+#include "tst_search_known_servers.moc"

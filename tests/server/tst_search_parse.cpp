@@ -68,4 +68,4 @@ void SearchParseTest::replacesWhatTheListHeld() {
 }
 
 QTEST_GUILESS_MAIN(SearchParseTest)
-#include "search_parse_test.moc"
+#include "tst_search_parse.moc"
