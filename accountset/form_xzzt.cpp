@@ -1,12 +1,12 @@
 #include "accountset/form_xzzt.h"
 
 #include "accountset/progress_window.h"
-#include "app/dialogs.h"
-#include "app/shell.h"
-#include "app/wait_cursor.h"
 #include "config/local_config.h"
+#include "core/application.h"
+#include "core/dialogs.h"
 #include "db/query_table_model.h"
 #include "resources/resources.h"
+#include "widgets/wait_cursor.h"
 
 #include "ui_form_xzzt.h"
 

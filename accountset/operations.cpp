@@ -2,7 +2,7 @@
 
 #include "accountset/sample_fallback.h"
 
-#include "app/dialogs.h"
+#include "core/dialogs.h"
 #include "config/local_config.h"
 #include "core/failure_explanation.h"
 #include "schema/create_tables.h"

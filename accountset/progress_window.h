@@ -5,7 +5,7 @@
 // it made and leaves with accountset::Cancelled).
 
 #include "accountset/operations.h"
-#include "app/dialogs.h"
+#include "core/dialogs.h"
 
 #include <QString>
 

@@ -1,7 +1,7 @@
 // zt-wizard: the set-up wizard "创建帐套".
 
-#include "app/shell.h"
-#include "app/widget_dialogs.h"
+#include "core/application.h"
+#include "widgets/widget_dialogs.h"
 #include "app/windows.h"
 #include "config/local_config.h"
 #include "db/freetds_config.h"

@@ -1,6 +1,6 @@
 #include "server/form_hjfw.h"
 
-#include "app/dialogs.h"
+#include "core/dialogs.h"
 #include "resources/resources.h"
 #include "server/host_lookup.h"
 #include "ui_form_hjfw.h"

@@ -1,8 +1,8 @@
 #include "server/form_server.h"
 
-#include "app/dialogs.h"
-#include "app/shell.h"
-#include "app/wait_cursor.h"
+#include "core/dialogs.h"
+#include "core/application.h"
+#include "widgets/wait_cursor.h"
 #include "core/failure_explanation.h"
 #include "resources/resources.h"
 #include "server/connection_strings.h"

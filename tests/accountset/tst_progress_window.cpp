@@ -4,10 +4,10 @@
 
 #include "accountset/form_xzzt.h"
 #include "accountset/operations.h"
-#include "app/wait_cursor.h"
 #include "schema/create_tables.h"
 #include "tests/seed/account_set_fixture.h"
 #include "tests/support/recording_dialogs.h"
+#include "widgets/wait_cursor.h"
 
 #include <QApplication>
 #include <QCheckBox>

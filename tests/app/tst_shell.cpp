@@ -1,4 +1,4 @@
-#include "app/shell.h"
+#include "core/application.h"
 #include "db/query.h"
 #include "tests/support/recording_dialogs.h"
 

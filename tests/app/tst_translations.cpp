@@ -1,7 +1,7 @@
 // Qt's own Chinese translations: standard buttons read 确定/取消/是/否; where they are
 // missing the program runs on with English buttons.
 
-#include "app/shell.h"
+#include "core/application.h"
 
 #include <QAbstractButton>
 #include <QMessageBox>

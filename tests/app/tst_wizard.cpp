@@ -1,6 +1,6 @@
 #include "accountset/form_xzzt.h"
 #include "app/form1.h"
-#include "app/wait_cursor.h"
+#include "widgets/wait_cursor.h"
 #include "app/windows.h"
 #include "server/form_hjfw.h"
 #include "server/form_server.h"

@@ -1,4 +1,4 @@
-#include "app/wait_cursor.h"
+#include "widgets/wait_cursor.h"
 #include "db/query.h"
 #include "server/connection_strings.h"
 #include "server/form_server.h"

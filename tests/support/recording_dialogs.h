@@ -3,7 +3,7 @@
 // beep and every input box, in the order they came, and answers questions and input boxes
 // from queues the test fills beforehand.
 
-#include "app/dialogs.h"
+#include "core/dialogs.h"
 
 #include <QList>
 #include <QString>

@@ -2,7 +2,7 @@
 // The dialog seam on Qt Widgets: message boxes and input boxes without owner window, and the
 // system beep.
 
-#include "app/dialogs.h"
+#include "core/dialogs.h"
 
 namespace zt {
 

@@ -1,9 +1,9 @@
-#include "accountset/admin_tool.h"
+#include "tools/admin_tool.h"
 
-#include "accountset/admin_catalog_commands.h"
+#include "tools/admin_catalog_commands.h"
 #include "accountset/operations.h"
-#include "app/dialogs.h"
-#include "app/shell.h"
+#include "core/dialogs.h"
+#include "core/application.h"
 #include "config/local_config.h"
 #include "core/failure_explanation.h"
 #include "core/input_checks.h"

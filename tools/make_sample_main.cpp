@@ -2,7 +2,7 @@
 // runs its own temporary zt-devserver; with --server it uses that SQL Server.
 
 #include "accountset/sample_builder.h"
-#include "app/shell.h"
+#include "core/application.h"
 #include "config/local_config.h"
 #include "server/server_login.h"
 

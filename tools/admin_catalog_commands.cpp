@@ -1,4 +1,4 @@
-#include "accountset/admin_catalog_commands.h"
+#include "tools/admin_catalog_commands.h"
 
 #include "accountset/account_set_scan.h"
 #include "accountset/account_set_verifier.h"

@@ -1,4 +1,4 @@
-#include "app/widget_dialogs.h"
+#include "widgets/widget_dialogs.h"
 
 #include <QApplication>
 #include <QInputDialog>

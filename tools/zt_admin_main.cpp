@@ -1,6 +1,6 @@
 // zt-admin: the account-set operations from the command line (see --help).
 
-#include "accountset/admin_tool.h"
+#include "tools/admin_tool.h"
 
 #include <QCoreApplication>
 #include <QTextStream>

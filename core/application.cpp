@@ -1,4 +1,4 @@
-#include "app/shell.h"
+#include "core/application.h"
 
 #include "core/failure_explanation.h"
 

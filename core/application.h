@@ -2,7 +2,7 @@
 // What every window shares: the application title and the application-wide error box for a
 // failure that an operation does not handle itself.
 
-#include "app/dialogs.h"
+#include "core/dialogs.h"
 
 #include <QString>
 
