@@ -1,11 +1,12 @@
 #include "accountset/form_xzzt.h"
 
-#include "core/dialogs.h"
-#include "core/application.h"
-#include "widgets/wait_cursor.h"
+#include "accountset/progress_window.h"
 #include "config/local_config.h"
+#include "core/application.h"
+#include "core/dialogs.h"
 #include "db/query_table_model.h"
 #include "resources/resources.h"
+#include "widgets/wait_cursor.h"
 
 #include "ui_form_xzzt.h"
 
@@ -121,7 +122,11 @@ void Tform_xzzt::setClock(accountset::Clock clock) {
 }
 
 accountset::Environment Tform_xzzt::environment() {
-    return accountset::Environment{dialogs_, config::localConnectionString(localDatabasePath_),
+    return environment(dialogs_);
+}
+
+accountset::Environment Tform_xzzt::environment(Dialogs& dialogs) {
+    return accountset::Environment{dialogs, config::localConnectionString(localDatabasePath_),
                                    clock_, sampleBackupPath_, sampleDataDirectory_};
 }
 
@@ -192,7 +197,21 @@ void Tform_xzzt::BitBtn1Click() {
     accountset::CreateOutcome outcome = accountset::CreateOutcome::EmptyServerName;
     try {
         const WaitCursor wait(ui_->BitBtn1);
-        outcome = accountset::createAccountSet(queries_, environment(), accountSet);
+        // Refused input gets its message without a progress window.
+        if (const auto refusal = accountset::refuseCreationInputs(environment(), accountSet)) {
+            outcome = *refusal;
+        } else {
+            ProgressWindow window(
+                this, dialogs_,
+                accountset::stageText(accountset::CreationStage::CreatingDatabase, 0, 1), true);
+            window.run([&](Dialogs& shown, const accountset::CreationProgress& progress) {
+                accountset::Environment env = environment(shown);
+                env.progress = progress;
+                outcome = accountset::createAccountSet(queries_, env, accountSet);
+            });
+        }
+    } catch (const accountset::Cancelled&) {
+        return; // the user stopped it; what it made is gone again
     } catch (const std::exception& failure) {
         showFailure(dialogs_, messageOf(failure));
         return;
@@ -220,9 +239,21 @@ void Tform_xzzt::BitBtn4Click() {
                                            ui_->Edit6->text(), ui_->CheckBox1->isChecked()};
     try {
         const WaitCursor wait(ui_->BitBtn4);
-        if (!sample.serverName.isEmpty())
-            ui_->Edit2->setText(sample.name);
-        accountset::restoreSample(queries_, environment(), sample, [this] { ui_->Edit2->clear(); });
+        if (accountset::refuseRestoreInputs(environment(), sample))
+            return;
+        ui_->Edit2->setText(sample.name);
+        ProgressWindow window(
+            this, dialogs_,
+            accountset::stageText(accountset::CreationStage::CreatingDatabase, 0, 1), true);
+        window.run([&](Dialogs& shown, const accountset::CreationProgress& progress) {
+            accountset::Environment env = environment(shown);
+            env.progress = progress;
+            accountset::restoreSample(queries_, env, sample, [this] {
+                ProgressWindow::onUiThread(this, [this] { ui_->Edit2->clear(); });
+            });
+        });
+    } catch (const accountset::Cancelled&) {
+        ui_->Edit2->clear();
     } catch (const std::exception& failure) {
         showFailure(dialogs_, messageOf(failure));
     }
@@ -273,8 +304,16 @@ void Tform_xzzt::BitBtn5Click() {
     accountset::DeleteOutcome outcome = accountset::DeleteOutcome::NothingToDelete;
     {
         const WaitCursor wait(ui_->BitBtn5);
-        outcome = accountset::deleteNetworkAccountSet(queries_, environment(), networkList_,
-                                                      selectedRegistryRow(), ui_->Edit3->text());
+        const int row = selectedRegistryRow();
+        const QString typed = ui_->Edit3->text();
+        // The grid reads the registry list that the deletion changes: it waits to repaint.
+        ui_->DBGrid1->setUpdatesEnabled(false);
+        ProgressWindow window(this, dialogs_, QStringLiteral("正在删除帐套…"), false);
+        window.run([&](Dialogs& shown, const accountset::CreationProgress&) {
+            outcome = accountset::deleteNetworkAccountSet(queries_, environment(shown),
+                                                          networkList_, row, typed);
+        });
+        ui_->DBGrid1->setUpdatesEnabled(true);
     }
     switch (outcome) {
     case accountset::DeleteOutcome::WrongPassword:

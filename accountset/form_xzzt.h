@@ -78,6 +78,7 @@ private:
     void connectHandlers();
     void readServerLogin();
     accountset::Environment environment();
+    accountset::Environment environment(Dialogs& dialogs);
     void followRegistryRow(int row);
     int selectedRegistryRow() const;
 

@@ -283,7 +283,9 @@ void fillNewDatabase(PageQueries& queries, const Environment& env, const QString
         reportProgress(env, CreationStage::CreatingTables, created, total);
     });
     reportProgress(env, CreationStage::WritingDefaultData, 0, 1);
-    seed::ActxzrrExecute(queries.ADOserver, queries.ADOcreate);
+    seed::ActxzrrExecute(queries.ADOserver, queries.ADOcreate, [&env](int done, int total) {
+        reportProgress(env, CreationStage::WritingDefaultData, done, total);
+    });
     queries.ADOcreate.disconnect();
 }
 
@@ -317,6 +319,25 @@ void moveListTo(db::Query& list, int row) {
 }
 
 } // namespace
+
+PageQueries::PageQueries() : connections(std::make_shared<db::SharedConnections>()) {
+    for (db::Query* server : {&ADOQuery2, &ADOQuery3, &ADOQuery4, &ADOQuery5, &ADOcreate, &ADOztgl})
+        server->shareConnections(connections);
+}
+
+QString stageText(CreationStage stage, int done, int total) {
+    switch (stage) {
+    case CreationStage::CreatingDatabase:
+        return QStringLiteral("正在创建数据库…");
+    case CreationStage::CreatingTables:
+        return QStringLiteral("正在创建表 %1/%2").arg(done).arg(total);
+    case CreationStage::WritingDefaultData:
+        return QStringLiteral("正在写入默认数据");
+    case CreationStage::Registering:
+        return QStringLiteral("正在登记帐套");
+    }
+    return {};
+}
 
 QDate systemToday() {
     return QDate::currentDate();
@@ -383,11 +404,18 @@ bool ActpostExecute(PageQueries& queries, const Environment& env, const NewAccou
     return !accountSet.network || registryId.has_value();
 }
 
-CreateOutcome createAccountSet(PageQueries& queries, const Environment& env,
-                               const NewAccountSet& accountSet) {
+std::optional<CreateOutcome> refuseCreationInputs(const Environment& env,
+                                                  const NewAccountSet& accountSet) {
     CreateOutcome refusal = CreateOutcome::Created;
     if (!checkCreationInputs(env, accountSet, refusal))
         return refusal;
+    return std::nullopt;
+}
+
+CreateOutcome createAccountSet(PageQueries& queries, const Environment& env,
+                               const NewAccountSet& accountSet) {
+    if (const auto refusal = refuseCreationInputs(env, accountSet))
+        return *refusal;
     // The name is a checked identifier; its surrounding blanks would only confuse the
     // connection string.
     const QString name = trimmedText(accountSet.name);
@@ -411,9 +439,8 @@ CreateOutcome createAccountSet(PageQueries& queries, const Environment& env,
     return networkRegistered ? CreateOutcome::Created : CreateOutcome::CreatedWithoutNetwork;
 }
 
-RestoreOutcome restoreSample(PageQueries& queries, const Environment& env,
-                             const NewAccountSet& accountSet,
-                             const std::function<void()>& registered) {
+std::optional<RestoreOutcome> refuseRestoreInputs(const Environment& env,
+                                                  const NewAccountSet& accountSet) {
     const QString caption = QStringLiteral("提示");
     if (accountSet.serverName.isEmpty()) {
         env.dialogs.beep();
@@ -428,6 +455,15 @@ RestoreOutcome restoreSample(PageQueries& queries, const Environment& env,
         inform(env, *problem, caption);
         return RestoreOutcome::RefusedPassword;
     }
+    return std::nullopt;
+}
+
+RestoreOutcome restoreSample(PageQueries& queries, const Environment& env,
+                             const NewAccountSet& accountSet,
+                             const std::function<void()>& registered) {
+    if (const auto refusal = refuseRestoreInputs(env, accountSet))
+        return *refusal;
+    const QString caption = QStringLiteral("提示");
     NewAccountSet sample = accountSet;
     sample.name = sampleAccountSetName();
     const QString credentialPart = readServerLogin(queries, env, sample.serverName);

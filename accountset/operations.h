@@ -7,6 +7,7 @@
 
 #include "core/input_checks.h"
 #include "db/query.h"
+#include "db/shared_connections.h"
 
 #include <QDate>
 #include <QDateTime>
@@ -14,7 +15,9 @@
 #include <QStringList>
 
 #include <functional>
+#include <memory>
 #include <optional>
+#include <stdexcept>
 #include <vector>
 
 namespace zt {
@@ -33,8 +36,11 @@ QString defaultSampleBackupPath();
 // The directory made sure of on the workstation before a restore.
 QString defaultSampleDataDirectory();
 
-// The long-lived query objects of the account-set page, by their names.
+// The long-lived query objects of the account-set page, by their names. Those that reach
+// the same server and database share one connection.
 struct PageQueries {
+    PageQueries();
+    std::shared_ptr<db::SharedConnections> connections;
     db::Query ADOserver{QStringLiteral("ADOserver")}; // local: 系统路径表 and the templates
     db::Query ADOQuery1{QStringLiteral("ADOQuery1")}; // local: 帐套信息表
     db::Query ADOQuery2{QStringLiteral("ADOQuery2")}; // master: registering
@@ -50,6 +56,17 @@ enum class CreationStage { CreatingDatabase, CreatingTables, WritingDefaultData,
 // Told as a creation or restore moves on (done of total within the stage). It may throw to
 // stop the work at that point; what the run made is then taken back.
 using CreationProgress = std::function<void(CreationStage stage, int done, int total)>;
+
+// The stage as a progress window names it: "正在创建数据库…", "正在创建表 n/108",
+// "正在写入默认数据", "正在登记帐套".
+QString stageText(CreationStage stage, int done, int total);
+
+// What a front end throws from its progress callback when the user cancels: the work stops
+// there and what the run made is taken back before it leaves.
+class Cancelled : public std::runtime_error {
+public:
+    Cancelled() : std::runtime_error("cancelled") {}
+};
 
 // What every operation needs besides its query objects.
 struct Environment {
@@ -109,6 +126,10 @@ enum class CreateOutcome {
 // be removed again).
 CreateOutcome createAccountSet(PageQueries& queries, const Environment& env,
                                const NewAccountSet& accountSet);
+// The input checks of "创建新帐套&A" alone, their messages included: the refusal, or nothing
+// when the inputs may go to the server.
+std::optional<CreateOutcome> refuseCreationInputs(const Environment& env,
+                                                  const NewAccountSet& accountSet);
 
 enum class RestoreOutcome {
     Restored,
@@ -124,6 +145,9 @@ enum class RestoreOutcome {
 RestoreOutcome restoreSample(PageQueries& queries, const Environment& env,
                              const NewAccountSet& accountSet,
                              const std::function<void()>& registered = {});
+// The input checks of "创建例子帐套&S" alone, as refuseCreationInputs.
+std::optional<RestoreOutcome> refuseRestoreInputs(const Environment& env,
+                                                  const NewAccountSet& accountSet);
 
 // One row of master.CHdatebase as the list shows it.
 struct RegistryRow {

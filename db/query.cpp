@@ -2,6 +2,7 @@
 
 #include "db/field_transfer.h"
 #include "db/provider.h"
+#include "db/shared_connections.h"
 
 #include <optional>
 
@@ -23,8 +24,9 @@ struct Query::Impl {
     QString connectionString;
     QStringList sql;
 
-    std::unique_ptr<Provider> provider;
+    std::shared_ptr<Provider> provider;
     QString providerConnectionString;
+    std::shared_ptr<SharedConnections> shared;
 
     std::optional<ResultSet> result;
     qsizetype position = 0;
@@ -63,7 +65,10 @@ struct Query::Impl {
         provider.reset();
         if (connectionString.trimmed().isEmpty())
             failWithName(QStringLiteral("Missing Connection or ConnectionString"));
-        provider = openProvider(connectionString);
+        if (shared)
+            provider = shared->connect(connectionString);
+        else
+            provider = openProvider(connectionString);
         providerConnectionString = connectionString;
         return *provider;
     }
@@ -259,8 +264,17 @@ void Query::close() {
 
 void Query::disconnect() {
     impl_->close();
+    if (impl_->shared && impl_->provider)
+        impl_->shared->release(impl_->providerConnectionString);
     impl_->provider.reset();
     impl_->providerConnectionString.clear();
+}
+
+void Query::shareConnections(std::shared_ptr<SharedConnections> connections) {
+    impl_->close();
+    impl_->provider.reset();
+    impl_->providerConnectionString.clear();
+    impl_->shared = std::move(connections);
 }
 
 bool Query::isActive() const {

@@ -38,6 +38,7 @@ private:
 };
 
 class Query;
+class SharedConnections;
 
 // A column of the current row, as ADO's Fields[...] gives it.
 class Field {
@@ -79,10 +80,15 @@ public:
     void sqlAdd(const QString& line);
     QString sqlText() const;
 
-    void open();       // run a select; keep an updatable result positioned on the first row
-    void execSql();    // run a statement that returns no rows
-    void close();      // drop the result, keep the connection
-    void disconnect(); // drop the result and the connection (the next use connects again)
+    void open();    // run a select; keep an updatable result positioned on the first row
+    void execSql(); // run a statement that returns no rows
+    void close();   // drop the result, keep the connection
+    // Drop the result and the connection; the next use connects afresh, also when the
+    // connection is shared.
+    void disconnect();
+    // From now on the connection comes from `connections`, shared with the other query
+    // objects given the same.
+    void shareConnections(std::shared_ptr<SharedConnections> connections);
     bool isActive() const;
 
     int recordCount()

@@ -1,6 +1,7 @@
 #include "db/query_table_model.h"
 
 #include <QPointer>
+#include <QThread>
 
 namespace zt::db {
 
@@ -9,9 +10,21 @@ QueryTableModel::QueryTableModel(Query& query, QString columnName, QObject* pare
       headerCaption_(columnName_) {
     // The guard keeps a query that outlives the model from calling into a deleted model, and the
     // model never touches the query when it goes (the query may already be gone then).
+    // A query worked from another thread (an operation behind a progress window) tells the
+    // model on the model's own thread and waits, so the views never see a half-told change.
     query_.setChangeListener([model = QPointer<QueryTableModel>(this)](Query::Change change) {
-        if (model)
+        if (!model)
+            return;
+        if (QThread::currentThread() == model->thread())
             model->queryChanged(change);
+        else
+            QMetaObject::invokeMethod(
+                model.data(),
+                [model, change] {
+                    if (model)
+                        model->queryChanged(change);
+                },
+                Qt::BlockingQueuedConnection);
     });
 }
 

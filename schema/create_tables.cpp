@@ -1,34 +1,24 @@
 #include "schema/create_tables.h"
 
-#include "db/query.h"
+#include "db/batches.h"
 #include "schema/create_statement.h"
 #include "schema/table.h"
 
 namespace zt::schema {
-namespace {
 
-void createTable(db::Query& create, const Table& table) {
-    create.close();
-    create.sqlClear();
-    for (const QString& line : createTableLines(table)) {
-        create.sqlAdd(line);
-    }
-    create.execSql();
+QStringList createTableStatements() {
+    QStringList statements;
+    for (const Table& table : accountSetTables())
+        statements << createTableLines(table).join(u'\n');
+    return statements;
 }
 
-} // namespace
-
 void ActcreatExecute(db::Query& create, const CreationProgress& progress) {
-    const std::vector<Table>& tables = accountSetTables();
-    const int total = static_cast<int>(tables.size());
-    int created = 0;
-    for (const Table& table : tables) {
-        createTable(create, table);
-        ++created;
-        if (progress) {
-            progress(created, total);
-        }
-    }
+    db::BatchPlan plan;
+    plan.statementsPerBatch = tablesPerBatch;
+    plan.transaction = true; // one commit for the schema, not one per table
+    plan.sent = progress;
+    db::executeInBatches(create, createTableStatements(), plan);
 }
 
 } // namespace zt::schema

@@ -1,6 +1,8 @@
 #pragma once
 // Gives a freshly created account-set database its 108 tables.
 
+#include <QStringList>
+
 #include <functional>
 
 namespace zt::db {
@@ -9,12 +11,20 @@ class Query;
 
 namespace zt::schema {
 
-// Called after each table has been created: how many are done, out of how many.
+// Called after each batch of tables has been created: how many are done, out of how many.
+// It may throw to stop the run there.
 using CreationProgress = std::function<void(int created, int total)>;
 
-// Runs one CREATE TABLE per batch on the query's connection, in creation order. The first
-// statement the server refuses ends the run with its DbError; the tables created before it
-// stay, as nothing here runs in a transaction.
+// How many CREATE TABLE statements go to one batch: a few answers from the server for the
+// whole schema, and a progress step for each.
+inline constexpr int tablesPerBatch = 27;
+
+// The 108 CREATE TABLE statements in creation order, each its lines joined by line breaks.
+QStringList createTableStatements();
+
+// Runs the statements on the query's connection in creation order, tablesPerBatch to a batch,
+// inside one transaction. The first error the server reports ends the run with its DbError;
+// no later batch is sent and the tables made so far are rolled back.
 void ActcreatExecute(db::Query& create, const CreationProgress& progress = {});
 
 } // namespace zt::schema

@@ -1,5 +1,10 @@
 #include "seed/default_data.h"
 
+#include "db/batches.h"
+#include "db/field_transfer.h"
+#include "db/sql_literal.h"
+#include "schema/table.h"
+
 namespace zt::seed {
 
 namespace {
@@ -84,52 +89,118 @@ std::vector<TemplateTable> buildTemplateTables() {
     };
 }
 
-void transfer(db::Field from, db::Field to, Transfer kind) {
+// The column as the query layer describes the server's column of this type.
+db::Column targetColumn(const schema::Column& declared) {
+    db::Column column;
+    column.name = declared.name;
+    column.nullable = !declared.notNull;
+    column.identity = declared.identity;
+    column.primaryKey = declared.primaryKey;
+    switch (declared.type) {
+    case schema::ColumnType::NVarChar:
+        column.kind = db::ColumnKind::Text;
+        column.width = declared.length;
+        break;
+    case schema::ColumnType::NText:
+        column.kind = db::ColumnKind::Text;
+        break;
+    case schema::ColumnType::Money:
+        column.kind = db::ColumnKind::Money;
+        break;
+    case schema::ColumnType::Int:
+    case schema::ColumnType::BigInt:
+        column.kind = db::ColumnKind::Integer;
+        break;
+    case schema::ColumnType::SmallDateTime:
+        column.kind = db::ColumnKind::DateTime;
+        break;
+    case schema::ColumnType::Float:
+        column.kind = db::ColumnKind::Float;
+        break;
+    case schema::ColumnType::Bit:
+        column.kind = db::ColumnKind::Boolean;
+        break;
+    }
+    return column;
+}
+
+// One row for a table of the account set, its values converted as assigning them to the
+// table's fields converts them.
+class RowWriter {
+public:
+    explicit RowWriter(const QString& table) : table_(table) {
+        const schema::Table* declared = schema::findTable(table);
+        if (declared == nullptr)
+            throw db::DbError(QStringLiteral("Invalid object name '%1'.").arg(table));
+        declared_ = declared;
+    }
+
+    void assign(const QString& name, const QVariant& value) {
+        names_ << name;
+        values_ << db::valueForColumn(targetColumn(columnNamed(name)), value);
+    }
+
+    QString statement() {
+        QString text = db::literalInsert(table_, names_, values_);
+        names_.clear();
+        values_.clear();
+        return text;
+    }
+
+private:
+    const schema::Column& columnNamed(const QString& name) const {
+        for (const schema::Column& column : declared_->columns)
+            if (column.name.compare(name, Qt::CaseInsensitive) == 0)
+                return column;
+        throw db::DbError(QStringLiteral("Invalid column name '%1'.").arg(name));
+    }
+
+    QString table_;
+    const schema::Table* declared_ = nullptr;
+    QStringList names_;
+    QVariantList values_;
+};
+
+// What a template field gives in its transfer kind, as assigning it would hand it over.
+QVariant transferred(db::Field from, Transfer kind) {
     switch (kind) {
     case Transfer::Text:
-        to.setString(from.asString());
-        return;
+        return from.asString();
     case Transfer::Integer:
-        to.setInteger(from.asInteger());
-        return;
+        return qlonglong(from.asInteger());
     case Transfer::Boolean:
-        to.setBoolean(from.asBoolean());
-        return;
+        return from.asBoolean();
+    }
+    return {};
+}
+
+void appendTemplateRows(db::Query& source, const TemplateTable& table, QStringList& statements) {
+    openTable(source, table.name);
+    RowWriter row(table.name);
+    for (; !source.eof(); source.next()) {
+        for (const TemplateColumn& column : table.columns)
+            row.assign(column.name, transferred(source.fieldByName(column.name), column.transfer));
+        statements << row.statement();
     }
 }
 
-void addSuperAdministrator(db::Query& target) {
-    openTable(target, QStringLiteral("用户信息表"));
-    target.append();
-    target.fieldByName(QStringLiteral("yhmc")).setString(superAdministratorName());
-    target.post();
+void addSuperAdministrator(QStringList& statements) {
+    RowWriter row(QStringLiteral("用户信息表"));
+    row.assign(QStringLiteral("yhmc"), superAdministratorName());
+    statements << row.statement();
 }
 
-void grantAllRights(db::Query& target) {
-    openTable(target, QStringLiteral("用户权限表"));
+void grantAllRights(QStringList& statements) {
+    RowWriter row(QStringLiteral("用户权限表"));
     for (int right = 1; right <= rightCount; ++right) {
-        target.append();
-        target.fieldByName(QStringLiteral("yhmc")).setString(superAdministratorName());
-        target.fieldByName(QStringLiteral("yhqx")).setString(QStringLiteral("n%1").arg(right));
-        target.fieldByName(QStringLiteral("pd")).setString(QStringLiteral("true"));
-        target.post();
+        row.assign(QStringLiteral("yhmc"), superAdministratorName());
+        row.assign(QStringLiteral("yhqx"), QStringLiteral("n%1").arg(right));
+        row.assign(QStringLiteral("pd"), QStringLiteral("true"));
+        statements << row.statement();
     }
 }
 
 } // namespace
-
-void copyTemplateTable(db::Query& source, db::Query& target, const TemplateTable& table) {
-    openTable(source, table.name);
-    openTable(target, table.name);
-    while (!source.eof()) {
-        target.append();
-        for (const TemplateColumn& column : table.columns)
-            transfer(source.fieldByName(column.name), target.fieldByName(column.name),
-                     column.transfer);
-        target.post();
-        source.next();
-    }
-}
 
 std::vector<TemplateTable> templateTables() {
     return buildTemplateTables();
@@ -139,11 +210,32 @@ QString superAdministratorName() {
     return QStringLiteral("超级管理员");
 }
 
-void ActxzrrExecute(db::Query& source, db::Query& target) {
-    addSuperAdministrator(target);
-    grantAllRights(target);
+QStringList defaultDataStatements(db::Query& source) {
+    QStringList statements;
+    addSuperAdministrator(statements);
+    grantAllRights(statements);
     for (const TemplateTable& table : buildTemplateTables())
-        copyTemplateTable(source, target, table);
+        appendTemplateRows(source, table, statements);
+    source.close();
+    return statements;
+}
+
+void copyTemplateTable(db::Query& source, db::Query& target, const TemplateTable& table) {
+    QStringList statements;
+    appendTemplateRows(source, table, statements);
+    source.close();
+    db::BatchPlan plan;
+    plan.statementsPerBatch = rowsPerBatch;
+    plan.transaction = true;
+    db::executeInBatches(target, statements, plan);
+}
+
+void ActxzrrExecute(db::Query& source, db::Query& target, const SeedProgress& progress) {
+    db::BatchPlan plan;
+    plan.statementsPerBatch = rowsPerBatch;
+    plan.transaction = true;
+    plan.sent = progress;
+    db::executeInBatches(target, defaultDataStatements(source), plan);
 }
 
 } // namespace zt::seed

@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <vector>
 
 namespace zt::seed {
@@ -28,16 +29,31 @@ struct TemplateTable {
 std::vector<TemplateTable> templateTables();
 
 // Copies every row of one template table from the local configuration database into the
-// account-set table of the same name, one post per row.
+// account-set table of the same name: its rows in a few batches inside one transaction.
 void copyTemplateTable(db::Query& source, db::Query& target, const TemplateTable& table);
 
 // "超级管理员"
 QString superAdministratorName();
 inline constexpr int rightCount = 220;
 
+// Told after each batch of rows: statements done, of how many. It may throw to stop the run;
+// the rows sent so far are then rolled back.
+using SeedProgress = std::function<void(int done, int total)>;
+
+// How many rows go to one batch.
+inline constexpr int rowsPerBatch = 120;
+
+// The default rows as single-row INSERT statements in the order they are written: the
+// administrator, its rights, then each template table's rows in the order the local database
+// returns them. Values are literals converted as assigning them to the table's fields would
+// convert them (texts cut to the column width, an empty text NULL in a number or date
+// column); a template value that does not convert throws DbError before anything is sent.
+QStringList defaultDataStatements(db::Query& source);
+
 // ActxzrrExecute: writes the default rows into the account set that `target` is connected
-// to, reading the templates through `source` (the local configuration database). Every row
-// is posted on its own; the first failure leaves as db::DbError with the rows before it kept.
-void ActxzrrExecute(db::Query& source, db::Query& target);
+// to, reading the templates through `source` (the local configuration database). The rows
+// travel in batches inside one transaction: all of them or, on a failure (which leaves as
+// db::DbError), none.
+void ActxzrrExecute(db::Query& source, db::Query& target, const SeedProgress& progress = {});
 
 } // namespace zt::seed

@@ -9,6 +9,8 @@
 #include "core/input_checks.h"
 #include "server/server_login.h"
 
+#include <unistd.h>
+
 #include <QCommandLineParser>
 #include <QTextStream>
 
@@ -40,6 +42,7 @@ const QString helpText = QStringLiteral(
     "  --account-password K  the account set's password\n"
     "  --network             also register the account set in the server's network registry\n"
     "  --local-database F    another local configuration database file\n"
+    "  --quiet               no progress line on a terminal's standard error\n"
     "  --help                show this text\n"
     "\n"
     "Names, passwords and server names are checked as the wizard checks them, before anything\n"
@@ -49,10 +52,42 @@ const QString helpText = QStringLiteral(
     "3 created (or restored) and registered on this workstation, but the network registration\n"
     "failed (\"加入网络帐套出错！\").\n");
 
+// The stage of a creation or restore as one line on standard error that overwrites itself,
+// only when standard error is a terminal; wiped when the work ends.
+class StageLine {
+public:
+    StageLine(QTextStream& err, bool quiet) : err_(err), shown_(!quiet && isatty(STDERR_FILENO)) {}
+    ~StageLine() { wipe(); }
+    StageLine(const StageLine&) = delete;
+    StageLine& operator=(const StageLine&) = delete;
+
+    CreationProgress callback() {
+        if (!shown_)
+            return {};
+        return [this](CreationStage stage, int done, int total) {
+            err_ << "\r" << stageText(stage, done, total) << "\x1b[K" << Qt::flush;
+            written_ = true;
+        };
+    }
+
+    // Before any other text goes out.
+    void wipe() {
+        if (written_)
+            err_ << "\r\x1b[K" << Qt::flush;
+        written_ = false;
+    }
+
+private:
+    QTextStream& err_;
+    bool shown_;
+    bool written_ = false;
+};
+
 // Messages go to the output (errors to the error stream); questions are answered yes.
 class ConsoleDialogs : public Dialogs {
 public:
-    ConsoleDialogs(QTextStream& out, QTextStream& err) : out_(out), err_(err) {}
+    ConsoleDialogs(QTextStream& out, QTextStream& err, StageLine* stages = nullptr)
+        : out_(out), err_(err), stages_(stages) {}
 
     DialogAnswer message(const QString& text, const QString&, DialogIcon icon,
                          DialogButtons buttons) override {
@@ -60,6 +95,8 @@ public:
             return DialogAnswer::Yes;
         if (buttons == DialogButtons::OkCancel)
             return DialogAnswer::Ok;
+        if (stages_)
+            stages_->wipe();
         QTextStream& stream = icon == DialogIcon::Error ? err_ : out_;
         stream << text << Qt::endl;
         return DialogAnswer::Ok;
@@ -72,6 +109,7 @@ public:
 private:
     QTextStream& out_;
     QTextStream& err_;
+    StageLine* stages_;
 };
 
 struct Command {
@@ -81,6 +119,7 @@ struct Command {
     config::ServerLogin login;
     QString accountPassword;
     bool network = false;
+    bool quiet = false;
     QString localDatabasePath;
 };
 
@@ -107,6 +146,7 @@ void addOptions(QCommandLineParser& parser) {
         {QStringLiteral("password"), QString(), QStringLiteral("P")},
         {QStringLiteral("account-password"), QString(), QStringLiteral("K")},
         {QStringLiteral("network"), QString()},
+        {QStringLiteral("quiet"), QString()},
         {QStringLiteral("local-database"), QString(), QStringLiteral("F")},
         {QStringLiteral("help"), QString()},
     });
@@ -142,6 +182,7 @@ Command parseCommand(const QCommandLineParser& parser) {
     command.login.password = parser.value(QStringLiteral("password"));
     command.accountPassword = parser.value(QStringLiteral("account-password"));
     command.network = parser.isSet(QStringLiteral("network"));
+    command.quiet = parser.isSet(QStringLiteral("quiet"));
     command.localDatabasePath = parser.isSet(QStringLiteral("local-database"))
                                     ? parser.value(QStringLiteral("local-database"))
                                     : config::localDatabasePath();
@@ -239,8 +280,9 @@ int runCommand(PageQueries& queries, const Environment& env, const Command& comm
                : AdminFailure;
 }
 
-bool proveServer(const Command& command, const QString& localConnection, QTextStream& err) {
-    db::Query probe(QStringLiteral("ADOQuery1"));
+// The probe query goes on holding its connection, which the command's queries share.
+bool proveServer(const Command& command, const QString& localConnection, db::Query& probe,
+                 QTextStream& err) {
     db::Query local(QStringLiteral("ADOQuery2"));
     try {
         local.setConnectionString(localConnection);
@@ -282,14 +324,19 @@ int runAdminTool(const QStringList& arguments, QTextStream& out, QTextStream& er
         return AdminFailure;
     }
     const QString localConnection = config::localConnectionString(command.localDatabasePath);
-    if (!proveServer(command, localConnection, err))
-        return AdminFailure;
-    ConsoleDialogs dialogs(out, err);
-    Environment env{dialogs, localConnection};
     PageQueries queries;
+    db::Query probe(QStringLiteral("ADOQuery1"));
+    probe.shareConnections(queries.connections);
+    if (!proveServer(command, localConnection, probe, err))
+        return AdminFailure;
+    StageLine stages(err, command.quiet);
+    ConsoleDialogs dialogs(out, err, &stages);
+    Environment env{dialogs, localConnection};
+    env.progress = stages.callback();
     try {
         return runCommand(queries, env, command, out, err);
     } catch (const std::exception& failure) {
+        stages.wipe();
         err << failureText(messageOf(failure)) << Qt::endl;
         return AdminFailure;
     }

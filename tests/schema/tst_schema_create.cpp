@@ -129,8 +129,8 @@ void TestSchema::freshDatabaseReceivesEveryTableEmpty() {
         QCOMPARE(total, 108);
         reported << created;
     });
-    QCOMPARE(reported.size(), 108);
-    QCOMPARE(reported.last(), 108);
+    // A few batches, each told when done.
+    QCOMPARE(reported, (QList<int>{27, 54, 81, 108}));
 
     QStringList expected = namesOfFirstTables(108);
     expected.sort();
@@ -249,11 +249,10 @@ void TestSchema::stopsAtTheFirstTableThatExists() {
     QVERIFY2(
         text.contains(QStringLiteral("There is already an object named 'pay' in the database.")),
         qPrintable(text));
-    QCOMPARE(created, 39);
-
-    QStringList expected = namesOfFirstTables(39) << QStringLiteral("pay");
-    expected.sort();
-    QCOMPARE(tableNames(database), expected);
+    // The batch holding pay (tables 28 to 54) was the last one sent, and the transaction
+    // took back the tables made before it.
+    QCOMPARE(created, 27);
+    QCOMPARE(tableNames(database), QStringList{QStringLiteral("pay")});
 }
 
 void TestSchema::goodsCodeKeyIgnoresLetterCase() {
