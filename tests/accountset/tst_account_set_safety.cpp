@@ -301,7 +301,6 @@ void TestAccountSetSafety::parallelCreationsAllSucceed() {
         QCOMPARE(rights, 220);
     }
     QVERIFY(fixture_.databaseExists(QStringLiteral("abcde12345")));
-    fixture_.execServer(QStringLiteral("master"), QStringLiteral("drop database abcde12345"));
 }
 
 void TestAccountSetSafety::failedCreationLeavesNothing_data() {
