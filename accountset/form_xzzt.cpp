@@ -47,7 +47,7 @@ Tform_xzzt::~Tform_xzzt() = default;
 void Tform_xzzt::setUpControls() {
     setFixedSize(436, 250);
     registryModel_ =
-        std::make_unique<db::QueryTableModel>(queries_.ADOztgl, QStringLiteral("ztmc"));
+        std::make_unique<db::QueryTableModel>(queries_.registryList, QStringLiteral("ztmc"));
     registryModel_->setHeaderCaption(QStringLiteral("账套名称"));
     registryModel_->setHeaderAlignment(Qt::AlignCenter);
     ui_->DBGrid1->setModel(registryModel_.get());
@@ -138,7 +138,7 @@ void Tform_xzzt::showEvent(QShowEvent* event) {
 }
 
 void Tform_xzzt::FormShow() {
-    queries_.ADOserver.setConnectionString(config::localConnectionString(localDatabasePath_));
+    queries_.localSettings.setConnectionString(config::localConnectionString(localDatabasePath_));
     setWindowTitle(applicationTitle() + QStringLiteral("【开始建帐】"));
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
@@ -261,11 +261,11 @@ void Tform_xzzt::BitBtn4Click() {
 
 void Tform_xzzt::ActnetztExecute() {
     const accountset::Environment env = environment();
-    accountset::ActnetztExecute(queries_, env, networkList_, ui_->Edit1->text());
+    accountset::loadNetworkRegistry(queries_, env, networkList_, ui_->Edit1->text());
     if (networkList_.loaded)
         ui_->server->setText(networkList_.credentialPart);
     else
-        queries_.ADOztgl.close(); // no rows of an earlier server may stay on show
+        queries_.registryList.close(); // no rows of an earlier server may stay on show
     if (!networkList_.rows.empty())
         registryModel_->setCurrentRow(0);
 }

@@ -2,8 +2,8 @@
 
 #include "accountset/sample_fallback.h"
 
-#include "core/dialogs.h"
 #include "config/local_config.h"
+#include "core/dialogs.h"
 #include "core/failure_explanation.h"
 #include "schema/create_tables.h"
 #include "schema/table.h"
@@ -194,13 +194,13 @@ void explainExistingDatabase(PageQueries& queries, const QString& credentialPart
                              const QString& serverName, const QString& name) {
     int found = -1;
     try {
-        queries.ADOcreate.setConnectionString(
+        queries.newDatabase.setConnectionString(
             server::databaseConnectionString(credentialPart, name, serverName));
-        found = accountSetTablesPresent(queries.ADOcreate);
+        found = accountSetTablesPresent(queries.newDatabase);
     } catch (const std::exception&) {
         // Not readable with this login: the server's own refusal says enough.
     }
-    queries.ADOcreate.disconnect();
+    queries.newDatabase.disconnect();
     const int total = static_cast<int>(schema::accountSetTables().size());
     if (found >= 0 && found < total)
         throw core::ExplainedFailure(
@@ -212,10 +212,10 @@ void explainExistingDatabase(PageQueries& queries, const QString& credentialPart
 
 void createDatabase(PageQueries& queries, const QString& credentialPart, const QString& serverName,
                     const QString& name) {
-    queries.ADOQuery3.setConnectionString(
+    queries.serverCreate.setConnectionString(
         server::serverConnectionString(credentialPart, serverName));
     try {
-        execute(queries.ADOQuery3, {QStringLiteral("create database ") + name});
+        execute(queries.serverCreate, {QStringLiteral("create database ") + name});
     } catch (const db::DbError& refusal) {
         if (refusal.source() == db::ErrorSource::Server &&
             refusal.number() == databaseAlreadyExists)
@@ -275,18 +275,18 @@ bool dropDatabaseOfThisRun(db::Query& serverQuery, db::Query& databaseQuery,
 
 void fillNewDatabase(PageQueries& queries, const Environment& env, const QString& credentialPart,
                      const QString& serverName, const QString& name) {
-    queries.ADOcreate.setConnectionString(
+    queries.newDatabase.setConnectionString(
         server::databaseConnectionString(credentialPart, name, serverName));
     const auto tables = static_cast<int>(schema::accountSetTables().size());
     reportProgress(env, CreationStage::CreatingTables, 0, tables);
-    schema::ActcreatExecute(queries.ADOcreate, [&env](int created, int total) {
+    schema::createSchema(queries.newDatabase, [&env](int created, int total) {
         reportProgress(env, CreationStage::CreatingTables, created, total);
     });
     reportProgress(env, CreationStage::WritingDefaultData, 0, 1);
-    seed::ActxzrrExecute(queries.ADOserver, queries.ADOcreate, [&env](int done, int total) {
+    seed::seedDefaultData(queries.localSettings, queries.newDatabase, [&env](int done, int total) {
         reportProgress(env, CreationStage::WritingDefaultData, done, total);
     });
-    queries.ADOcreate.disconnect();
+    queries.newDatabase.disconnect();
 }
 
 bool databaseExists(db::Query& serverQuery, const QString& name) {
@@ -321,7 +321,8 @@ void moveListTo(db::Query& list, int row) {
 } // namespace
 
 PageQueries::PageQueries() : connections(std::make_shared<db::SharedConnections>()) {
-    for (db::Query* server : {&ADOQuery2, &ADOQuery3, &ADOQuery4, &ADOQuery5, &ADOcreate, &ADOztgl})
+    for (db::Query* server :
+         {&registryWriter, &serverCreate, &serverRestore, &serverDrop, &newDatabase, &registryList})
         server->shareConnections(connections);
 }
 
@@ -360,14 +361,14 @@ QString defaultSampleDataDirectory() {
 }
 
 QString readServerLogin(PageQueries& queries, const Environment& env, const QString& serverName) {
-    queries.ADOserver.setConnectionString(env.localConnectionString);
-    return config::readCredentialPart(queries.ADOserver, serverName);
+    queries.localSettings.setConnectionString(env.localConnectionString);
+    return config::readCredentialPart(queries.localSettings, serverName);
 }
 
-std::optional<qint64> ActnetExecute(PageQueries& queries, const Environment& env,
-                                    const NewAccountSet& accountSet,
-                                    const QString& credentialPart) {
-    db::Query& master = queries.ADOQuery2;
+std::optional<qint64> registerOnNetwork(PageQueries& queries, const Environment& env,
+                                        const NewAccountSet& accountSet,
+                                        const QString& credentialPart) {
+    db::Query& master = queries.registryWriter;
     createRegistryIfMissing(master,
                             server::masterConnectionString(credentialPart, accountSet.serverName));
     try {
@@ -379,26 +380,26 @@ std::optional<qint64> ActnetExecute(PageQueries& queries, const Environment& env
     }
 }
 
-bool ActpostExecute(PageQueries& queries, const Environment& env, const NewAccountSet& accountSet,
-                    const QString& credentialPart) {
+bool recordAccountSet(PageQueries& queries, const Environment& env, const NewAccountSet& accountSet,
+                      const QString& credentialPart) {
     config::AccountSetRegistration row;
     row.accountSetName = trimmedText(accountSet.name);
     row.registeredOn = env.today();
     row.password = trimmedText(accountSet.password);
     row.serverName = trimmedText(accountSet.serverName);
-    db::Query& local = queries.ADOQuery1;
+    db::Query& local = queries.localRegistrations;
     local.setConnectionString(env.localConnectionString);
     config::beginAccountSetRegistration(local, row);
     std::optional<qint64> registryId;
     if (accountSet.network)
-        registryId = ActnetExecute(queries, env, accountSet, credentialPart);
+        registryId = registerOnNetwork(queries, env, accountSet, credentialPart);
     try {
         // "是" only for an account set the network registry really holds.
         config::finishAccountSetRegistration(local, registryId.has_value());
     } catch (const std::exception&) {
         discardPendingRow(local);
         if (registryId)
-            removeRegistryRow(queries.ADOQuery2, *registryId);
+            removeRegistryRow(queries.registryWriter, *registryId);
         throw;
     }
     return !accountSet.network || registryId.has_value();
@@ -428,10 +429,10 @@ CreateOutcome createAccountSet(PageQueries& queries, const Environment& env,
     try {
         fillNewDatabase(queries, env, credentialPart, serverName, name);
         reportProgress(env, CreationStage::Registering, 0, 1);
-        networkRegistered = ActpostExecute(queries, env, accountSet, credentialPart);
+        networkRegistered = recordAccountSet(queries, env, accountSet, credentialPart);
     } catch (...) {
         const bool cleanedUp =
-            dropDatabaseOfThisRun(queries.ADOQuery3, queries.ADOcreate,
+            dropDatabaseOfThisRun(queries.serverCreate, queries.newDatabase,
                                   server::serverConnectionString(credentialPart, serverName), name);
         failAfterCleanUp(std::current_exception(), cleanedUp, name);
     }
@@ -471,12 +472,12 @@ RestoreOutcome restoreSample(PageQueries& queries, const Environment& env,
 
     const QString serverConnection =
         server::serverConnectionString(credentialPart, sample.serverName);
-    queries.ADOQuery4.setConnectionString(serverConnection);
+    queries.serverRestore.setConnectionString(serverConnection);
     // A database that was there before the restore is not this run's to drop.
-    const bool existedBefore = databaseExists(queries.ADOQuery4, sample.name);
+    const bool existedBefore = databaseExists(queries.serverRestore, sample.name);
     reportProgress(env, CreationStage::CreatingDatabase, 0, 1);
     try {
-        execute(queries.ADOQuery4,
+        execute(queries.serverRestore,
                 {QStringLiteral("restore database ") + sample.name + QStringLiteral(" from disk=") +
                  db::quotedLiteral(env.sampleBackupPath)});
     } catch (const db::DbError& failure) {
@@ -484,7 +485,7 @@ RestoreOutcome restoreSample(PageQueries& queries, const Environment& env,
         const QString dataFile = sampleDataFileBeside(env.sampleBackupPath);
         if (!buildsSampleInstead(failure, dataFile))
             throw;
-        buildSampleAccountSet({queries.ADOQuery4, queries.ADOcreate, queries.ADOserver},
+        buildSampleAccountSet({queries.serverRestore, queries.newDatabase, queries.localSettings},
                               {sample.serverName, credentialPart, env.localConnectionString, {}},
                               dataFile);
     }
@@ -492,10 +493,10 @@ RestoreOutcome restoreSample(PageQueries& queries, const Environment& env,
     bool networkRegistered = true;
     try {
         reportProgress(env, CreationStage::Registering, 0, 1);
-        networkRegistered = ActpostExecute(queries, env, sample, credentialPart);
+        networkRegistered = recordAccountSet(queries, env, sample, credentialPart);
     } catch (...) {
         const bool cleanedUp =
-            existedBefore || dropDatabaseOfThisRun(queries.ADOQuery4, queries.ADOcreate,
+            existedBefore || dropDatabaseOfThisRun(queries.serverRestore, queries.newDatabase,
                                                    serverConnection, sample.name);
         failAfterCleanUp(std::current_exception(), cleanedUp, sample.name);
     }
@@ -505,14 +506,14 @@ RestoreOutcome restoreSample(PageQueries& queries, const Environment& env,
     return networkRegistered ? RestoreOutcome::Restored : RestoreOutcome::RestoredWithoutNetwork;
 }
 
-bool ActnetztExecute(PageQueries& queries, const Environment& env, NetworkList& list,
-                     const QString& serverName) {
+bool loadNetworkRegistry(PageQueries& queries, const Environment& env, NetworkList& list,
+                         const QString& serverName) {
     list = NetworkList{};
     if (serverName.isEmpty())
         return false;
     try {
         const QString credentialPart = readServerLogin(queries, env, serverName);
-        db::Query& registry = queries.ADOztgl;
+        db::Query& registry = queries.registryList;
         registry.setConnectionString(server::masterConnectionString(credentialPart, serverName));
         openSelect(registry, registryStatement());
         for (registry.first(); !registry.eof(); registry.next())
@@ -532,7 +533,7 @@ SelectOutcome selectNetworkAccountSet(PageQueries& queries, const Environment& e
     if (!hasRow(list, row))
         return SelectOutcome::NothingToSelect;
     const RegistryRow& chosen = list.rows.at(static_cast<std::size_t>(row));
-    db::Query& local = queries.ADOQuery1;
+    db::Query& local = queries.localRegistrations;
     local.setConnectionString(env.localConnectionString);
     if (config::isAccountSetRegistered(local, chosen.ztmc, chosen.zjmc)) {
         showNotice(env, QStringLiteral("已经存在服务器名称和帐套名称相同的帐套！"));
@@ -578,11 +579,11 @@ DeleteOutcome deleteNetworkAccountSet(PageQueries& queries, const Environment& e
         // A registry name that is no plain identifier would change the drop statement.
         if (!isAcceptableAccountSetName(chosen.ztmc) || chosen.ztmc != trimmedText(chosen.ztmc))
             throw db::DbError(QStringLiteral("unsafe account-set name"));
-        queries.ADOQuery5.setConnectionString(
+        queries.serverDrop.setConnectionString(
             server::serverConnectionString(list.credentialPart, list.serverName));
-        dropDatabase(queries.ADOQuery5, chosen.ztmc);
-        moveListTo(queries.ADOztgl, row);
-        queries.ADOztgl.deleteRow();
+        dropDatabase(queries.serverDrop, chosen.ztmc);
+        moveListTo(queries.registryList, row);
+        queries.registryList.deleteRow();
         list.rows.erase(std::next(list.rows.begin(), row));
     } catch (const std::exception&) {
         inform(env, QStringLiteral(" 帐套删除错误"), deletionCaption());

@@ -41,14 +41,14 @@ QString defaultSampleDataDirectory();
 struct PageQueries {
     PageQueries();
     std::shared_ptr<db::SharedConnections> connections;
-    db::Query ADOserver{QStringLiteral("ADOserver")}; // local: 系统路径表 and the templates
-    db::Query ADOQuery1{QStringLiteral("ADOQuery1")}; // local: 帐套信息表
-    db::Query ADOQuery2{QStringLiteral("ADOQuery2")}; // master: registering
-    db::Query ADOQuery3{QStringLiteral("ADOQuery3")}; // server: create database
-    db::Query ADOQuery4{QStringLiteral("ADOQuery4")}; // server: restore
-    db::Query ADOQuery5{QStringLiteral("ADOQuery5")}; // server: drop database
-    db::Query ADOcreate{QStringLiteral("ADOcreate")}; // the new account-set database
-    db::Query ADOztgl{QStringLiteral("ADOztgl")};     // master: the registry list
+    db::Query localSettings{QStringLiteral("ADOserver")}; // local: 系统路径表 and the templates
+    db::Query localRegistrations{QStringLiteral("ADOQuery1")}; // local: 帐套信息表
+    db::Query registryWriter{QStringLiteral("ADOQuery2")};     // master: registering
+    db::Query serverCreate{QStringLiteral("ADOQuery3")};       // server: create database
+    db::Query serverRestore{QStringLiteral("ADOQuery4")};      // server: restore
+    db::Query serverDrop{QStringLiteral("ADOQuery5")};         // server: drop database
+    db::Query newDatabase{QStringLiteral("ADOcreate")};        // the new account-set database
+    db::Query registryList{QStringLiteral("ADOztgl")};         // master: the registry list
 };
 
 // The stages of a creation, as a progress window names them.
@@ -97,18 +97,19 @@ struct NewAccountSet {
     bool network = false;
 };
 
-// ActnetExecute: records the account set in master.CHdatebase, creating the table on first
+// registerOnNetwork: records the account set in master.CHdatebase, creating the table on first
 // use. Shows the notice "加入网络帐套出错！" itself when the append fails and answers nothing;
 // otherwise the id of the row it wrote. Never throws.
-std::optional<qint64> ActnetExecute(PageQueries& queries, const Environment& env,
-                                    const NewAccountSet& accountSet, const QString& credentialPart);
+std::optional<qint64> registerOnNetwork(PageQueries& queries, const Environment& env,
+                                        const NewAccountSet& accountSet,
+                                        const QString& credentialPart);
 
-// ActpostExecute: the local row of 帐套信息表 opened and appended, the network registration
+// recordAccountSet: the local row of 帐套信息表 opened and appended, the network registration
 // when ticked, then the local row posted. A failure of the local row takes the network
 // registration back before it leaves. Answers false when the network registration failed
 // (the notice was shown; the local row then says net "否").
-bool ActpostExecute(PageQueries& queries, const Environment& env, const NewAccountSet& accountSet,
-                    const QString& credentialPart);
+bool recordAccountSet(PageQueries& queries, const Environment& env, const NewAccountSet& accountSet,
+                      const QString& credentialPart);
 
 enum class CreateOutcome {
     Created,
@@ -167,13 +168,14 @@ struct NetworkList {
     std::vector<RegistryRow> rows;
 };
 
-// ActnetztExecute: loads the registry of the server into the list (ADOztgl stays open on
+// Loads the registry of the server into the list (registryList, "ADOztgl", stays open on
 // it). Any failure leaves an empty, unloaded list; nothing is reported.
-bool ActnetztExecute(PageQueries& queries, const Environment& env, NetworkList& list,
-                     const QString& serverName);
+bool loadNetworkRegistry(PageQueries& queries, const Environment& env, NetworkList& list,
+                         const QString& serverName);
 
 enum class SelectOutcome { NothingToSelect, AlreadyRegistered, Declined, Selected };
-// BitBtn2Click's work. Throws db::DbError when the local database fails.
+// "选择网络帐套&N": brings a listed account set to this workstation. Throws db::DbError when
+// the local database fails.
 SelectOutcome selectNetworkAccountSet(PageQueries& queries, const Environment& env,
                                       const NetworkList& list, int row);
 
@@ -181,7 +183,7 @@ SelectOutcome selectNetworkAccountSet(PageQueries& queries, const Environment& e
 bool confirmNetworkDeletion(const Environment& env, const NetworkList& list, int row);
 
 enum class DeleteOutcome { NothingToDelete, WrongPassword, Deleted, Failed };
-// BitBtn5Click's work: password check, drop database, registry row deleted. Never throws.
+// "删除&D": password check, drop database, registry row deleted. Never throws.
 DeleteOutcome deleteNetworkAccountSet(PageQueries& queries, const Environment& env,
                                       NetworkList& list, int row, const QString& typedPassword);
 

@@ -34,9 +34,9 @@ void fillSampleDatabase(const SampleQueries& queries, const SampleTarget& target
     const QString name = sampleAccountSetName();
     queries.database.setConnectionString(
         server::databaseConnectionString(target.credentialPart, name, target.serverName));
-    schema::ActcreatExecute(queries.database);
+    schema::createSchema(queries.database);
     queries.templates.setConnectionString(target.localConnectionString);
-    seed::ActxzrrExecute(queries.templates, queries.database);
+    seed::seedDefaultData(queries.templates, queries.database);
     for (const QString& statement : statements)
         execute(queries.database, statement);
 }

@@ -1,13 +1,13 @@
 // zt-wizard: the set-up wizard "创建帐套".
 
-#include "core/application.h"
-#include "widgets/widget_dialogs.h"
 #include "app/windows.h"
 #include "config/local_config.h"
+#include "core/application.h"
 #include "db/freetds_config.h"
 #include "db/query.h"
 #include "resources/resources.h"
 #include "server/form_server.h"
+#include "widgets/widget_dialogs.h"
 
 #include <QApplication>
 #include <QIcon>

@@ -34,11 +34,11 @@ void makeAccountSet(const zt::accountset::ServerTarget& server, const QString& n
     zt::db::Query target(QStringLiteral("ADOcreate"));
     target.setConnectionString(
         zt::server::databaseConnectionString(server.credentialPart, name, server.serverName));
-    zt::schema::ActcreatExecute(target);
+    zt::schema::createSchema(target);
     zt::db::Query source(QStringLiteral("ADOserver"));
     source.setConnectionString(
         zt::config::localConnectionString(QStringLiteral(ZT_BINARY_DIR "/bin/data/CHWHDB.mdb")));
-    zt::seed::ActxzrrExecute(source, target);
+    zt::seed::seedDefaultData(source, target);
 }
 
 int verifyRepeatedly(const zt::accountset::ServerTarget& server, const QString& name, int runs) {

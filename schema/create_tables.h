@@ -25,6 +25,6 @@ QStringList createTableStatements();
 // Runs the statements on the query's connection in creation order, tablesPerBatch to a batch,
 // inside one transaction. The first error the server reports ends the run with its DbError;
 // no later batch is sent and the tables made so far are rolled back.
-void ActcreatExecute(db::Query& create, const CreationProgress& progress = {});
+void createSchema(db::Query& create, const CreationProgress& progress = {});
 
 } // namespace zt::schema

@@ -5,6 +5,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
+# The house style: every C++ file as .clang-format has it.
+git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
 mkdir -p build build-asan
 scripts/build.sh build -DZT_WERROR=ON
 (cd build && ctest --output-on-failure --parallel 2)

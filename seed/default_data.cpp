@@ -230,7 +230,7 @@ void copyTemplateTable(db::Query& source, db::Query& target, const TemplateTable
     db::executeInBatches(target, statements, plan);
 }
 
-void ActxzrrExecute(db::Query& source, db::Query& target, const SeedProgress& progress) {
+void seedDefaultData(db::Query& source, db::Query& target, const SeedProgress& progress) {
     db::BatchPlan plan;
     plan.statementsPerBatch = rowsPerBatch;
     plan.transaction = true;

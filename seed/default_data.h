@@ -50,10 +50,10 @@ inline constexpr int rowsPerBatch = 120;
 // column); a template value that does not convert throws DbError before anything is sent.
 QStringList defaultDataStatements(db::Query& source);
 
-// ActxzrrExecute: writes the default rows into the account set that `target` is connected
+// seedDefaultData: writes the default rows into the account set that `target` is connected
 // to, reading the templates through `source` (the local configuration database). The rows
 // travel in batches inside one transaction: all of them or, on a failure (which leaves as
 // db::DbError), none.
-void ActxzrrExecute(db::Query& source, db::Query& target, const SeedProgress& progress = {});
+void seedDefaultData(db::Query& source, db::Query& target, const SeedProgress& progress = {});
 
 } // namespace zt::seed

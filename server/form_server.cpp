@@ -1,13 +1,13 @@
 #include "server/form_server.h"
 
-#include "core/dialogs.h"
 #include "core/application.h"
-#include "widgets/wait_cursor.h"
+#include "core/dialogs.h"
 #include "core/failure_explanation.h"
 #include "resources/resources.h"
 #include "server/connection_strings.h"
 #include "server/server_login.h"
 #include "ui_form_server.h"
+#include "widgets/wait_cursor.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>

@@ -1,13 +1,13 @@
 #include "tools/admin_tool.h"
 
-#include "tools/admin_catalog_commands.h"
 #include "accountset/operations.h"
-#include "core/dialogs.h"
-#include "core/application.h"
 #include "config/local_config.h"
+#include "core/application.h"
+#include "core/dialogs.h"
 #include "core/failure_explanation.h"
 #include "core/input_checks.h"
 #include "server/server_login.h"
+#include "tools/admin_catalog_commands.h"
 
 #include <unistd.h>
 
@@ -199,7 +199,7 @@ int registryRowNamed(const NetworkList& list, const QString& name) {
 // Loads the registry and finds the named row; prints why not when it is missing.
 int findNetworkAccountSet(PageQueries& queries, const Environment& env, NetworkList& list,
                           const Command& command, QTextStream& err) {
-    ActnetztExecute(queries, env, list, command.serverName);
+    loadNetworkRegistry(queries, env, list, command.serverName);
     const int row = registryRowNamed(list, command.accountSetName);
     if (row < 0)
         err << QStringLiteral("网络帐套【%1】不存在").arg(command.accountSetName) << Qt::endl;
@@ -209,7 +209,7 @@ int findNetworkAccountSet(PageQueries& queries, const Environment& env, NetworkL
 int listRegistry(PageQueries& queries, const Environment& env, const Command& command,
                  QTextStream& out) {
     NetworkList list;
-    ActnetztExecute(queries, env, list, command.serverName);
+    loadNetworkRegistry(queries, env, list, command.serverName);
     for (const RegistryRow& row : list.rows)
         out << row.ztmc << u'\t' << row.zjmc << u'\t' << row.jlrq.date().toString(Qt::ISODate)
             << Qt::endl;

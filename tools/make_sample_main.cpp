@@ -2,8 +2,8 @@
 // runs its own temporary zt-devserver; with --server it uses that SQL Server.
 
 #include "accountset/sample_builder.h"
-#include "core/application.h"
 #include "config/local_config.h"
+#include "core/application.h"
 #include "server/server_login.h"
 
 #include <QCommandLineParser>

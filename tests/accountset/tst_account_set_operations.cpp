@@ -303,8 +303,8 @@ void TestAccountSetOperations::existingDatabaseFailsAtCreation() {
 
 void TestAccountSetOperations::listingWithoutRegistryIsEmptyAndSilent() {
     NetworkList list;
-    QVERIFY(
-        !zt::accountset::ActnetztExecute(*queries_, environment(), list, fixture_->serverName()));
+    QVERIFY(!zt::accountset::loadNetworkRegistry(*queries_, environment(), list,
+                                                 fixture_->serverName()));
     QVERIFY(!list.loaded);
     QVERIFY(list.rows.empty());
     // Like an empty list: nothing asked, nothing written, no error.
@@ -364,8 +364,8 @@ void TestAccountSetOperations::laterRegistrationsAppendSilently() {
     QCOMPARE(registryNames(), (QStringList{"共享帐", "第二帐"}));
 
     NetworkList list;
-    QVERIFY(
-        zt::accountset::ActnetztExecute(*queries_, environment(), list, fixture_->serverName()));
+    QVERIFY(zt::accountset::loadNetworkRegistry(*queries_, environment(), list,
+                                                fixture_->serverName()));
     QCOMPARE(list.rows.size(), std::size_t(2));
     QCOMPARE(list.rows.at(0).ztmc, QStringLiteral("共享帐"));
     QCOMPARE(list.rows.at(0).kl, QStringLiteral("Secret"));
@@ -395,14 +395,14 @@ void TestAccountSetOperations::registrationRefusedForDbCreatorKeepsTheAccountSet
              QStringLiteral("受限帐||%1|否|%2").arg(restricted.serverName(), registeredOn()));
     QVERIFY(restricted.databaseExists(QStringLiteral("受限帐")));
     NetworkList list;
-    QVERIFY(!zt::accountset::ActnetztExecute(queries, env, list, restricted.serverName()));
+    QVERIFY(!zt::accountset::loadNetworkRegistry(queries, env, list, restricted.serverName()));
 }
 
 void TestAccountSetOperations::selectingAnAccountSetAlreadyHere() {
     QVERIFY(makeTwoNetworkAccountSets());
     NetworkList list;
-    QVERIFY(
-        zt::accountset::ActnetztExecute(*queries_, environment(), list, fixture_->serverName()));
+    QVERIFY(zt::accountset::loadNetworkRegistry(*queries_, environment(), list,
+                                                fixture_->serverName()));
     const int registered = localRegistrations(*fixture_).size();
     QCOMPARE(zt::accountset::selectNetworkAccountSet(*queries_, environment(), list, 0),
              SelectOutcome::AlreadyRegistered);
@@ -416,8 +416,8 @@ void TestAccountSetOperations::selectingAfterNoWritesNothing() {
     QVERIFY(makeTwoNetworkAccountSets());
     QVERIFY(addRegistryRow(QStringLiteral("o'brien"), QStringLiteral("NULL")));
     NetworkList list;
-    QVERIFY(
-        zt::accountset::ActnetztExecute(*queries_, environment(), list, fixture_->serverName()));
+    QVERIFY(zt::accountset::loadNetworkRegistry(*queries_, environment(), list,
+                                                fixture_->serverName()));
     const int row = static_cast<int>(list.rows.size()) - 1;
     const int registered = localRegistrations(*fixture_).size();
     dialogs_.answers.push_back(DialogAnswer::No);
@@ -437,8 +437,8 @@ void TestAccountSetOperations::selectingCopiesTheRegistryRow() {
     QVERIFY(addRegistryRow(QStringLiteral("o'brien"), QStringLiteral("NULL")));
     // The quote in the name travels doubled through the duplicate check.
     NetworkList list;
-    QVERIFY(
-        zt::accountset::ActnetztExecute(*queries_, environment(), list, fixture_->serverName()));
+    QVERIFY(zt::accountset::loadNetworkRegistry(*queries_, environment(), list,
+                                                fixture_->serverName()));
     const int row = static_cast<int>(list.rows.size()) - 1;
     QCOMPARE(list.rows.at(static_cast<std::size_t>(row)).ztmc, QStringLiteral("o'brien"));
     dialogs_.answers.push_back(DialogAnswer::Yes);
@@ -459,8 +459,8 @@ void TestAccountSetOperations::selectingCopiesTheRegistryRow() {
 void TestAccountSetOperations::deletionAsksWithTheName() {
     QVERIFY(makeTwoNetworkAccountSets());
     NetworkList list;
-    QVERIFY(
-        zt::accountset::ActnetztExecute(*queries_, environment(), list, fixture_->serverName()));
+    QVERIFY(zt::accountset::loadNetworkRegistry(*queries_, environment(), list,
+                                                fixture_->serverName()));
     dialogs_.answers = {DialogAnswer::No, DialogAnswer::Yes};
     QVERIFY(!zt::accountset::confirmNetworkDeletion(environment(), list, 0));
     QVERIFY(zt::accountset::confirmNetworkDeletion(environment(), list, 0));
@@ -483,8 +483,8 @@ void TestAccountSetOperations::wrongPasswordsAreRefused() {
     QFETCH(QString, typed);
     QVERIFY(makeTwoNetworkAccountSets());
     NetworkList list;
-    QVERIFY(
-        zt::accountset::ActnetztExecute(*queries_, environment(), list, fixture_->serverName()));
+    QVERIFY(zt::accountset::loadNetworkRegistry(*queries_, environment(), list,
+                                                fixture_->serverName()));
     QCOMPARE(zt::accountset::deleteNetworkAccountSet(*queries_, environment(), list, 0, typed),
              DeleteOutcome::WrongPassword);
     QCOMPARE(dialogs_.events, (QStringList{"beep", "message"}));
@@ -499,8 +499,8 @@ void TestAccountSetOperations::wrongPasswordsAreRefused() {
 void TestAccountSetOperations::deletionDropsDatabaseAndRegistryRow() {
     QVERIFY(makeTwoNetworkAccountSets());
     NetworkList list;
-    QVERIFY(
-        zt::accountset::ActnetztExecute(*queries_, environment(), list, fixture_->serverName()));
+    QVERIFY(zt::accountset::loadNetworkRegistry(*queries_, environment(), list,
+                                                fixture_->serverName()));
     const int registered = localRegistrations(*fixture_).size();
     QCOMPARE(zt::accountset::deleteNetworkAccountSet(*queries_, environment(), list, 0,
                                                      QStringLiteral("Secret")),
@@ -520,8 +520,8 @@ void TestAccountSetOperations::deletionOfAMissingDatabaseFails() {
     QVERIFY(fixture_->createRegistry());
     QVERIFY(addRegistryRow(QStringLiteral("gone"), QStringLiteral("''")));
     NetworkList list;
-    QVERIFY(
-        zt::accountset::ActnetztExecute(*queries_, environment(), list, fixture_->serverName()));
+    QVERIFY(zt::accountset::loadNetworkRegistry(*queries_, environment(), list,
+                                                fixture_->serverName()));
     const int row = static_cast<int>(list.rows.size()) - 1;
     QCOMPARE(
         zt::accountset::deleteNetworkAccountSet(*queries_, environment(), list, row, QString()),

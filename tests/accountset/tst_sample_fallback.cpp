@@ -63,7 +63,7 @@ void TestSampleFallback::initTestCase() {
 void TestSampleFallback::init() {
     dialogs_.clear();
     queries_ = std::make_unique<PageQueries>();
-    queries_->ADOserver.setConnectionString(fixture_.localConnectionString());
+    queries_->localSettings.setConnectionString(fixture_.localConnectionString());
 }
 
 void TestSampleFallback::cleanup() {
@@ -168,7 +168,7 @@ void TestSampleFallback::buildsTheSameSampleWhenTheServerCannotRead() {
              RestoreOutcome::Restored);
     const QStringList restored = tableCounts();
     queries_ = std::make_unique<PageQueries>();
-    queries_->ADOserver.setConnectionString(fixture_.localConnectionString());
+    queries_->localSettings.setConnectionString(fixture_.localConnectionString());
     dropSample();
     dialogs_.clear();
 

@@ -91,7 +91,7 @@ void TestVerifyRepair::makeAccountSet(const QString& name) const {
     zt::db::Query target(QStringLiteral("ADOcreate"));
     target.setConnectionString(zt::server::databaseConnectionString(fixture_.credentialPart(), name,
                                                                     fixture_.serverName()));
-    zt::seed::ActxzrrExecute(source, target);
+    zt::seed::seedDefaultData(source, target);
 }
 
 void TestVerifyRepair::makeHalfMadeDatabase(const QString& name, int tables) const {

@@ -86,7 +86,8 @@ void TestZtAdmin::unreachableServerFails() {
     const Run result = run({"list", "--server", "127.0.0.1,1", "--user", "sa", "--local-database",
                             fixture_.localDatabasePath()});
     QCOMPARE(result.exitCode, 1);
-    QVERIFY(result.err.startsWith(QStringLiteral("连接服务器失败，请重新选择或录入服务器名称！\n")));
+    QVERIFY(
+        result.err.startsWith(QStringLiteral("连接服务器失败，请重新选择或录入服务器名称！\n")));
     QVERIFY(result.err.contains(QStringLiteral("无法连接到服务器")));
 }
 

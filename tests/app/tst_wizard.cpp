@@ -1,6 +1,5 @@
 #include "accountset/form_xzzt.h"
 #include "app/form1.h"
-#include "widgets/wait_cursor.h"
 #include "app/windows.h"
 #include "server/form_hjfw.h"
 #include "server/form_server.h"
@@ -8,6 +7,7 @@
 #include "tests/support/devserver_process.h"
 #include "tests/support/local_database_copy.h"
 #include "tests/support/recording_dialogs.h"
+#include "widgets/wait_cursor.h"
 
 #include <QComboBox>
 #include <QLineEdit>

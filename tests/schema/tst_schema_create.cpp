@@ -83,7 +83,7 @@ void TestSchema::createAccountSet(const QString& name) {
     createDatabase(name);
     Query create(QStringLiteral("ADOcreate"));
     create.setConnectionString(connectionString(name));
-    zt::schema::ActcreatExecute(create);
+    zt::schema::createSchema(create);
 }
 
 QStringList TestSchema::tableNames(const QString& database) {
@@ -125,7 +125,7 @@ void TestSchema::freshDatabaseReceivesEveryTableEmpty() {
     Query create(QStringLiteral("ADOcreate"));
     create.setConnectionString(connectionString(database));
     QList<int> reported;
-    zt::schema::ActcreatExecute(create, [&](int created, int total) {
+    zt::schema::createSchema(create, [&](int created, int total) {
         QCOMPARE(total, 108);
         reported << created;
     });
@@ -240,7 +240,7 @@ void TestSchema::stopsAtTheFirstTableThatExists() {
     int created = 0;
     QString text;
     try {
-        zt::schema::ActcreatExecute(create, [&](int done, int) { created = done; });
+        zt::schema::createSchema(create, [&](int done, int) { created = done; });
         QFAIL("the run went past an existing table");
     } catch (const DbError& error) {
         QCOMPARE(error.number(), 2714);

@@ -137,7 +137,7 @@ bool AccountSetFixture::createEmptyAccountSet(const QString& database) const {
                db::Query create(QStringLiteral("ADOcreate"));
                create.setConnectionString(
                    server::databaseConnectionString(credentialPart(), database, serverName()));
-               schema::ActcreatExecute(create);
+               schema::createSchema(create);
            });
 }
 

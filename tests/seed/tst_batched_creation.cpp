@@ -258,7 +258,7 @@ void TestBatchedCreation::batchedRowsEqualRowByRowPosting() {
     target.setConnectionString(connectionString(QStringLiteral("by_rows")));
     postRowByRow(source, target);
     target.setConnectionString(connectionString(QStringLiteral("by_batches")));
-    zt::seed::ActxzrrExecute(source, target);
+    zt::seed::seedDefaultData(source, target);
 
     Query reader(QStringLiteral("check"));
     for (const QString& table : seededTables()) {

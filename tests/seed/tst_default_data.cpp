@@ -108,7 +108,7 @@ void TestDefaultData::seed() {
     Query target(QStringLiteral("ADOcreate"));
     target.setConnectionString(zt::server::databaseConnectionString(
         fixture_->credentialPart(), database_, fixture_->serverName()));
-    zt::seed::ActxzrrExecute(source, target);
+    zt::seed::seedDefaultData(source, target);
 }
 
 QString TestDefaultData::column(const QString& database, const QString& table,

@@ -1,4 +1,3 @@
-#include "widgets/wait_cursor.h"
 #include "db/query.h"
 #include "server/connection_strings.h"
 #include "server/form_server.h"
@@ -6,6 +5,7 @@
 #include "tests/support/devserver_process.h"
 #include "tests/support/local_database_copy.h"
 #include "tests/support/recording_dialogs.h"
+#include "widgets/wait_cursor.h"
 
 #include <QAction>
 #include <QComboBox>
