@@ -389,11 +389,7 @@ Verification verifyWith(CatalogReader& reader, const QString& database) {
 // ---- repairing ----
 
 void execute(db::Query& query, const QStringList& lines) {
-    query.close();
-    query.sqlClear();
-    for (const QString& line : lines)
-        query.sqlAdd(line);
-    query.execSql();
+    db::executeLines(query, lines);
 }
 
 void openTable(db::Query& query, const QString& table) {

@@ -57,11 +57,7 @@ void inform(const Environment& env, const QString& text, const QString& caption)
 
 // Close, clear, one statement, then run it without rows.
 void execute(db::Query& query, const QStringList& lines) {
-    query.close();
-    query.sqlClear();
-    for (const QString& line : lines)
-        query.sqlAdd(line);
-    query.execSql();
+    db::executeLines(query, lines);
 }
 
 void openSelect(db::Query& query, const QString& statement) {

@@ -13,6 +13,14 @@ DbError::DbError(const QString& text, int number, ErrorSource source, QString sq
     : std::runtime_error(text.toStdString()), text_(text), number_(number), source_(source),
       sqlState_(std::move(sqlState)), localPath_(std::move(localPath)) {}
 
+void executeLines(Query& query, const QStringList& lines) {
+    query.close();
+    query.sqlClear();
+    for (const QString& line : lines)
+        query.sqlAdd(line);
+    query.execSql();
+}
+
 QString quotedLiteral(const QString& value) {
     QString escaped = value;
     escaped.replace(u'\'', QStringLiteral("''"));

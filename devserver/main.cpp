@@ -188,6 +188,15 @@ int run(const Options& options) {
     server.loginTimeout = std::chrono::seconds(options.loginTimeoutSeconds);
 
     std::optional<ztds::net::TcpServer> listener;
+    // Taken over before the port opens: a client may stop the server as soon as it connects.
+    asio::signal_set stopSignals(context, SIGINT, SIGTERM);
+    stopSignals.async_wait([&](const asio::error_code& error, int signalNumber) {
+        if (error)
+            return;
+        logger.line("signal " + std::to_string(signalNumber) + " received, stopping");
+        if (listener)
+            listener->stop();
+    });
     try {
         listener.emplace(
             context, endpoint,
@@ -199,13 +208,6 @@ int run(const Options& options) {
         return fail("cannot listen on " + options.listen + ": " + e.code().message());
     }
 
-    asio::signal_set stopSignals(context, SIGINT, SIGTERM);
-    stopSignals.async_wait([&](const asio::error_code& error, int signalNumber) {
-        if (error)
-            return;
-        logger.line("signal " + std::to_string(signalNumber) + " received, stopping");
-        listener->stop();
-    });
     logger.line("listening on " + endpoint.address().to_string() + ':' +
                 std::to_string(listener->port()) + ", data directory " +
                 options.dataDirectory.string());

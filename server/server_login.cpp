@@ -10,10 +10,7 @@ namespace zt::server {
 namespace {
 
 void executeStatement(db::Query& query, const QString& statement) {
-    query.close();
-    query.sqlClear();
-    query.sqlAdd(statement);
-    query.execSql();
+    db::executeLines(query, {statement});
 }
 
 } // namespace
