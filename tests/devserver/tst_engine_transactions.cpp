@@ -302,4 +302,4 @@ void EngineTransactionsTest::resetRollsBackAndReturnsHome() {
 }
 
 QTEST_GUILESS_MAIN(EngineTransactionsTest)
-#include "engine_transactions_test.moc"
+#include "tst_engine_transactions.moc"

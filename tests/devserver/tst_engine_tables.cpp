@@ -274,4 +274,4 @@ void EngineTablesTest::dropTable() {
 }
 
 QTEST_GUILESS_MAIN(EngineTablesTest)
-#include "engine_tables_test.moc"
+#include "tst_engine_tables.moc"

@@ -539,4 +539,4 @@ void ProtocolTdsTest::tsqlRunsBatches() {
 }
 
 QTEST_GUILESS_MAIN(ProtocolTdsTest)
-#include "protocol_tds_test.moc"
+#include "tst_protocol_tds.moc"

@@ -97,4 +97,4 @@ void EngineConcurrencyTest::readersSeeWholeRows() {
 }
 
 QTEST_GUILESS_MAIN(EngineConcurrencyTest)
-#include "engine_concurrency_test.moc"
+#include "tst_engine_concurrency.moc"

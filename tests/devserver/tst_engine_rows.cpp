@@ -511,4 +511,4 @@ void EngineRowsTest::moneyAndDateLimits() {
 }
 
 QTEST_GUILESS_MAIN(EngineRowsTest)
-#include "engine_rows_test.moc"
+#include "tst_engine_rows.moc"

@@ -364,4 +364,4 @@ void ProtocolDevServerTest::sigtermStopsCleanly() {
 }
 
 QTEST_GUILESS_MAIN(ProtocolDevServerTest)
-#include "protocol_devserver_test.moc"
+#include "tst_protocol_devserver.moc"

@@ -242,4 +242,4 @@ void ProtocolLimitsTest::delayedAnswers() {
 }
 
 QTEST_GUILESS_MAIN(ProtocolLimitsTest)
-#include "protocol_limits_test.moc"
+#include "tst_protocol_limits.moc"

@@ -486,4 +486,4 @@ void EngineDatabasesTest::backupOverwritesOnlyItsOwnBackup() {
 }
 
 QTEST_GUILESS_MAIN(EngineDatabasesTest)
-#include "engine_databases_test.moc"
+#include "tst_engine_databases.moc"
