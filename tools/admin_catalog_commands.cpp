@@ -53,15 +53,8 @@ QString commandWord(const QStringList& arguments) {
 }
 
 void addOptions(QCommandLineParser& parser) {
-    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    parser.addOptions({
-        {QStringLiteral("server"), QString(), QStringLiteral("S")},
-        {QStringLiteral("user"), QString(), QStringLiteral("U")},
-        {QStringLiteral("password"), QString(), QStringLiteral("P")},
-        {QStringLiteral("local-database"), QString(), QStringLiteral("F")},
-        {QStringLiteral("json"), QString()},
-        {QStringLiteral("yes"), QString()},
-    });
+    addConnectionOptions(parser);
+    parser.addOptions({{QStringLiteral("json"), QString()}, {QStringLiteral("yes"), QString()}});
 }
 
 QString credentialPart(const QCommandLineParser& parser) {
@@ -449,6 +442,16 @@ std::optional<int> runCatalogCommand(const QStringList& arguments, QTextStream& 
         err << (dbError ? dbError->text() : QString::fromLocal8Bit(error.what())) << Qt::endl;
         return failure;
     }
+}
+
+void addConnectionOptions(QCommandLineParser& parser) {
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    parser.addOptions({
+        {QStringLiteral("server"), QString(), QStringLiteral("S")},
+        {QStringLiteral("user"), QString(), QStringLiteral("U")},
+        {QStringLiteral("password"), QString(), QStringLiteral("P")},
+        {QStringLiteral("local-database"), QString(), QStringLiteral("F")},
+    });
 }
 
 } // namespace zt::accountset

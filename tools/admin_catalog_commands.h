@@ -6,6 +6,7 @@
 
 #include <optional>
 
+class QCommandLineParser;
 class QTextStream;
 
 namespace zt::accountset {
@@ -19,5 +20,8 @@ std::optional<int> runCatalogCommand(const QStringList& arguments, QTextStream& 
 
 // The lines --help adds for these commands.
 QString catalogCommandsHelp();
+
+// --server, --user, --password and --local-database, which every zt-admin command takes.
+void addConnectionOptions(QCommandLineParser& parser);
 
 } // namespace zt::accountset

@@ -139,15 +139,11 @@ int namesTaken(const QString& command) {
 }
 
 void addOptions(QCommandLineParser& parser) {
-    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    addConnectionOptions(parser);
     parser.addOptions({
-        {QStringLiteral("server"), QString(), QStringLiteral("S")},
-        {QStringLiteral("user"), QString(), QStringLiteral("U")},
-        {QStringLiteral("password"), QString(), QStringLiteral("P")},
         {QStringLiteral("account-password"), QString(), QStringLiteral("K")},
         {QStringLiteral("network"), QString()},
         {QStringLiteral("quiet"), QString()},
-        {QStringLiteral("local-database"), QString(), QStringLiteral("F")},
         {QStringLiteral("help"), QString()},
     });
 }
