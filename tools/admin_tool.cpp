@@ -125,7 +125,7 @@ struct Command {
 
 class UsageError {
 public:
-    explicit UsageError(QString text) : text(std::move(text)) {}
+    explicit UsageError(QString message) : text(std::move(message)) {}
     QString text;
 };
 

@@ -2,8 +2,8 @@
 // The server's sessions: logins, the current database, permissions, statement execution.
 // The TDS layer turns packets into calls here and the results back into tokens.
 
-#include "devserver/session/server_version.h"
-#include "devserver/session/values.h"
+#include "devserver/values/server_version.h"
+#include "devserver/values/values.h"
 
 #include <QString>
 

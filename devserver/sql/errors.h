@@ -1,7 +1,7 @@
 #pragma once
 // SQL Server's errors as this server raises them: number, severity, state and text.
 
-#include "devserver/session/values.h"
+#include "devserver/values/values.h"
 
 #include <QString>
 

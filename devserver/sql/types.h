@@ -1,7 +1,7 @@
 #pragma once
 // Typed values inside the engine and SQL Server's conversion rules between them.
 
-#include "devserver/session/values.h"
+#include "devserver/values/values.h"
 
 #include <QString>
 

@@ -1,7 +1,7 @@
 #pragma once
 // The declared SQL Server shape of a table, kept in each database file.
 
-#include "devserver/session/values.h"
+#include "devserver/values/values.h"
 
 #include <QString>
 

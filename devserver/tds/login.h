@@ -1,7 +1,7 @@
 #pragma once
 // The two messages that open a connection: PRELOGIN and LOGIN7.
 
-#include "devserver/session/server_version.h"
+#include "devserver/values/server_version.h"
 #include <QString>
 
 #include <cstdint>

@@ -57,7 +57,7 @@ constexpr int64_t msPerDay = 86400000;
 
 class UnsupportedType : public std::exception {
 public:
-    explicit UnsupportedType(uint8_t type) : type(type) {}
+    explicit UnsupportedType(uint8_t typeByte) : type(typeByte) {}
     uint8_t type;
 };
 

@@ -1,7 +1,7 @@
 #pragma once
 // Reading request payloads: the ALL_HEADERS prefix, SQL batches and RPC calls.
 
-#include "devserver/session/values.h"
+#include "devserver/values/values.h"
 
 #include <QString>
 

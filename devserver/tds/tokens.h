@@ -1,8 +1,8 @@
 #pragma once
 // Writers for the tokens of a tabular result: what the server sends back.
 
-#include "devserver/session/server_version.h"
-#include "devserver/session/values.h"
+#include "devserver/values/server_version.h"
+#include "devserver/values/values.h"
 #include "devserver/tds/byte_buffer.h"
 
 #include <QString>
