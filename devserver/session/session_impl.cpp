@@ -3,8 +3,6 @@
 #include "devserver/sql/errors.h"
 #include "devserver/sql/parser.h"
 
-#include <QSysInfo>
-
 namespace ztds {
 
 using sql::SqlError;
@@ -13,27 +11,6 @@ using sql::TypeTag;
 using Change = StatementResult::TransactionChange;
 
 namespace {
-
-QString versionText(const ServerVersion& v) {
-    return QStringLiteral("zt-devserver 0.1 - a development server speaking the language of "
-                          "Microsoft %1 (%2)\n\tzhangtao project\n\tDeveloper build on Linux, "
-                          "storage: SQLite")
-        .arg(QLatin1String(v.productName.data(), qsizetype(v.productName.size())),
-             QLatin1String(v.productVersion.data(), qsizetype(v.productVersion.size())));
-}
-
-ColumnInfo textInfo(int length) {
-    ColumnInfo c;
-    c.type = SqlType::NVarChar;
-    c.length = length;
-    return c;
-}
-
-ColumnInfo typeInfo(SqlType type) {
-    ColumnInfo c;
-    c.type = type;
-    return c;
-}
 
 void setLine(std::vector<ServerMessage>& messages, int line) {
     for (auto& m : messages)
@@ -220,172 +197,6 @@ StatementResult SessionImpl::setOption(const sql::Statement& s) {
             sql::throwNotSupported(QStringLiteral("SET IDENTITY_INSERT"));
     }
     return {};
-}
-
-sql::EvalEnv SessionImpl::environment(const std::vector<RpcParameter>* params) {
-    sql::EvalEnv env;
-    env.parameters = params;
-    env.global = [this](const QString& name) { return globalVariable(name); };
-    env.function = [this](const QString& name, const std::vector<Typed>& args) {
-        return function(name, args);
-    };
-    env.globalInfo = [](const QString& name) -> std::optional<ColumnInfo> {
-        if (name == QLatin1String("@@VERSION"))
-            return textInfo(300);
-        if (name == QLatin1String("@@SERVERNAME") || name == QLatin1String("@@SERVICENAME") ||
-            name == QLatin1String("@@LANGUAGE"))
-            return textInfo(128);
-        if (name == QLatin1String("@@IDENTITY"))
-            return typeInfo(SqlType::BigInt);
-        return typeInfo(SqlType::Int);
-    };
-    env.functionInfo = [](const QString& name) -> std::optional<ColumnInfo> {
-        if (name == QLatin1String("DB_NAME") || name == QLatin1String("USER_NAME") ||
-            name == QLatin1String("SUSER_SNAME") || name == QLatin1String("SUSER_NAME") ||
-            name == QLatin1String("SCHEMA_NAME") || name == QLatin1String("OBJECT_NAME"))
-            return textInfo(128);
-        if (name == QLatin1String("SERVERPROPERTY"))
-            return textInfo(128);
-        if (name == QLatin1String("SCOPE_IDENTITY") || name == QLatin1String("IDENT_CURRENT"))
-            return typeInfo(SqlType::BigInt);
-        return typeInfo(SqlType::Int);
-    };
-    return env;
-}
-
-std::optional<Typed> SessionImpl::globalVariable(const QString& name) {
-    auto integer = [](int64_t v) { return Typed{TypeTag::Int, v}; };
-    auto text = [](const QString& v) { return Typed{TypeTag::NVarChar, v}; };
-    if (name == QLatin1String("@@VERSION"))
-        return text(versionText(engine_.config.version));
-    if (name == QLatin1String("@@SPID"))
-        return integer(spid_);
-    if (name == QLatin1String("@@SERVERNAME"))
-        return text(QSysInfo::machineHostName().toUpper());
-    if (name == QLatin1String("@@SERVICENAME"))
-        return text(QStringLiteral("MSSQLSERVER"));
-    if (name == QLatin1String("@@LANGUAGE"))
-        return text(QStringLiteral("us_english"));
-    if (name == QLatin1String("@@IDENTITY"))
-        return lastIdentity_ ? Typed{TypeTag::BigInt, *lastIdentity_}
-                             : Typed{TypeTag::BigInt, std::monostate{}};
-    if (name == QLatin1String("@@ROWCOUNT"))
-        return integer(lastRowCount_);
-    if (name == QLatin1String("@@TRANCOUNT"))
-        return integer(transaction_.count);
-    if (name == QLatin1String("@@ERROR"))
-        return integer(0);
-    if (name == QLatin1String("@@OPTIONS"))
-        return integer((implicitTransactions_ ? 2 : 0) | (nocount_ ? 512 : 0) |
-                       (xactAbort_ ? 16384 : 0));
-    if (name == QLatin1String("@@MAX_PRECISION"))
-        return integer(38);
-    if (name == QLatin1String("@@TEXTSIZE"))
-        return integer(2147483647);
-    if (name == QLatin1String("@@MICROSOFTVERSION"))
-        return integer(engine_.config.version.microsoftVersion());
-    return std::nullopt;
-}
-
-std::optional<Typed> SessionImpl::function(const QString& name, const std::vector<Typed>& args) {
-    auto text = [](const QString& v) { return Typed{TypeTag::NVarChar, v}; };
-    if (name == QLatin1String("DB_NAME")) {
-        if (args.empty())
-            return text(database_.name());
-        const Typed id = sql::convert(args[0], TypeTag::Int);
-        std::lock_guard lock(engine_.mutex);
-        for (const auto& [key, db] : engine_.databases)
-            if (!isNull(id.value) && db.id == std::get<int64_t>(id.value))
-                return text(db.name);
-        return Typed{TypeTag::NVarChar, std::monostate{}};
-    }
-    if (name == QLatin1String("DB_ID")) {
-        const QString wanted =
-            args.empty() ? database_.name() : sql::toText(sql::convert(args[0], TypeTag::NVarChar));
-        std::lock_guard lock(engine_.mutex);
-        auto it = engine_.databases.find(storage::foldName(wanted));
-        if (it == engine_.databases.end())
-            return Typed{TypeTag::Int, std::monostate{}};
-        return Typed{TypeTag::Int, it->second.id};
-    }
-    if (name == QLatin1String("IDENT_CURRENT")) {
-        if (args.empty() || isNull(args[0].value))
-            return Typed{TypeTag::BigInt, std::monostate{}};
-        const auto id = objectId(sql::toText(args[0]));
-        if (!id)
-            return Typed{TypeTag::BigInt, std::monostate{}};
-        storage::DatabaseFile::Transaction t(*file_, false);
-        for (const auto& table : file_->tables())
-            if (table.id == *id && table.identityColumn() >= 0)
-                return Typed{TypeTag::BigInt, table.identityLast.value_or(table.identitySeed)};
-        return Typed{TypeTag::BigInt, std::monostate{}};
-    }
-    if (name == QLatin1String("SCOPE_IDENTITY"))
-        return scopeIdentity_ ? Typed{TypeTag::BigInt, *scopeIdentity_}
-                              : Typed{TypeTag::BigInt, std::monostate{}};
-    if (name == QLatin1String("USER_NAME") || name == QLatin1String("CURRENT_USER"))
-        return text(login_.role == Role::SysAdmin ? QStringLiteral("dbo")
-                                                  : QStringLiteral("guest"));
-    if (name == QLatin1String("SUSER_SNAME") || name == QLatin1String("SUSER_NAME"))
-        return text(login_.name);
-    if (name == QLatin1String("SCHEMA_NAME"))
-        return text(QStringLiteral("dbo"));
-    if (name == QLatin1String("OBJECT_ID")) {
-        if (args.empty() || isNull(args[0].value))
-            return Typed{TypeTag::Int, std::monostate{}};
-        const auto id = objectId(sql::toText(args[0]));
-        return id ? Typed{TypeTag::Int, *id} : Typed{TypeTag::Int, std::monostate{}};
-    }
-    if (name == QLatin1String("SERVERPROPERTY")) {
-        const QString property = args.empty() ? QString() : sql::toText(args[0]).toLower();
-        if (property == QLatin1String("productversion")) {
-            const auto& v = engine_.config.version.productVersion;
-            return text(QLatin1String(v.data(), qsizetype(v.size())));
-        }
-        static const std::pair<const char*, const char*> properties[] = {
-            {"productlevel", "RTM"},
-            {"edition", "Developer Edition (64-bit)"},
-            {"enginedition", "3"},
-            {"collation", "Chinese_PRC_CI_AS"},
-            {"isintegratedsecurityonly", "0"}};
-        for (const auto& [key, value] : properties)
-            if (property == QLatin1String(key))
-                return text(QString::fromLatin1(value));
-        if (property == QLatin1String("servername") || property == QLatin1String("machinename"))
-            return text(QSysInfo::machineHostName().toUpper());
-        return Typed{TypeTag::NVarChar, std::monostate{}};
-    }
-    if (name == QLatin1String("IS_SRVROLEMEMBER")) {
-        const QString role = args.empty() ? QString() : sql::toText(args[0]).toLower();
-        const bool member = (role == QLatin1String("sysadmin") && login_.role == Role::SysAdmin) ||
-                            (role == QLatin1String("dbcreator") && login_.role != Role::Public) ||
-                            role == QLatin1String("public");
-        return Typed{TypeTag::Int, int64_t{member ? 1 : 0}};
-    }
-    if (name == QLatin1String("COLUMNPROPERTY") && args.size() == 3) {
-        if (isNull(args[0].value) || isNull(args[1].value))
-            return Typed{TypeTag::Int, std::monostate{}};
-        const int64_t id = std::get<int64_t>(sql::convert(args[0], TypeTag::Int).value);
-        const QString column = sql::toText(args[1]);
-        const QString property = sql::toText(args[2]);
-        storage::DatabaseFile::Transaction t(*file_, false);
-        for (const auto& table : file_->tables()) {
-            if (table.id != id)
-                continue;
-            for (const auto& c : table.columns) {
-                if (storage::foldName(c.name) != storage::foldName(column))
-                    continue;
-                if (property.compare(QLatin1String("IsIdentity"), Qt::CaseInsensitive) == 0)
-                    return Typed{TypeTag::Int, int64_t{c.identity ? 1 : 0}};
-                if (property.compare(QLatin1String("AllowsNull"), Qt::CaseInsensitive) == 0)
-                    return Typed{TypeTag::Int, int64_t{c.nullable ? 1 : 0}};
-                if (property.compare(QLatin1String("Precision"), Qt::CaseInsensitive) == 0)
-                    return Typed{TypeTag::Int, int64_t{c.length}};
-            }
-        }
-        return Typed{TypeTag::Int, std::monostate{}};
-    }
-    return std::nullopt;
 }
 
 std::optional<int64_t> SessionImpl::objectId(const QString& name) {

@@ -75,7 +75,8 @@ private:
     // tables and rows (table_statements.cpp)
     StatementResult createTable(sql::Statement& s);
     StatementResult dropTable(sql::Statement& s);
-    StatementResult select(sql::Statement& s);
+    StatementResult select(sql::Statement& s); // select_statement.cpp
+    RowSource selectSource(const sql::Statement& s);
     StatementResult insert(sql::Statement& s);
     StatementResult update(sql::Statement& s);
     StatementResult remove(sql::Statement& s);
@@ -96,9 +97,18 @@ private:
                                             const std::vector<Value>& row) const;
     bool maySchemaChange(const QString& databaseName) const;
 
+    // built-in functions and @@ variables (builtins.cpp)
+    struct Builtin;
+    static const Builtin* builtinFunction(const QString& name);
+    static const Builtin* builtinVariable(const QString& name);
     sql::EvalEnv environment(const std::vector<RpcParameter>* params);
-    std::optional<sql::Typed> globalVariable(const QString& name);
-    std::optional<sql::Typed> function(const QString& name, const std::vector<sql::Typed>& args);
+    QString databaseUserName() const;
+    sql::Typed databaseNameOf(const std::vector<sql::Typed>& args);
+    sql::Typed databaseIdOf(const std::vector<sql::Typed>& args);
+    sql::Typed identityCurrent(const std::vector<sql::Typed>& args);
+    sql::Typed serverProperty(const std::vector<sql::Typed>& args) const;
+    sql::Typed isServerRoleMember(const std::vector<sql::Typed>& args) const;
+    sql::Typed columnProperty(const std::vector<sql::Typed>& args);
     std::optional<int64_t> objectId(const QString& name);
 
     Engine::Impl& engine_;

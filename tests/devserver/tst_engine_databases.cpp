@@ -37,6 +37,8 @@ private slots:
     void tempdbStartsEmpty();
     void backupOverwritesOnlyItsOwnBackup_data();
     void backupOverwritesOnlyItsOwnBackup();
+    void sessionBuiltins_data();
+    void sessionBuiltins();
 };
 
 void EngineDatabasesTest::loginRefusals_data() {
@@ -483,6 +485,41 @@ void EngineDatabasesTest::backupOverwritesOnlyItsOwnBackup() {
     QCOMPARE(after.readAll() == content, number != 0); // refused: untouched
     if (number != 0)
         QCOMPARE(r.messages.back().number, 3013);
+}
+
+void EngineDatabasesTest::sessionBuiltins_data() {
+    QTest::addColumn<QString>("expression");
+    QTest::addColumn<int>("type"); // SqlType the result column is described with
+    QTest::addColumn<QString>("value");
+    const int text = int(ztds::SqlType::NVarChar);
+    const int integer = int(ztds::SqlType::Int);
+    const int bigint = int(ztds::SqlType::BigInt);
+    QTest::newRow("login") << "SUSER_SNAME()" << text << "sa";
+    QTest::newRow("database user") << "USER_NAME()" << text << "dbo";
+    QTest::newRow("schema") << "SCHEMA_NAME()" << text << "dbo";
+    QTest::newRow("database") << "DB_NAME()" << text << "master";
+    QTest::newRow("database id") << "DB_ID('master')" << integer << "1";
+    QTest::newRow("collation") << "SERVERPROPERTY('Collation')" << text << "Chinese_PRC_CI_AS";
+    QTest::newRow("role") << "IS_SRVROLEMEMBER('sysadmin')" << integer << "1";
+    QTest::newRow("no identity yet") << "SCOPE_IDENTITY()" << bigint << "NULL";
+    QTest::newRow("transactions") << "@@TRANCOUNT" << integer << "0";
+    QTest::newRow("precision") << "@@MAX_PRECISION" << integer << "38";
+    QTest::newRow("language") << "@@LANGUAGE" << text << "us_english";
+}
+
+// Each built-in the session answers is described with the type its value has.
+void EngineDatabasesTest::sessionBuiltins() {
+    QFETCH(QString, expression);
+    QFETCH(int, type);
+    QFETCH(QString, value);
+    EngineFixture f;
+    auto s = f.login();
+    const StatementResult r = run(*s, QStringLiteral("select ") + expression);
+    QVERIFY2(!r.failed, qPrintable(describe(r)));
+    QVERIFY(r.resultSet && r.resultSet->rows.size() == 1);
+    QCOMPARE(int(r.resultSet->columns.at(0).type), type);
+    QCOMPARE(textAt(r, 0, 0), value);
+    QCOMPARE(firstError(run(*s, "select NO_SUCH_FUNCTION()")), 195);
 }
 
 QTEST_GUILESS_MAIN(EngineDatabasesTest)
