@@ -1,9 +1,9 @@
 #pragma once
 // Writers for the tokens of a tabular result: what the server sends back.
 
+#include "devserver/tds/byte_buffer.h"
 #include "devserver/values/server_version.h"
 #include "devserver/values/values.h"
-#include "devserver/tds/byte_buffer.h"
 
 #include <QString>
 
