@@ -177,23 +177,25 @@ bool alreadySelected(const ResultSet& result, const Row& values) {
                        [&](const Row& seen) { return sameValues(result.columns, values, seen); });
 }
 
-Row resultRow(const std::vector<OutputColumn>& outputs, const Row* row, const SelectContext& ctx) {
+// One result row: each column evaluated and given the type its description says.
+template <class EvaluateColumn>
+Row convertedRow(const std::vector<OutputColumn>& outputs, EvaluateColumn evaluateColumn) {
     Row values;
     for (const auto& out : outputs)
-        values.push_back(sql::convert(sql::evaluate(*out.expr, row, &ctx.scope, ctx.env),
-                                      sql::tagOf(out.info.type))
-                             .value);
+        values.push_back(sql::convert(evaluateColumn(*out.expr), sql::tagOf(out.info.type)).value);
     return values;
+}
+
+Row resultRow(const std::vector<OutputColumn>& outputs, const Row* row, const SelectContext& ctx) {
+    return convertedRow(outputs,
+                        [&](const Expr& e) { return sql::evaluate(e, row, &ctx.scope, ctx.env); });
 }
 
 Row aggregateRow(const std::vector<OutputColumn>& outputs, const RowRefs& rows,
                  const SelectContext& ctx) {
-    Row values;
-    for (const auto& out : outputs)
-        values.push_back(sql::convert(sql::evaluateAggregate(*out.expr, rows, &ctx.scope, ctx.env),
-                                      sql::tagOf(out.info.type))
-                             .value);
-    return values;
+    return convertedRow(outputs, [&](const Expr& e) {
+        return sql::evaluateAggregate(e, rows, &ctx.scope, ctx.env);
+    });
 }
 
 bool isAggregate(const std::vector<OutputColumn>& outputs) {
