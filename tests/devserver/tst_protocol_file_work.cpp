@@ -49,9 +49,7 @@ QString withBackupPath(QString sql, const QString& backup) {
 // failed check ends the test without leaving anything waiting.
 class HeldFileWork {
 public:
-    HeldFileWork()
-        : server_({QStringLiteral("--hold-file-work"), holdDir_.filePath(QStringLiteral("hold"))}) {
-    }
+    HeldFileWork() : server_({QStringLiteral("--hold-file-work"), holdPath()}) {}
     ~HeldFileWork() {
         release();
         if (thread_.joinable())
@@ -94,11 +92,18 @@ public:
         return succeeded_;
     }
     QString diagnosticText() const { return finished_ ? client_.diagnosticText() : QString(); }
+    // For a failure message while waiting for the hold.
+    QString progress() const {
+        return QStringLiteral("held: [%1]; statement %2 %3")
+            .arg(held().join(u','),
+                 finished_ ? QStringLiteral("ended:") : QStringLiteral("still running"),
+                 diagnosticText());
+    }
 
 private:
     QString holdPath() const { return holdDir_.filePath(QStringLiteral("hold")); }
 
-    QTemporaryDir holdDir_;
+    QTemporaryDir holdDir_; // before server_, which is given a path in it
     DevServerProcess server_;
     OdbcConnection client_;
     std::thread thread_;
@@ -161,7 +166,7 @@ void ProtocolFileWorkTest::othersWorkWhileFileWorkIsHeld() {
              qPrintable(setup.diagnosticText()));
 
     QVERIFY(work.start(withBackupPath(statement, work.backupPath())));
-    QTRY_VERIFY2_WITH_TIMEOUT(work.held().contains(held), qPrintable(work.held().join(u',')),
+    QTRY_VERIFY2_WITH_TIMEOUT(work.held().contains(held), qPrintable(work.progress()),
                               reachHoldTimeoutMs);
 
     OdbcConnection bystander;
@@ -254,7 +259,7 @@ void ProtocolFileWorkTest::competingStatementsAnsweredAtOnce() {
              qPrintable(setup.diagnosticText()));
 
     QVERIFY(work.start(withBackupPath(statement, work.backupPath())));
-    QTRY_VERIFY2_WITH_TIMEOUT(work.held().contains(held), qPrintable(work.held().join(u',')),
+    QTRY_VERIFY2_WITH_TIMEOUT(work.held().contains(held), qPrintable(work.progress()),
                               reachHoldTimeoutMs);
     OdbcConnection other;
     QVERIFY2(connectTo(other, work.server()), qPrintable(other.diagnosticText()));
