@@ -27,7 +27,7 @@ constexpr int exitUsage = 2;
 constexpr std::string_view usageText =
     "Usage: zt-devserver [--listen HOST:PORT] [--data DIR] [--login NAME:PASSWORD[:ROLE]]...\n"
     "                    [--trace FILE] [--tds-version 7.1|7.2|7.3|7.4] [--max-connections N]\n"
-    "                    [--login-timeout SECONDS] [--delay-ms N]\n"
+    "                    [--login-timeout SECONDS] [--delay-ms N] [--hold-file-work PATH]\n"
     "A development SQL Server: speaks TDS to SQL Server clients, keeps each database in a\n"
     "SQLite file.\n"
     "\n"
@@ -44,6 +44,11 @@ constexpr std::string_view usageText =
     "  --login-timeout S    a client that has not logged in after S seconds is\n"
     "                       disconnected (default 30)\n"
     "  --delay-ms N         wait N milliseconds before every answer (to test slow servers)\n"
+    "  --hold-file-work PATH\n"
+    "                       for tests: while PATH exists, CREATE DATABASE, DROP DATABASE,\n"
+    "                       BACKUP and RESTORE wait in the middle of their file work, outside\n"
+    "                       the server's lock (60 seconds at most), after appending a line\n"
+    "                       'VERB name' to PATH.held\n"
     "  --help               show this text\n";
 
 struct Options {
@@ -55,6 +60,7 @@ struct Options {
     int maxConnections = ztds::net::TcpServer::defaultMaxConnections;
     int delayMs = 0;
     int loginTimeoutSeconds = 30;
+    std::filesystem::path holdFileWork;
     bool help = false;
 };
 
@@ -134,6 +140,8 @@ Options parseOptions(int argc, char** argv) {
             options.loginTimeoutSeconds = parseCount(arg, value(), 1, 3600);
         else if (arg == "--delay-ms")
             options.delayMs = parseCount(arg, value(), 0, 600000);
+        else if (arg == "--hold-file-work")
+            options.holdFileWork = value();
         else
             throw UsageError("unknown option '" + arg + "' (try --help)");
     }
@@ -171,7 +179,7 @@ int run(const Options& options) {
     std::optional<ztds::Engine> engine;
     try {
         engine.emplace(ztds::EngineConfig{options.dataDirectory, options.logins, options.traceFile,
-                                          options.version});
+                                          options.version, options.holdFileWork});
     } catch (const std::exception& e) {
         return fail("data directory " + options.dataDirectory.string() + ": " + e.what());
     }

@@ -178,6 +178,214 @@ fs::path resolveDevice(const fs::path& dataDirectory, const QString& path) {
     return p.is_absolute() ? p : dataDirectory / p;
 }
 
+// BACKUP, stage by stage.
+
+void checkBackupRequest(Role role, const QString& name) {
+    if (role == Role::Public)
+        throw SqlError({makeMessage(262, 14, 1,
+                                    QStringLiteral("BACKUP DATABASE permission denied in database "
+                                                   "'%1'.")
+                                        .arg(name)),
+                        terminating("BACKUP")});
+    if (storage::foldName(name) == QLatin1String("tempdb"))
+        throwTempdb("BACKUP");
+}
+
+// The lease keeps the database from being dropped or restored while it is read.
+DatabaseLease leaseForBackup(Engine::Impl& engine, const QString& name) {
+    DatabaseLease lease = DatabaseLease::acquire(engine, name);
+    if (!lease.valid())
+        throw SqlError({makeMessage(911, 16, 11,
+                                    QStringLiteral("Database '%1' does not exist. Make sure that "
+                                                   "the name is entered correctly.")
+                                        .arg(name)),
+                        terminating("BACKUP")});
+    return lease;
+}
+
+QString familyOf(Engine::Impl& engine, const QString& key) {
+    std::lock_guard lock(engine.mutex);
+    return engine.databases.at(key).family;
+}
+
+void refuseMissingDirectory(const QString& path, const fs::path& device) {
+    if (!fs::is_directory(device.parent_path()))
+        throwDevice(path, 3, QStringLiteral("The system cannot find the path specified."),
+                    "BACKUP");
+}
+
+// The database as one SQLite file, taken through a scratch file that does not outlive the call.
+QByteArray readSnapshot(const fs::path& dataDirectory, const fs::path& database) {
+    const fs::path scratch =
+        dataDirectory /
+        (".backup-" + QUuid::createUuid().toString(QUuid::WithoutBraces).toStdString() + ".tmp");
+    QByteArray payload;
+    try {
+        payload = snapshot(database, scratch);
+    } catch (...) {
+        removeDatabaseFiles(scratch);
+        throw;
+    }
+    removeDatabaseFiles(scratch);
+    return payload;
+}
+
+QByteArray backupHeader(const QString& database, const QString& family) {
+    QByteArray header = backupMagic + '\n';
+    header += "database=" + database.toUtf8() + '\n';
+    header += "family=" + family.toUtf8() + '\n';
+    header += "backupset=" + QUuid::createUuid().toString(QUuid::WithoutBraces).toUtf8() + '\n';
+    header += "date=" + QDateTime::currentDateTime().toString(Qt::ISODate).toUtf8() + "\n\n";
+    return header;
+}
+
+// Replaces the device file as a whole, so that a failed BACKUP leaves the old backup intact.
+void writeBackupFile(const QString& path, const fs::path& device, const QByteArray& header,
+                     const QByteArray& payload) {
+    QSaveFile out(QString::fromStdString(device.string()));
+    if (!out.open(QIODevice::WriteOnly))
+        throwDevice(path, 5, QStringLiteral("Access is denied."), "BACKUP");
+    out.write(header);
+    out.write(payload);
+    out.flush();
+    if (out.handle() >= 0)
+        ::fsync(out.handle()); // the backup is complete on disk when we say so
+    if (!out.commit())
+        throwDevice(path, 112, QStringLiteral("There is not enough space on the disk."), "BACKUP");
+}
+
+// RESTORE, stage by stage.
+
+void checkRestoreRequest(Role role) {
+    if (role == Role::Public)
+        throw SqlError(
+            {makeMessage(262, 14, 1,
+                         QStringLiteral("CREATE DATABASE permission denied in database 'master'.")),
+             terminating("RESTORE")});
+}
+
+void refuseSystemTarget(const QString& key) {
+    if (key == QLatin1String("tempdb"))
+        throwTempdb("RESTORE");
+    if (isSystemDatabase(key))
+        sql::throwNotSupported(QStringLiteral("Restoring a system database"));
+}
+
+// The database a RESTORE writes, taken under the mutex so that nobody uses, creates, drops or
+// restores it until the RESTORE ends.
+struct RestoreClaim {
+    QString key;
+    QString name; // as the statement writes it
+    int64_t id = 0;
+    bool replacing = false; // over an existing database; else a new one, pending until done
+};
+
+void refuseRestoreOver(const DatabaseEntry& existing, bool inUseByThisSession,
+                       const QString& backupFamily, bool replace) {
+    if (inUseByThisSession)
+        throw SqlError({makeMessage(3102, 16, 1,
+                                    QStringLiteral("RESTORE cannot process database '%1' because "
+                                                   "it is in use by this session. It is "
+                                                   "recommended that the master database be used "
+                                                   "when performing this operation.")
+                                        .arg(existing.name)),
+                        terminating("RESTORE")});
+    if (existing.leases > 0 || existing.pending || existing.restoring)
+        throw SqlError({makeMessage(3101, 16, 1,
+                                    QStringLiteral("Exclusive access could not be obtained "
+                                                   "because the database is in use.")),
+                        terminating("RESTORE")});
+    if (!replace && existing.family != backupFamily)
+        throw SqlError({makeMessage(3154, 16, 4,
+                                    QStringLiteral("The backup set holds a backup of a database "
+                                                   "other than the existing '%1' database.")
+                                        .arg(existing.name)),
+                        terminating("RESTORE")});
+}
+
+RestoreClaim claimRestoreTarget(Engine::Impl& engine, const QString& name,
+                                const QString& sessionDatabaseKey, const BackupHeader& backup,
+                                bool replace) {
+    RestoreClaim claim{storage::foldName(name), name};
+    std::lock_guard lock(engine.mutex);
+    auto existing = engine.databases.find(claim.key);
+    if (existing == engine.databases.end()) {
+        claim.id = engine.nextDatabaseId++;
+        DatabaseEntry& entry = engine.databases[claim.key];
+        entry.name = name;
+        entry.id = claim.id;
+        entry.pending = true;
+        return claim;
+    }
+    refuseRestoreOver(existing->second, sessionDatabaseKey == claim.key, backup.family, replace);
+    existing->second.restoring = true;
+    claim.id = existing->second.id;
+    claim.replacing = true;
+    return claim;
+}
+
+void abandonRestore(Engine::Impl& engine, const RestoreClaim& claim) {
+    std::lock_guard lock(engine.mutex);
+    if (claim.replacing)
+        engine.databases.at(claim.key).restoring = false;
+    else
+        engine.databases.erase(claim.key);
+}
+
+// The backed-up file under a temporary name, stamped as the database it now is.
+void writeStampedCopy(const fs::path& temporary, const RestoreClaim& claim,
+                      const BackupHeader& backup) {
+    {
+        QFile out(QString::fromStdString(temporary.string()));
+        if (!out.open(QIODevice::WriteOnly) || out.write(backup.payload) != backup.payload.size())
+            throw storage::StorageError(SQLITE_CANTOPEN, "cannot write the restored file");
+        out.flush();
+    }
+    auto file = storage::DatabaseFile::open(temporary, false);
+    storage::DatabaseFile::Transaction t(*file, true);
+    file->setMeta(QStringLiteral("name"), claim.name);
+    file->setMeta(QStringLiteral("database_id"), QString::number(claim.id));
+    file->setMeta(QStringLiteral("family"), backup.family);
+    file->setMeta(QStringLiteral("created"),
+                  QDateTime::currentDateTime().toString(Qt::ISODateWithMs));
+    t.commit();
+}
+
+// Without the mutex: the claim keeps others away. Returns the database's file; on failure
+// the claim is given up and the exception passes on.
+fs::path writeRestoredFile(Engine::Impl& engine, const RestoreClaim& claim,
+                           const BackupHeader& backup) {
+    const fs::path temporary =
+        engine.config.dataDirectory /
+        (".restore-" + QUuid::createUuid().toString(QUuid::WithoutBraces).toStdString() + ".ztdb");
+    const fs::path target = engine.pathFor(claim.name);
+    try {
+        writeStampedCopy(temporary, claim, backup);
+        engine.holdFileWork("RESTORE", claim.name);
+        removeDatabaseFiles(target);
+        fs::rename(temporary, target);
+        storage::syncDirectory(engine.config.dataDirectory);
+    } catch (...) {
+        removeDatabaseFiles(temporary);
+        abandonRestore(engine, claim);
+        throw;
+    }
+    return target;
+}
+
+void registerRestoredDatabase(Engine::Impl& engine, const RestoreClaim& claim, const fs::path& file,
+                              const QString& family) {
+    std::lock_guard lock(engine.mutex);
+    DatabaseEntry& entry = engine.databases.at(claim.key);
+    entry.name = claim.name;
+    entry.file = file;
+    entry.id = claim.id;
+    entry.family = family;
+    entry.created = QDateTime::currentDateTime();
+    entry.restoring = false;
+    entry.pending = false;
+}
+
 } // namespace
 
 bool SessionImpl::maySchemaChange(const QString& databaseName) const {
@@ -233,6 +441,7 @@ StatementResult SessionImpl::dropDatabase(const sql::Statement& s) {
             it->second.pending = true; // no new lease from here on
             file = it->second.file;
         }
+        engine_.holdFileWork("DROP", name);
         removeDatabaseFiles(file);
         storage::syncDirectory(engine_.config.dataDirectory);
         engine_.forget(name);
@@ -242,61 +451,17 @@ StatementResult SessionImpl::dropDatabase(const sql::Statement& s) {
 
 StatementResult SessionImpl::backupDatabase(const sql::Statement& s) {
     refuseInTransaction("BACKUP DATABASE");
-    const QString& name = s.names.front();
-    if (login_.role == Role::Public)
-        throw SqlError({makeMessage(262, 14, 1,
-                                    QStringLiteral("BACKUP DATABASE permission denied in database "
-                                                   "'%1'.")
-                                        .arg(name)),
-                        terminating("BACKUP")});
-    if (storage::foldName(name) == QLatin1String("tempdb"))
-        throwTempdb("BACKUP");
-    DatabaseLease lease = DatabaseLease::acquire(engine_, name);
-    if (!lease.valid())
-        throw SqlError({makeMessage(911, 16, 11,
-                                    QStringLiteral("Database '%1' does not exist. Make sure that "
-                                                   "the name is entered correctly.")
-                                        .arg(name)),
-                        terminating("BACKUP")});
-    QString family;
-    {
-        std::lock_guard lock(engine_.mutex);
-        family = engine_.databases.at(lease.key()).family;
-    }
+    checkBackupRequest(login_.role, s.names.front());
+    const DatabaseLease lease = leaseForBackup(engine_, s.names.front());
+    const QString family = familyOf(engine_, lease.key());
     const fs::path device = resolveDevice(engine_.config.dataDirectory, s.path);
-    if (!fs::is_directory(device.parent_path()))
-        throwDevice(s.path, 3, QStringLiteral("The system cannot find the path specified."),
-                    "BACKUP");
+    refuseMissingDirectory(s.path, device);
     QElapsedTimer timer;
     timer.start();
-    const fs::path scratch =
-        engine_.config.dataDirectory /
-        (".backup-" + QUuid::createUuid().toString(QUuid::WithoutBraces).toStdString() + ".tmp");
-    QByteArray payload;
-    try {
-        payload = snapshot(lease.file(), scratch);
-    } catch (...) {
-        removeDatabaseFiles(scratch);
-        throw;
-    }
-    removeDatabaseFiles(scratch);
+    const QByteArray payload = readSnapshot(engine_.config.dataDirectory, lease.file());
+    engine_.holdFileWork("BACKUP", lease.name());
     refuseForeignMedia(s.path, device, family, lease.name());
-    QSaveFile out(QString::fromStdString(device.string()));
-    if (!out.open(QIODevice::WriteOnly))
-        throwDevice(s.path, 5, QStringLiteral("Access is denied."), "BACKUP");
-    QByteArray header = backupMagic + '\n';
-    header += "database=" + lease.name().toUtf8() + '\n';
-    header += "family=" + family.toUtf8() + '\n';
-    header += "backupset=" + QUuid::createUuid().toString(QUuid::WithoutBraces).toUtf8() + '\n';
-    header += "date=" + QDateTime::currentDateTime().toString(Qt::ISODate).toUtf8() + "\n\n";
-    out.write(header);
-    out.write(payload);
-    out.flush();
-    if (out.handle() >= 0)
-        ::fsync(out.handle()); // the backup is complete on disk when we say so
-    if (!out.commit())
-        throwDevice(s.path, 112, QStringLiteral("There is not enough space on the disk."),
-                    "BACKUP");
+    writeBackupFile(s.path, device, backupHeader(lease.name(), family), payload);
     StatementResult r;
     r.messages = progressMessages("BACKUP", lease.name(), payload.size(), timer.elapsed());
     return r;
@@ -304,108 +469,17 @@ StatementResult SessionImpl::backupDatabase(const sql::Statement& s) {
 
 StatementResult SessionImpl::restoreDatabase(const sql::Statement& s) {
     refuseInTransaction("RESTORE DATABASE");
-    const QString& name = s.names.front();
-    if (login_.role == Role::Public)
-        throw SqlError(
-            {makeMessage(262, 14, 1,
-                         QStringLiteral("CREATE DATABASE permission denied in database 'master'.")),
-             terminating("RESTORE")});
+    checkRestoreRequest(login_.role);
     QElapsedTimer timer;
     timer.start();
-    const fs::path device = resolveDevice(engine_.config.dataDirectory, s.path);
-    const BackupHeader backup = readBackup(s.path, device);
-    const QString key = storage::foldName(name);
-    if (key == QLatin1String("tempdb"))
-        throwTempdb("RESTORE");
-    if (isSystemDatabase(key))
-        sql::throwNotSupported(QStringLiteral("Restoring a system database"));
-
-    // Checked and marked under the mutex; the files are written without it.
-    int64_t id = 0;
-    bool replacing = false;
-    {
-        std::lock_guard lock(engine_.mutex);
-        auto existing = engine_.databases.find(key);
-        if (existing != engine_.databases.end()) {
-            if (database_.key() == key)
-                throw SqlError({makeMessage(3102, 16, 1,
-                                            QStringLiteral("RESTORE cannot process database '%1' "
-                                                           "because it is in use by this session. "
-                                                           "It is recommended that the master "
-                                                           "database be used when performing this "
-                                                           "operation.")
-                                                .arg(existing->second.name)),
-                                terminating("RESTORE")});
-            if (existing->second.leases > 0 || existing->second.pending ||
-                existing->second.restoring)
-                throw SqlError({makeMessage(3101, 16, 1,
-                                            QStringLiteral("Exclusive access could not be "
-                                                           "obtained because the database is in "
-                                                           "use.")),
-                                terminating("RESTORE")});
-            if (!s.replace && existing->second.family != backup.family)
-                throw SqlError({makeMessage(3154, 16, 4,
-                                            QStringLiteral("The backup set holds a backup of a "
-                                                           "database other than the existing "
-                                                           "'%1' database.")
-                                                .arg(existing->second.name)),
-                                terminating("RESTORE")});
-            existing->second.restoring = true;
-            id = existing->second.id;
-            replacing = true;
-        } else {
-            id = engine_.nextDatabaseId++;
-            DatabaseEntry& entry = engine_.databases[key];
-            entry.name = name;
-            entry.id = id;
-            entry.pending = true;
-        }
-    }
-    const fs::path temporary =
-        engine_.config.dataDirectory /
-        (".restore-" + QUuid::createUuid().toString(QUuid::WithoutBraces).toStdString() + ".ztdb");
-    const fs::path target = engine_.pathFor(name);
-    try {
-        {
-            QFile out(QString::fromStdString(temporary.string()));
-            if (!out.open(QIODevice::WriteOnly) ||
-                out.write(backup.payload) != backup.payload.size())
-                throw storage::StorageError(SQLITE_CANTOPEN, "cannot write the restored file");
-            out.flush();
-        }
-        auto file = storage::DatabaseFile::open(temporary, false);
-        storage::DatabaseFile::Transaction t(*file, true);
-        file->setMeta(QStringLiteral("name"), name);
-        file->setMeta(QStringLiteral("database_id"), QString::number(id));
-        file->setMeta(QStringLiteral("family"), backup.family);
-        file->setMeta(QStringLiteral("created"),
-                      QDateTime::currentDateTime().toString(Qt::ISODateWithMs));
-        t.commit();
-        file.reset();
-        removeDatabaseFiles(target);
-        fs::rename(temporary, target);
-        storage::syncDirectory(engine_.config.dataDirectory);
-    } catch (...) {
-        removeDatabaseFiles(temporary);
-        std::lock_guard lock(engine_.mutex);
-        if (replacing)
-            engine_.databases.at(key).restoring = false;
-        else
-            engine_.databases.erase(key);
-        throw;
-    }
-    {
-        std::lock_guard lock(engine_.mutex);
-        DatabaseEntry& entry = engine_.databases.at(key);
-        entry.name = name;
-        entry.file = target;
-        entry.id = id;
-        entry.family = backup.family;
-        entry.created = QDateTime::currentDateTime();
-        entry.restoring = false;
-        entry.pending = false;
-    }
-
+    const BackupHeader backup =
+        readBackup(s.path, resolveDevice(engine_.config.dataDirectory, s.path));
+    const QString& name = s.names.front();
+    refuseSystemTarget(storage::foldName(name));
+    const RestoreClaim claim =
+        claimRestoreTarget(engine_, name, database_.key(), backup, s.replace);
+    const fs::path file = writeRestoredFile(engine_, claim, backup);
+    registerRestoredDatabase(engine_, claim, file, backup.family);
     StatementResult r;
     r.messages =
         progressMessages("RESTORE", backup.database, backup.payload.size(), timer.elapsed());

@@ -2,9 +2,12 @@
 
 #include "devserver/sql/errors.h"
 
+#include <QFile>
 #include <QUuid>
 
+#include <chrono>
 #include <stdexcept>
+#include <thread>
 
 namespace ztds {
 
@@ -113,6 +116,24 @@ void Engine::Impl::forget(const QString& name) {
     databases.erase(storage::foldName(name));
 }
 
+void Engine::Impl::holdFileWork(const char* verb, const QString& name) const {
+    using namespace std::chrono_literals;
+    std::error_code ec;
+    if (config.holdFileWork.empty() || !fs::exists(config.holdFileWork, ec))
+        return;
+    fs::path heldPath = config.holdFileWork;
+    heldPath += ".held";
+    {
+        // One short append per hold: the test waits for this line, not for the clock.
+        QFile held(QString::fromStdString(heldPath.string()));
+        if (held.open(QIODevice::WriteOnly | QIODevice::Append))
+            held.write(QByteArray(verb) + ' ' + name.toUtf8() + '\n');
+    }
+    const auto giveUp = std::chrono::steady_clock::now() + 60s;
+    while (fs::exists(config.holdFileWork, ec) && std::chrono::steady_clock::now() < giveUp)
+        std::this_thread::sleep_for(10ms);
+}
+
 void Engine::Impl::createReserved(const QString& name) {
     DatabaseEntry db;
     {
@@ -138,6 +159,8 @@ void Engine::Impl::createReserved(const QString& name) {
         file->setMeta(QStringLiteral("created"), db.created.toString(Qt::ISODateWithMs));
         t.commit();
         file.reset();
+        if (!isSystemDatabase(key))
+            holdFileWork("CREATE", db.name);
         fs::rename(temporary, target);
         storage::syncDirectory(config.dataDirectory);
     } catch (...) {

@@ -43,6 +43,9 @@ struct Engine::Impl {
     // free again and the exception passes on.
     void createReserved(const QString& name);
     void forget(const QString& name); // gives up a reserved or pending entry
+    // Called without the mutex, in the middle of a statement's file work: see
+    // EngineConfig::holdFileWork. Gives up waiting after a minute, so nothing hangs for good.
+    void holdFileWork(const char* verb, const QString& name) const;
     std::filesystem::path pathFor(const QString& name) const;
 };
 

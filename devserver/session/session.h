@@ -26,6 +26,10 @@ struct EngineConfig {
     std::vector<Login> logins;
     std::filesystem::path traceFile; // empty: no trace
     ServerVersion version = latestServerVersion();
+    // For tests only: while this file exists, the file work of CREATE DATABASE, DROP DATABASE,
+    // BACKUP and RESTORE waits (outside the engine's lock), after appending "VERB name" to
+    // the file of the same name plus ".held". Empty: never waits.
+    std::filesystem::path holdFileWork;
 };
 
 class Session;

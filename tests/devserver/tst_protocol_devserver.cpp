@@ -102,6 +102,7 @@ void ProtocolDevServerTest::helpPrintsUsage() {
     QVERIFY2(outcome.output.contains(QStringLiteral("--listen HOST:PORT")),
              qPrintable(outcome.output));
     QVERIFY(outcome.output.contains(QStringLiteral("--trace FILE")));
+    QVERIFY(outcome.output.contains(QStringLiteral("--hold-file-work PATH")));
 }
 
 void ProtocolDevServerTest::badCommandLinesExitWithStatus2_data() {
