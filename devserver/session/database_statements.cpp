@@ -362,7 +362,10 @@ fs::path writeRestoredFile(Engine::Impl& engine, const RestoreClaim& claim,
     try {
         writeStampedCopy(temporary, claim, backup);
         engine.holdFileWork("RESTORE", claim.name);
-        removeDatabaseFiles(target);
+        // The old file stays until the rename replaces it in one step, so a crash leaves
+        // the old database or the restored one, never neither. Its journal files must go
+        // first: SQLite would replay a stale log onto the restored file.
+        storage::removeJournalFiles(target);
         fs::rename(temporary, target);
         storage::syncDirectory(engine.config.dataDirectory);
     } catch (...) {

@@ -489,10 +489,16 @@ void copyDatabaseFile(const std::filesystem::path& from, const std::filesystem::
         throw StorageError(rc, sqlite3_errstr(rc));
 }
 
-void removeDatabaseFiles(const std::filesystem::path& file) {
+void removeJournalFiles(const std::filesystem::path& file) {
     std::error_code ec;
-    for (const char* suffix : {"", "-wal", "-shm", "-journal"})
+    for (const char* suffix : {"-wal", "-shm", "-journal"})
         std::filesystem::remove(std::filesystem::path(file.string() + suffix), ec);
+}
+
+void removeDatabaseFiles(const std::filesystem::path& file) {
+    removeJournalFiles(file);
+    std::error_code ec;
+    std::filesystem::remove(file, ec);
 }
 
 void syncDirectory(const std::filesystem::path& directory) {

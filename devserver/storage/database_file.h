@@ -100,6 +100,8 @@ private:
 QString foldName(const QString& name);
 // Copies a database file, consistent even while others write to it, into a new file.
 void copyDatabaseFile(const std::filesystem::path& from, const std::filesystem::path& to);
+// Removes the write-ahead log, shared memory and rollback journal beside a database file.
+void removeJournalFiles(const std::filesystem::path& file);
 // Removes a database file with its journal files.
 void removeDatabaseFiles(const std::filesystem::path& file);
 // Makes a rename or removal in the directory durable.
