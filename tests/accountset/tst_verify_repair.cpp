@@ -9,11 +9,11 @@
 #include "seed/default_data.h"
 #include "server/connection_strings.h"
 #include "tests/seed/account_set_fixture.h"
+#include "tests/support/program_run.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QTest>
 
 using zt::accountset::DriftKind;
@@ -21,16 +21,11 @@ using zt::accountset::DropOutcome;
 using zt::accountset::ServerTarget;
 using zt::accountset::Verification;
 using zt::test::AccountSetFixture;
+using zt::test::ProgramRun;
 
 Q_DECLARE_METATYPE(zt::accountset::DriftKind)
 
 namespace {
-
-struct Run {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
 
 // The bank table of the definitions, with one thing changed per drift.
 QString bankTable(const QString& id, const QString& zhmc, const QString& je = "[je] [money] NULL",
@@ -71,7 +66,7 @@ private:
     void makeAccountSet(const QString& name) const;
     void makeHalfMadeDatabase(const QString& name, int tables) const;
     void registerInNetwork(const QString& name) const;
-    Run admin(const QStringList& arguments) const;
+    ProgramRun admin(const QStringList& arguments) const;
     QStringList server() const {
         return {"--server", fixture_.serverName(), "--user",
                 "sa",       "--local-database",    fixture_.localDatabasePath()};
@@ -123,16 +118,8 @@ void TestVerifyRepair::registerInNetwork(const QString& name) const {
                         QStringLiteral("insert into CHdatebase (ztmc) values (N'%1')").arg(name));
 }
 
-Run TestVerifyRepair::admin(const QStringList& arguments) const {
-    QProcess process;
-    process.start(QStringLiteral(ZT_ADMIN_PATH), arguments);
-    Run result;
-    if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit)
-        return result;
-    result.exitCode = process.exitCode();
-    result.out = QString::fromUtf8(process.readAllStandardOutput());
-    result.err = QString::fromUtf8(process.readAllStandardError());
-    return result;
+ProgramRun TestVerifyRepair::admin(const QStringList& arguments) const {
+    return zt::test::runProgram(QStringLiteral(ZT_ADMIN_PATH), arguments);
 }
 
 void TestVerifyRepair::freshAccountSetVerifiesClean() {
@@ -346,7 +333,7 @@ void TestVerifyRepair::scanFindsHalfMadeDatabase() {
     QVERIFY(whole->registered);
     QVERIFY(!find(QStringLiteral("scan_other")));
 
-    const Run run = admin(QStringList{"scan", "--json"} + server());
+    const ProgramRun run = admin(QStringList{"scan", "--json"} + server());
     QCOMPARE(run.exitCode, 0);
     const QJsonObject json = QJsonDocument::fromJson(run.out.toUtf8()).object();
     bool seen = false;
@@ -389,7 +376,7 @@ void TestVerifyRepair::dropIncompleteDropsOnlyUnregisteredIncomplete() {
         registerInNetwork(name);
 
     QCOMPARE(admin(QStringList{"drop-incomplete"} + server() + QStringList{name}).exitCode, 2);
-    const Run run =
+    const ProgramRun run =
         admin(QStringList{"drop-incomplete", "--json"} + server() + QStringList{name, "--yes"});
     QCOMPARE(run.exitCode, exitCode);
     QCOMPARE(QJsonDocument::fromJson(run.out.toUtf8()).object().value("outcome").toString(),
@@ -400,7 +387,7 @@ void TestVerifyRepair::dropIncompleteDropsOnlyUnregisteredIncomplete() {
 void TestVerifyRepair::adminVerifyReportsAndExits() {
     const QString name = QStringLiteral("admin_verify");
     makeAccountSet(name);
-    Run run = admin(QStringList{"verify"} + server() + QStringList{name});
+    ProgramRun run = admin(QStringList{"verify"} + server() + QStringList{name});
     QCOMPARE(run.err, QString());
     QCOMPARE(run.exitCode, 0);
     QVERIFY(run.out.startsWith(QStringLiteral("帐套【admin_verify】与定义相符")));
@@ -434,7 +421,7 @@ void TestVerifyRepair::adminUsageErrors_data() {
 
 void TestVerifyRepair::adminUsageErrors() {
     QFETCH(QStringList, arguments);
-    const Run run = admin(arguments);
+    const ProgramRun run = admin(arguments);
     QCOMPARE(run.exitCode, 2);
     QVERIFY(run.err.contains(QStringLiteral("--help")));
 }
