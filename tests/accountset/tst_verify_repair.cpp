@@ -67,10 +67,6 @@ private:
     void makeHalfMadeDatabase(const QString& name, int tables) const;
     void registerInNetwork(const QString& name) const;
     ProgramRun admin(const QStringList& arguments) const;
-    QStringList server() const {
-        return {"--server", fixture_.serverName(), "--user",
-                "sa",       "--local-database",    fixture_.localDatabasePath()};
-    }
 
     AccountSetFixture fixture_;
 };
@@ -333,7 +329,7 @@ void TestVerifyRepair::scanFindsHalfMadeDatabase() {
     QVERIFY(whole->registered);
     QVERIFY(!find(QStringLiteral("scan_other")));
 
-    const ProgramRun run = admin(QStringList{"scan", "--json"} + server());
+    const ProgramRun run = admin(QStringList{"scan", "--json"} + fixture_.adminOptions());
     QCOMPARE(run.exitCode, 0);
     const QJsonObject json = QJsonDocument::fromJson(run.out.toUtf8()).object();
     bool seen = false;
@@ -375,9 +371,11 @@ void TestVerifyRepair::dropIncompleteDropsOnlyUnregisteredIncomplete() {
     if (registered)
         registerInNetwork(name);
 
-    QCOMPARE(admin(QStringList{"drop-incomplete"} + server() + QStringList{name}).exitCode, 2);
-    const ProgramRun run =
-        admin(QStringList{"drop-incomplete", "--json"} + server() + QStringList{name, "--yes"});
+    QCOMPARE(admin(QStringList{"drop-incomplete"} + fixture_.adminOptions() + QStringList{name})
+                 .exitCode,
+             2);
+    const ProgramRun run = admin(QStringList{"drop-incomplete", "--json"} +
+                                 fixture_.adminOptions() + QStringList{name, "--yes"});
     QCOMPARE(run.exitCode, exitCode);
     QCOMPARE(QJsonDocument::fromJson(run.out.toUtf8()).object().value("outcome").toString(),
              outcome);
@@ -387,24 +385,25 @@ void TestVerifyRepair::dropIncompleteDropsOnlyUnregisteredIncomplete() {
 void TestVerifyRepair::adminVerifyReportsAndExits() {
     const QString name = QStringLiteral("admin_verify");
     makeAccountSet(name);
-    ProgramRun run = admin(QStringList{"verify"} + server() + QStringList{name});
+    ProgramRun run = admin(QStringList{"verify"} + fixture_.adminOptions() + QStringList{name});
     QCOMPARE(run.err, QString());
     QCOMPARE(run.exitCode, 0);
     QVERIFY(run.out.startsWith(QStringLiteral("帐套【admin_verify】与定义相符")));
 
     fixture_.execServer(name, QStringLiteral("drop table [yjc]"));
-    run = admin(QStringList{"verify"} + server() + QStringList{name});
+    run = admin(QStringList{"verify"} + fixture_.adminOptions() + QStringList{name});
     QCOMPARE(run.exitCode, 4);
     QVERIFY(run.out.contains(QStringLiteral("缺少表")));
     QVERIFY(run.out.contains(QStringLiteral("帐套【admin_verify】与定义不符：1 处不同。")));
 
-    run = admin(QStringList{"repair", "--json"} + server() + QStringList{name});
+    run = admin(QStringList{"repair", "--json"} + fixture_.adminOptions() + QStringList{name});
     QCOMPARE(run.exitCode, 0);
     const QJsonObject json = QJsonDocument::fromJson(run.out.toUtf8()).object();
     QCOMPARE(json.value("createdTables").toArray(), QJsonArray{"yjc"});
     QCOMPARE(json.value("after").toObject().value("matches").toBool(), true);
 
-    run = admin(QStringList{"verify", "--json"} + server() + QStringList{"无此帐套"});
+    run =
+        admin(QStringList{"verify", "--json"} + fixture_.adminOptions() + QStringList{"无此帐套"});
     QCOMPARE(run.exitCode, 1);
     QCOMPARE(run.err, QStringLiteral("帐套【无此帐套】不存在\n"));
 }

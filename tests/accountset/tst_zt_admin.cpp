@@ -24,10 +24,6 @@ private slots:
 
 private:
     ProgramRun run(const QStringList& arguments);
-    QStringList server() const {
-        return {"--server", fixture_.serverName(), "--user",
-                "sa",       "--local-database",    fixture_.localDatabasePath()};
-    }
 
     AccountSetFixture fixture_;
 };
@@ -75,14 +71,15 @@ void TestZtAdmin::unreachableServerFails() {
 }
 
 void TestZtAdmin::refusedNameFails() {
-    const ProgramRun result = run(QStringList{"create"} + server() + QStringList{"1abc"});
+    const ProgramRun result =
+        run(QStringList{"create"} + fixture_.adminOptions() + QStringList{"1abc"});
     QCOMPARE(result.exitCode, 1);
     QVERIFY(result.err.startsWith(QStringLiteral("帐套名称只能由汉字、字母、数字和下划线组成")));
     QVERIFY(!fixture_.databaseExists(QStringLiteral("1abc")));
 }
 
 void TestZtAdmin::createListSelectDelete() {
-    ProgramRun result = run(QStringList{"create"} + server() +
+    ProgramRun result = run(QStringList{"create"} + fixture_.adminOptions() +
                             QStringList{"--account-password", "k1", "--network", "脚本帐"});
     QCOMPARE(result.err, QString());
     QCOMPARE(result.out, QStringLiteral("帐套创建成功！\n"));
@@ -90,31 +87,31 @@ void TestZtAdmin::createListSelectDelete() {
     QVERIFY(fixture_.databaseExists(QStringLiteral("脚本帐")));
     QCOMPARE(fixture_.serverCount(QStringLiteral("脚本帐"), QStringLiteral("用户权限表")), 220);
 
-    result = run(QStringList{"list"} + server());
+    result = run(QStringList{"list"} + fixture_.adminOptions());
     QCOMPARE(result.exitCode, 0);
     QCOMPARE(result.out,
              QStringLiteral("脚本帐\t%1\t%2\n")
                  .arg(fixture_.serverName(), QDate::currentDate().toString(Qt::ISODate)));
 
-    result = run(QStringList{"select"} + server() + QStringList{"脚本帐"});
+    result = run(QStringList{"select"} + fixture_.adminOptions() + QStringList{"脚本帐"});
     QCOMPARE(result.exitCode, 1);
     QCOMPARE(result.out, QStringLiteral("已经存在服务器名称和帐套名称相同的帐套！\n"));
 
-    result = run(QStringList{"select"} + server() + QStringList{"无此帐"});
+    result = run(QStringList{"select"} + fixture_.adminOptions() + QStringList{"无此帐"});
     QCOMPARE(result.exitCode, 1);
 
-    result =
-        run(QStringList{"delete"} + server() + QStringList{"--account-password", "K1", "脚本帐"});
+    result = run(QStringList{"delete"} + fixture_.adminOptions() +
+                 QStringList{"--account-password", "K1", "脚本帐"});
     QCOMPARE(result.exitCode, 1);
     QCOMPARE(result.err, QStringLiteral("帐套口令错误\n"));
     QVERIFY(fixture_.databaseExists(QStringLiteral("脚本帐")));
 
-    result =
-        run(QStringList{"delete"} + server() + QStringList{"--account-password", "k1", "脚本帐"});
+    result = run(QStringList{"delete"} + fixture_.adminOptions() +
+                 QStringList{"--account-password", "k1", "脚本帐"});
     QCOMPARE(result.exitCode, 0);
     QCOMPARE(result.out, QStringLiteral("此帐套已成功删除\n"));
     QVERIFY(!fixture_.databaseExists(QStringLiteral("脚本帐")));
-    QCOMPARE(run(QStringList{"list"} + server()).out, QString());
+    QCOMPARE(run(QStringList{"list"} + fixture_.adminOptions()).out, QString());
 }
 
 QTEST_GUILESS_MAIN(TestZtAdmin)
