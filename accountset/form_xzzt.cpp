@@ -201,12 +201,7 @@ void Tform_xzzt::BitBtn1Click() {
         if (const auto refusal = accountset::refuseCreationInputs(environment(), accountSet)) {
             outcome = *refusal;
         } else {
-            ProgressWindow window(
-                this, dialogs_,
-                accountset::stageText(accountset::CreationStage::CreatingDatabase, 0, 1), true);
-            window.run([&](Dialogs& shown, const accountset::CreationProgress& progress) {
-                accountset::Environment env = environment(shown);
-                env.progress = progress;
+            runCreationWork([&](const accountset::Environment& env) {
                 outcome = accountset::createAccountSet(queries_, env, accountSet);
             });
         }
@@ -242,12 +237,7 @@ void Tform_xzzt::BitBtn4Click() {
         if (accountset::refuseRestoreInputs(environment(), sample))
             return;
         ui_->Edit2->setText(sample.name);
-        ProgressWindow window(
-            this, dialogs_,
-            accountset::stageText(accountset::CreationStage::CreatingDatabase, 0, 1), true);
-        window.run([&](Dialogs& shown, const accountset::CreationProgress& progress) {
-            accountset::Environment env = environment(shown);
-            env.progress = progress;
+        runCreationWork([&](const accountset::Environment& env) {
             accountset::restoreSample(queries_, env, sample, [this] {
                 ProgressWindow::onUiThread(this, [this] { ui_->Edit2->clear(); });
             });
@@ -257,6 +247,21 @@ void Tform_xzzt::BitBtn4Click() {
     } catch (const std::exception& failure) {
         showFailure(dialogs_, messageOf(failure));
     }
+}
+
+// A creation and a restore run their stages alike: in a cancellable progress window that
+// opens on the first stage, with an environment whose dialogs show over it and whose progress
+// moves it.
+void Tform_xzzt::runCreationWork(
+    const std::function<void(const accountset::Environment& env)>& work) {
+    ProgressWindow window(this, dialogs_,
+                          accountset::stageText(accountset::CreationStage::CreatingDatabase, 0, 1),
+                          true);
+    window.run([&](Dialogs& shown, const accountset::CreationProgress& progress) {
+        accountset::Environment env = environment(shown);
+        env.progress = progress;
+        work(env);
+    });
 }
 
 void Tform_xzzt::ActnetztExecute() {

@@ -8,6 +8,7 @@
 #include <QString>
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 
 class QCloseEvent;
@@ -79,6 +80,8 @@ private:
     void readServerLogin();
     accountset::Environment environment();
     accountset::Environment environment(Dialogs& dialogs);
+    // Runs the work of a creation or a restore behind the progress window.
+    void runCreationWork(const std::function<void(const accountset::Environment& env)>& work);
     void followRegistryRow(int row);
     int selectedRegistryRow() const;
 

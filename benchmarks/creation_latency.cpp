@@ -5,6 +5,7 @@
 // query layer against FreeTDS's bsqldb on the same batches (database, schema, default rows)
 // at loopback, and the ratio of the two.
 
+#include "benchmarks/bsqldb_yardstick.h"
 #include "benchmarks/latency_proxy.h"
 #include "db/batches.h"
 #include "db/query.h"
@@ -15,9 +16,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QProcess>
-#include <QProcessEnvironment>
 #include <QTemporaryDir>
 
 #include <algorithm>
@@ -56,7 +55,7 @@ bool createThrough(const zt::test::AccountSetFixture& fixture, zt::bench::Latenc
                      admin.readAllStandardError().constData());
         return false;
     }
-    figures.seconds = double(timer.nsecsElapsed()) / 1e9;
+    figures.seconds = zt::bench::secondsOf(timer);
     figures.roundTrips = proxy.roundTrips();
     figures.connections = proxy.connections();
     return true;
@@ -98,49 +97,7 @@ double throughQueryLayer(const zt::test::AccountSetFixture& fixture, const QStri
         create.sqlAdd(batch);
         create.execSql();
     }
-    return double(timer.nsecsElapsed()) / 1e9;
-}
-
-// The same batches as one bsqldb script; -1 when bsqldb fails.
-double throughBsqldb(zt::test::AccountSetFixture& fixture, const QString& database,
-                     const QStringList& batches, const QTemporaryDir& dir) {
-    const QString config = dir.filePath(QStringLiteral("freetds.conf"));
-    QFile conf(config);
-    if (!conf.open(QIODevice::WriteOnly))
-        return -1;
-    conf.write(QStringLiteral("[bench]\n\thost = 127.0.0.1\n\tport = %1\n\ttds version = 7.4\n"
-                              "\tclient charset = UTF-8\n")
-                   .arg(fixture.server().port())
-                   .toUtf8());
-    conf.close();
-    const QString scriptPath = dir.filePath(QStringLiteral("creation.sql"));
-    QFile script(scriptPath);
-    if (!script.open(QIODevice::WriteOnly))
-        return -1;
-    const QStringList all = QStringList{QStringLiteral("create database ") + database,
-                                        QStringLiteral("use ") + database} +
-                            batches;
-    script.write((all.join(QStringLiteral("\ngo\n")) + QStringLiteral("\ngo\n")).toUtf8());
-    script.close();
-    QProcess bsqldb;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("FREETDSCONF"), config);
-    bsqldb.setProcessEnvironment(environment);
-    bsqldb.setStandardOutputFile(QProcess::nullDevice());
-    QElapsedTimer timer;
-    timer.start();
-    bsqldb.start(QStringLiteral("bsqldb"),
-                 {"-q", "-S", "bench", "-U", "sa", "-P", "", "-i", scriptPath});
-    if (!bsqldb.waitForFinished(300000) || bsqldb.exitCode() != 0) {
-        std::fprintf(stderr, "bsqldb failed: %s\n", bsqldb.readAllStandardError().constData());
-        return -1;
-    }
-    return double(timer.nsecsElapsed()) / 1e9;
-}
-
-double median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
+    return zt::bench::secondsOf(timer);
 }
 
 // Rounds alternate between the two clients, so a busy machine slows both alike.
@@ -157,18 +114,23 @@ bool compareWithBsqldb(zt::test::AccountSetFixture& fixture, int rounds) {
             std::fprintf(stderr, "query layer: %s\n", qPrintable(error.text()));
             return false;
         }
+        const QString database = QStringLiteral("ratio_bsqldb_%1").arg(round);
         const double seconds =
-            throughBsqldb(fixture, QStringLiteral("ratio_bsqldb_%1").arg(round), batches, dir);
+            zt::bench::runBsqldb(fixture.server().port(),
+                                 QStringList{QStringLiteral("create database ") + database,
+                                             QStringLiteral("use ") + database} +
+                                     batches,
+                                 dir, 300000);
         if (seconds < 0)
             return false;
         bsqldb.push_back(seconds);
     }
-    const double ratio = median(layer) / median(bsqldb);
+    const double ratio = zt::bench::median(layer) / zt::bench::median(bsqldb);
     std::printf("\nsame %d batches at loopback (create database, schema, default rows), "
                 "median of %d:\n",
                 int(batches.size()), rounds);
-    std::printf("query layer %.3f s, bsqldb %.3f s, ratio %.2f (target <= 1.1)\n", median(layer),
-                median(bsqldb), ratio);
+    std::printf("query layer %.3f s, bsqldb %.3f s, ratio %.2f (target <= 1.1)\n",
+                zt::bench::median(layer), zt::bench::median(bsqldb), ratio);
     return true;
 }
 

@@ -3,6 +3,7 @@
 // administrator, its 220 rights, 180 layout rows). Both runs go to the same zt-devserver, one
 // statement per round trip; prints both times and their ratio.
 
+#include "benchmarks/bsqldb_yardstick.h"
 #include "db/query.h"
 #include "schema/create_statement.h"
 #include "schema/table.h"
@@ -10,14 +11,15 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
+
+using zt::bench::median;
+using zt::bench::secondsOf;
 
 namespace {
 
@@ -85,8 +87,8 @@ QString literal(const QString& text) {
     return "N" + zt::db::quotedLiteral(text);
 }
 
-// The same statements as one bsqldb script, one batch per statement.
-QString bsqldbScript(const QString& database) {
+// The same statements as bsqldb batches, one batch per statement.
+QStringList bsqldbBatches(const QString& database) {
     QStringList batches;
     batches << "create database " + database;
     batches << "use " + database;
@@ -108,49 +110,7 @@ QString bsqldbScript(const QString& database) {
         batches << QStringLiteral("insert into col_num (%1) values (%2)")
                        .arg(names.join(QStringLiteral(", ")), values.join(QStringLiteral(", ")));
     }
-    return batches.join(QStringLiteral("\ngo\n")) + QStringLiteral("\ngo\n");
-}
-
-bool runThroughBsqldb(const zt::test::DevServerProcess& server, const QString& database,
-                      const QTemporaryDir& dir) {
-    const QString config = dir.filePath(QStringLiteral("freetds.conf"));
-    QFile conf(config);
-    if (!conf.open(QIODevice::WriteOnly))
-        return false;
-    conf.write(QStringLiteral("[bench]\n\thost = 127.0.0.1\n\tport = %1\n\ttds version = 7.4\n"
-                              "\tclient charset = UTF-8\n")
-                   .arg(server.port())
-                   .toUtf8());
-    conf.close();
-    const QString scriptPath = dir.filePath(QStringLiteral("workload.sql"));
-    QFile script(scriptPath);
-    if (!script.open(QIODevice::WriteOnly))
-        return false;
-    script.write(bsqldbScript(database).toUtf8());
-    script.close();
-
-    QProcess bsqldb;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("FREETDSCONF"), config);
-    bsqldb.setProcessEnvironment(environment);
-    bsqldb.setStandardOutputFile(QProcess::nullDevice());
-    bsqldb.start(QStringLiteral("bsqldb"),
-                 {"-q", "-S", "bench", "-U", "sa", "-P", "", "-i", scriptPath});
-    if (!bsqldb.waitForFinished(600000) || bsqldb.exitCode() != 0) {
-        std::fprintf(stderr, "bsqldb failed (exit %d): %s\n", bsqldb.exitCode(),
-                     bsqldb.readAllStandardError().constData());
-        return false;
-    }
-    return true;
-}
-
-double secondsOf(QElapsedTimer& timer) {
-    return double(timer.nsecsElapsed()) / 1e9;
-}
-
-double median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
+    return batches;
 }
 
 } // namespace
@@ -179,7 +139,9 @@ int main(int argc, char** argv) {
         layerTimes.push_back(secondsOf(timer));
 
         timer.restart();
-        if (!runThroughBsqldb(server, QStringLiteral("bench_bsqldb_%1").arg(round), dir))
+        if (zt::bench::runBsqldb(server.port(),
+                                 bsqldbBatches(QStringLiteral("bench_bsqldb_%1").arg(round)), dir,
+                                 600000) < 0)
             return 1;
         bsqldbTimes.push_back(secondsOf(timer));
     }

@@ -8,6 +8,7 @@
 #include "schema/create_tables.h"
 #include "server/server_login.h"
 #include "tests/seed/account_set_fixture.h"
+#include "tests/support/program_run.h"
 #include "tests/support/recording_dialogs.h"
 
 #include <QCryptographicHash>
@@ -29,32 +30,13 @@ using zt::accountset::Environment;
 using zt::accountset::NewAccountSet;
 using zt::accountset::PageQueries;
 using zt::test::AccountSetFixture;
+using zt::test::finishRun;
+using zt::test::ProgramRun;
+using zt::test::runProgram;
 
 namespace {
 
 constexpr int processTimeoutMs = 180000;
-
-struct Run {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
-
-Run finished(QProcess& process) {
-    Run result;
-    if (!process.waitForFinished(processTimeoutMs) || process.exitStatus() != QProcess::NormalExit)
-        return result;
-    result.exitCode = process.exitCode();
-    result.out = QString::fromUtf8(process.readAllStandardOutput());
-    result.err = QString::fromUtf8(process.readAllStandardError());
-    return result;
-}
-
-Run runProgram(const QString& program, const QStringList& arguments) {
-    QProcess process;
-    process.start(program, arguments);
-    return finished(process);
-}
 
 QByteArray fileDigest(const QString& path) {
     QFile file(path);
@@ -234,7 +216,8 @@ void TestAccountSetSafety::hostileInputRefusedEverywhere() {
     if (field != u"account-password")
         commands.push_back(QStringList{"select"} + common + QStringList{name});
     for (const QStringList& arguments : commands) {
-        const Run result = runProgram(QStringLiteral(ZT_ADMIN_PATH), arguments);
+        const ProgramRun result =
+            runProgram(QStringLiteral(ZT_ADMIN_PATH), arguments, processTimeoutMs);
         QCOMPARE(result.exitCode, 1);
         QCOMPARE(result.err, message + u'\n');
     }
@@ -242,11 +225,12 @@ void TestAccountSetSafety::hostileInputRefusedEverywhere() {
     // zt-make-sample, for the server and its login.
     if (field == u"server" || field == u"user" || field == u"password") {
         const QTemporaryDir scratch;
-        const Run result = runProgram(QStringLiteral(ZT_MAKE_SAMPLE_PATH),
-                                      {"--server", server, "--user", user, "--password", password,
-                                       "--local-database", localPath, "--data",
-                                       QStringLiteral(ZT_SOURCE_DIR "/data/sample_account_set.sql"),
-                                       "--backup", scratch.filePath(QStringLiteral("s.bak"))});
+        const ProgramRun result = runProgram(
+            QStringLiteral(ZT_MAKE_SAMPLE_PATH),
+            {"--server", server, "--user", user, "--password", password, "--local-database",
+             localPath, "--data", QStringLiteral(ZT_SOURCE_DIR "/data/sample_account_set.sql"),
+             "--backup", scratch.filePath(QStringLiteral("s.bak"))},
+            processTimeoutMs);
         QCOMPARE(result.exitCode, 1);
         QVERIFY2(result.err.contains(message), qPrintable(result.err));
         // The probe, as the server page runs it.
@@ -289,7 +273,7 @@ void TestAccountSetSafety::parallelCreationsAllSucceed() {
         processes.push_back(std::move(process));
     }
     for (int i = 0; i < installers; ++i) {
-        const Run result = finished(*processes[size_t(i)]);
+        const ProgramRun result = finishRun(*processes[size_t(i)], processTimeoutMs);
         QVERIFY2(result.exitCode == 0, qPrintable(result.out + result.err));
         int rights = -1;
         try {
@@ -371,7 +355,7 @@ void TestAccountSetSafety::killedServerLeavesARecognisableHalfMadeDatabase() {
            !deadline.hasExpired())
         QTest::qWait(2);
     own.server().kill();
-    const Run interrupted = finished(creation);
+    const ProgramRun interrupted = finishRun(creation, processTimeoutMs);
     QCOMPARE(interrupted.exitCode, 1);
     QVERIFY2(interrupted.err.contains(QStringLiteral("数据库【断电帐】未能从服务器上删除")),
              qPrintable(interrupted.err));
@@ -382,10 +366,12 @@ void TestAccountSetSafety::killedServerLeavesARecognisableHalfMadeDatabase() {
         own.serverColumn(name, "select TABLE_NAME from INFORMATION_SCHEMA.TABLES", "TABLE_NAME")
             .size();
     QVERIFY2(tables < 108, qPrintable(QString::number(tables)));
-    const Run again = runProgram(QStringLiteral(ZT_ADMIN_PATH),
-                                 QStringList{"create", "--server", own.serverName(),
-                                             "--local-database", own.localDatabasePath(), name} +
-                                     login());
+    const ProgramRun again =
+        runProgram(QStringLiteral(ZT_ADMIN_PATH),
+                   QStringList{"create", "--server", own.serverName(), "--local-database",
+                               own.localDatabasePath(), name} +
+                       login(),
+                   processTimeoutMs);
     QCOMPARE(again.exitCode, 1);
     QCOMPARE(again.err,
              QStringLiteral(
@@ -397,10 +383,11 @@ void TestAccountSetSafety::killedServerLeavesARecognisableHalfMadeDatabase() {
 void TestAccountSetSafety::failedNetworkRegistrationExitsThree() {
     AccountSetFixture restricted({"--login", "sa::sysadmin", "--login", "maker:pw:dbcreator"});
     QVERIFY(restricted.start());
-    const Run result = runProgram(QStringLiteral(ZT_ADMIN_PATH),
-                                  {"create", "--server", restricted.serverName(), "--user", "maker",
-                                   "--password", "pw", "--local-database",
-                                   restricted.localDatabasePath(), "--network", "受限网络帐"});
+    const ProgramRun result = runProgram(
+        QStringLiteral(ZT_ADMIN_PATH),
+        {"create", "--server", restricted.serverName(), "--user", "maker", "--password", "pw",
+         "--local-database", restricted.localDatabasePath(), "--network", "受限网络帐"},
+        processTimeoutMs);
     QCOMPARE(result.exitCode, 3);
     QCOMPARE(result.out, QStringLiteral("加入网络帐套出错！\n帐套创建成功！\n"));
     QVERIFY(restricted.databaseExists(QStringLiteral("受限网络帐")));
@@ -444,9 +431,10 @@ void TestAccountSetSafety::failureMessagesNameTheCause() {
         garbage.close();
         cause += localPath;
     }
-    const Run result = runProgram(QStringLiteral(ZT_ADMIN_PATH),
-                                  {"list", "--server", server, "--user", "sa", "--password",
-                                   password, "--local-database", localPath});
+    const ProgramRun result = runProgram(QStringLiteral(ZT_ADMIN_PATH),
+                                         {"list", "--server", server, "--user", "sa", "--password",
+                                          password, "--local-database", localPath},
+                                         processTimeoutMs);
     QCOMPARE(result.exitCode, 1);
     const QStringList lines = result.err.split(u'\n', Qt::SkipEmptyParts);
     QCOMPARE(lines.size(), 2);

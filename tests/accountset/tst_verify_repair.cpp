@@ -9,11 +9,11 @@
 #include "seed/default_data.h"
 #include "server/connection_strings.h"
 #include "tests/seed/account_set_fixture.h"
+#include "tests/support/program_run.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QTest>
 
 using zt::accountset::DriftKind;
@@ -21,16 +21,11 @@ using zt::accountset::DropOutcome;
 using zt::accountset::ServerTarget;
 using zt::accountset::Verification;
 using zt::test::AccountSetFixture;
+using zt::test::ProgramRun;
 
 Q_DECLARE_METATYPE(zt::accountset::DriftKind)
 
 namespace {
-
-struct Run {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
 
 // The bank table of the definitions, with one thing changed per drift.
 QString bankTable(const QString& id, const QString& zhmc, const QString& je = "[je] [money] NULL",
@@ -71,11 +66,7 @@ private:
     void makeAccountSet(const QString& name) const;
     void makeHalfMadeDatabase(const QString& name, int tables) const;
     void registerInNetwork(const QString& name) const;
-    Run admin(const QStringList& arguments) const;
-    QStringList server() const {
-        return {"--server", fixture_.serverName(), "--user",
-                "sa",       "--local-database",    fixture_.localDatabasePath()};
-    }
+    ProgramRun admin(const QStringList& arguments) const;
 
     AccountSetFixture fixture_;
 };
@@ -123,16 +114,8 @@ void TestVerifyRepair::registerInNetwork(const QString& name) const {
                         QStringLiteral("insert into CHdatebase (ztmc) values (N'%1')").arg(name));
 }
 
-Run TestVerifyRepair::admin(const QStringList& arguments) const {
-    QProcess process;
-    process.start(QStringLiteral(ZT_ADMIN_PATH), arguments);
-    Run result;
-    if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit)
-        return result;
-    result.exitCode = process.exitCode();
-    result.out = QString::fromUtf8(process.readAllStandardOutput());
-    result.err = QString::fromUtf8(process.readAllStandardError());
-    return result;
+ProgramRun TestVerifyRepair::admin(const QStringList& arguments) const {
+    return zt::test::runProgram(QStringLiteral(ZT_ADMIN_PATH), arguments);
 }
 
 void TestVerifyRepair::freshAccountSetVerifiesClean() {
@@ -346,7 +329,7 @@ void TestVerifyRepair::scanFindsHalfMadeDatabase() {
     QVERIFY(whole->registered);
     QVERIFY(!find(QStringLiteral("scan_other")));
 
-    const Run run = admin(QStringList{"scan", "--json"} + server());
+    const ProgramRun run = admin(QStringList{"scan", "--json"} + fixture_.adminOptions());
     QCOMPARE(run.exitCode, 0);
     const QJsonObject json = QJsonDocument::fromJson(run.out.toUtf8()).object();
     bool seen = false;
@@ -388,9 +371,11 @@ void TestVerifyRepair::dropIncompleteDropsOnlyUnregisteredIncomplete() {
     if (registered)
         registerInNetwork(name);
 
-    QCOMPARE(admin(QStringList{"drop-incomplete"} + server() + QStringList{name}).exitCode, 2);
-    const Run run =
-        admin(QStringList{"drop-incomplete", "--json"} + server() + QStringList{name, "--yes"});
+    QCOMPARE(admin(QStringList{"drop-incomplete"} + fixture_.adminOptions() + QStringList{name})
+                 .exitCode,
+             2);
+    const ProgramRun run = admin(QStringList{"drop-incomplete", "--json"} +
+                                 fixture_.adminOptions() + QStringList{name, "--yes"});
     QCOMPARE(run.exitCode, exitCode);
     QCOMPARE(QJsonDocument::fromJson(run.out.toUtf8()).object().value("outcome").toString(),
              outcome);
@@ -400,24 +385,25 @@ void TestVerifyRepair::dropIncompleteDropsOnlyUnregisteredIncomplete() {
 void TestVerifyRepair::adminVerifyReportsAndExits() {
     const QString name = QStringLiteral("admin_verify");
     makeAccountSet(name);
-    Run run = admin(QStringList{"verify"} + server() + QStringList{name});
+    ProgramRun run = admin(QStringList{"verify"} + fixture_.adminOptions() + QStringList{name});
     QCOMPARE(run.err, QString());
     QCOMPARE(run.exitCode, 0);
     QVERIFY(run.out.startsWith(QStringLiteral("帐套【admin_verify】与定义相符")));
 
     fixture_.execServer(name, QStringLiteral("drop table [yjc]"));
-    run = admin(QStringList{"verify"} + server() + QStringList{name});
+    run = admin(QStringList{"verify"} + fixture_.adminOptions() + QStringList{name});
     QCOMPARE(run.exitCode, 4);
     QVERIFY(run.out.contains(QStringLiteral("缺少表")));
     QVERIFY(run.out.contains(QStringLiteral("帐套【admin_verify】与定义不符：1 处不同。")));
 
-    run = admin(QStringList{"repair", "--json"} + server() + QStringList{name});
+    run = admin(QStringList{"repair", "--json"} + fixture_.adminOptions() + QStringList{name});
     QCOMPARE(run.exitCode, 0);
     const QJsonObject json = QJsonDocument::fromJson(run.out.toUtf8()).object();
     QCOMPARE(json.value("createdTables").toArray(), QJsonArray{"yjc"});
     QCOMPARE(json.value("after").toObject().value("matches").toBool(), true);
 
-    run = admin(QStringList{"verify", "--json"} + server() + QStringList{"无此帐套"});
+    run =
+        admin(QStringList{"verify", "--json"} + fixture_.adminOptions() + QStringList{"无此帐套"});
     QCOMPARE(run.exitCode, 1);
     QCOMPARE(run.err, QStringLiteral("帐套【无此帐套】不存在\n"));
 }
@@ -434,7 +420,7 @@ void TestVerifyRepair::adminUsageErrors_data() {
 
 void TestVerifyRepair::adminUsageErrors() {
     QFETCH(QStringList, arguments);
-    const Run run = admin(arguments);
+    const ProgramRun run = admin(arguments);
     QCOMPARE(run.exitCode, 2);
     QVERIFY(run.err.contains(QStringLiteral("--help")));
 }

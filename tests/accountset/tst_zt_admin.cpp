@@ -2,22 +2,13 @@
 // configuration database in a temporary directory.
 
 #include "tests/seed/account_set_fixture.h"
+#include "tests/support/program_run.h"
 
 #include <QDate>
-#include <QProcess>
 #include <QTest>
 
 using zt::test::AccountSetFixture;
-
-namespace {
-
-struct Run {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
-
-} // namespace
+using zt::test::ProgramRun;
 
 class TestZtAdmin : public QObject {
     Q_OBJECT
@@ -32,11 +23,7 @@ private slots:
     void createListSelectDelete();
 
 private:
-    Run run(const QStringList& arguments);
-    QStringList server() const {
-        return {"--server", fixture_.serverName(), "--user",
-                "sa",       "--local-database",    fixture_.localDatabasePath()};
-    }
+    ProgramRun run(const QStringList& arguments);
 
     AccountSetFixture fixture_;
 };
@@ -50,16 +37,8 @@ void TestZtAdmin::cleanupTestCase() {
     fixture_.server().stop();
 }
 
-Run TestZtAdmin::run(const QStringList& arguments) {
-    QProcess process;
-    process.start(QStringLiteral(ZT_ADMIN_PATH), arguments);
-    Run result;
-    if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit)
-        return result;
-    result.exitCode = process.exitCode();
-    result.out = QString::fromUtf8(process.readAllStandardOutput());
-    result.err = QString::fromUtf8(process.readAllStandardError());
-    return result;
+ProgramRun TestZtAdmin::run(const QStringList& arguments) {
+    return zt::test::runProgram(QStringLiteral(ZT_ADMIN_PATH), arguments);
 }
 
 void TestZtAdmin::usageErrors_data() {
@@ -77,14 +56,14 @@ void TestZtAdmin::usageErrors_data() {
 
 void TestZtAdmin::usageErrors() {
     QFETCH(QStringList, arguments);
-    const Run result = run(arguments);
+    const ProgramRun result = run(arguments);
     QCOMPARE(result.exitCode, 2);
     QVERIFY(result.err.contains(QStringLiteral("--help")));
 }
 
 void TestZtAdmin::unreachableServerFails() {
-    const Run result = run({"list", "--server", "127.0.0.1,1", "--user", "sa", "--local-database",
-                            fixture_.localDatabasePath()});
+    const ProgramRun result = run({"list", "--server", "127.0.0.1,1", "--user", "sa",
+                                   "--local-database", fixture_.localDatabasePath()});
     QCOMPARE(result.exitCode, 1);
     QVERIFY(
         result.err.startsWith(QStringLiteral("连接服务器失败，请重新选择或录入服务器名称！\n")));
@@ -92,46 +71,47 @@ void TestZtAdmin::unreachableServerFails() {
 }
 
 void TestZtAdmin::refusedNameFails() {
-    const Run result = run(QStringList{"create"} + server() + QStringList{"1abc"});
+    const ProgramRun result =
+        run(QStringList{"create"} + fixture_.adminOptions() + QStringList{"1abc"});
     QCOMPARE(result.exitCode, 1);
     QVERIFY(result.err.startsWith(QStringLiteral("帐套名称只能由汉字、字母、数字和下划线组成")));
     QVERIFY(!fixture_.databaseExists(QStringLiteral("1abc")));
 }
 
 void TestZtAdmin::createListSelectDelete() {
-    Run result = run(QStringList{"create"} + server() +
-                     QStringList{"--account-password", "k1", "--network", "脚本帐"});
+    ProgramRun result = run(QStringList{"create"} + fixture_.adminOptions() +
+                            QStringList{"--account-password", "k1", "--network", "脚本帐"});
     QCOMPARE(result.err, QString());
     QCOMPARE(result.out, QStringLiteral("帐套创建成功！\n"));
     QCOMPARE(result.exitCode, 0);
     QVERIFY(fixture_.databaseExists(QStringLiteral("脚本帐")));
     QCOMPARE(fixture_.serverCount(QStringLiteral("脚本帐"), QStringLiteral("用户权限表")), 220);
 
-    result = run(QStringList{"list"} + server());
+    result = run(QStringList{"list"} + fixture_.adminOptions());
     QCOMPARE(result.exitCode, 0);
     QCOMPARE(result.out,
              QStringLiteral("脚本帐\t%1\t%2\n")
                  .arg(fixture_.serverName(), QDate::currentDate().toString(Qt::ISODate)));
 
-    result = run(QStringList{"select"} + server() + QStringList{"脚本帐"});
+    result = run(QStringList{"select"} + fixture_.adminOptions() + QStringList{"脚本帐"});
     QCOMPARE(result.exitCode, 1);
     QCOMPARE(result.out, QStringLiteral("已经存在服务器名称和帐套名称相同的帐套！\n"));
 
-    result = run(QStringList{"select"} + server() + QStringList{"无此帐"});
+    result = run(QStringList{"select"} + fixture_.adminOptions() + QStringList{"无此帐"});
     QCOMPARE(result.exitCode, 1);
 
-    result =
-        run(QStringList{"delete"} + server() + QStringList{"--account-password", "K1", "脚本帐"});
+    result = run(QStringList{"delete"} + fixture_.adminOptions() +
+                 QStringList{"--account-password", "K1", "脚本帐"});
     QCOMPARE(result.exitCode, 1);
     QCOMPARE(result.err, QStringLiteral("帐套口令错误\n"));
     QVERIFY(fixture_.databaseExists(QStringLiteral("脚本帐")));
 
-    result =
-        run(QStringList{"delete"} + server() + QStringList{"--account-password", "k1", "脚本帐"});
+    result = run(QStringList{"delete"} + fixture_.adminOptions() +
+                 QStringList{"--account-password", "k1", "脚本帐"});
     QCOMPARE(result.exitCode, 0);
     QCOMPARE(result.out, QStringLiteral("此帐套已成功删除\n"));
     QVERIFY(!fixture_.databaseExists(QStringLiteral("脚本帐")));
-    QCOMPARE(run(QStringList{"list"} + server()).out, QString());
+    QCOMPARE(run(QStringList{"list"} + fixture_.adminOptions()).out, QString());
 }
 
 QTEST_GUILESS_MAIN(TestZtAdmin)

@@ -6,6 +6,7 @@
 #include "db/freetds_config.h"
 #include "db/query.h"
 #include "tests/support/devserver_process.h"
+#include "tests/support/private_freetds_config.h"
 
 #include <QDir>
 #include <QFile>
@@ -142,40 +143,20 @@ private slots:
     void worksAtEachTdsVersion();
 
 private:
-    QTemporaryDir dir_;
+    zt::test::PrivateFreeTdsConfig config_;
     zt::test::DevServerProcess server_;
 };
 
 // unixODBC reads its configuration once per process: everything is in place before the
 // first ODBC call, with the development server's port in it.
 void TestFreeTdsConfig::initTestCase() {
-    QVERIFY(dir_.isValid());
     QVERIFY(server_.start());
-    const QByteArray port = QByteArray::number(server_.port());
-    writeFile(dir_.filePath("freetds.conf"), "[global]\n"
-                                             "\ttds version = auto\n"
-                                             "[egServer50]\n"
-                                             "\thost = symachine.domain.com\n"
-                                             "\tport = 5000\n"
-                                             "[ztalias]\n"
-                                             "\thost = 127.0.0.1\n"
-                                             "\tport = " +
-                                                 port + "\n");
-    QVERIFY(QDir(dir_.path()).mkpath("odbc"));
-    QVERIFY(QDir(dir_.path()).mkpath("home"));
     const QString library =
         zt::db::chooseFreeTdsDriver(QString(), zt::db::freeTdsLibraryDirectories());
-    writeFile(dir_.filePath("odbc/odbcinst.ini"), "[FreeTDS]\nDriver=" + library.toUtf8() + "\n");
-    writeFile(dir_.filePath("odbc/odbc.ini"), "[ZtDsn]\n"
-                                              "Driver=FreeTDS\n"
-                                              "Server=127.0.0.1\n"
-                                              "Port=" +
-                                                  port + "\n");
-    qputenv("FREETDSCONF", dir_.filePath("freetds.conf").toLocal8Bit());
-    qunsetenv("FREETDS");
-    qputenv("HOME", dir_.filePath("home").toLocal8Bit());
-    qputenv("ODBCSYSINI", dir_.filePath("odbc").toLocal8Bit());
-    qputenv("ODBCINI", dir_.filePath("odbc/odbc.ini").toLocal8Bit());
+    QVERIFY(config_.install(server_.port(), library,
+                            "[egServer50]\n"
+                            "\thost = symachine.domain.com\n"
+                            "\tport = 5000\n"));
 }
 
 void TestFreeTdsConfig::routes_data() {

@@ -50,6 +50,12 @@ QString AccountSetFixture::localDatabasePath() const {
     return QDir(dir_.path()).filePath(QStringLiteral("data/CHWHDB.mdb"));
 }
 
+QStringList AccountSetFixture::adminOptions() const {
+    return {QStringLiteral("--server"),         serverName(),
+            QStringLiteral("--user"),           QStringLiteral("sa"),
+            QStringLiteral("--local-database"), localDatabasePath()};
+}
+
 QString AccountSetFixture::localConnectionString() const {
     return config::localConnectionString(localDatabasePath());
 }

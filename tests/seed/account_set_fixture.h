@@ -25,6 +25,8 @@ public:
     QString localDatabasePath() const;
     QString localConnectionString() const;
     QString directory() const { return dir_.path(); }
+    // The options that point zt-admin at this server as sa and at the local database.
+    QStringList adminOptions() const;
 
     // Every helper below reports failure (false, "<error> ..." or -1, with a warning) rather
     // than throwing, so that a failing test stops alone.

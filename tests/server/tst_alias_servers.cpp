@@ -7,16 +7,15 @@
 #include "server/sql_servers_list_combo_box.h"
 #include "tests/support/devserver_process.h"
 #include "tests/support/local_database_copy.h"
+#include "tests/support/private_freetds_config.h"
 #include "tests/support/recording_dialogs.h"
 
 #include "db/freetds_config.h"
 
 #include <QComboBox>
-#include <QDir>
 #include <QLineEdit>
 #include <QPointer>
 #include <QRadioButton>
-#include <QTemporaryDir>
 #include <QtTest/QtTest>
 
 #include <memory>
@@ -24,16 +23,6 @@
 using namespace zt;
 using zt::server::Tform_server;
 using zt::server::TSQLServersListComboBox;
-
-namespace {
-
-void writeFile(const QString& path, const QByteArray& text) {
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(file.write(text), text.size());
-}
-
-} // namespace
 
 class TestAliasServers : public QObject {
     Q_OBJECT
@@ -46,7 +35,7 @@ private slots:
     void provedServerShownAfterGoingBack();
 
 private:
-    QTemporaryDir dir_;
+    test::PrivateFreeTdsConfig config_;
     test::DevServerProcess server_;
 };
 
@@ -54,30 +43,12 @@ private:
 // ODBC call. The driver name "SQL Server" leads to FreeTDS, which has no browse, so the
 // search answers from what FreeTDS knows.
 void TestAliasServers::initTestCase() {
-    QVERIFY(dir_.isValid());
     QVERIFY(server_.start());
-    const QByteArray port = QByteArray::number(server_.port());
-    writeFile(dir_.filePath("freetds.conf"), "[global]\n"
-                                             "\ttds version = auto\n"
-                                             "[egServer73]\n"
-                                             "\thost = ntmachine.domain.com\n"
-                                             "[ztalias]\n"
-                                             "\thost = 127.0.0.1\n"
-                                             "\tport = " +
-                                                 port + "\n");
-    QVERIFY(QDir(dir_.path()).mkpath("odbc"));
-    QVERIFY(QDir(dir_.path()).mkpath("home"));
-    const QByteArray library =
-        db::chooseFreeTdsDriver(QString(), db::freeTdsLibraryDirectories()).toUtf8();
-    writeFile(dir_.filePath("odbc/odbcinst.ini"),
-              "[FreeTDS]\nDriver=" + library + "\n[SQL Server]\nDriver=" + library + "\n");
-    writeFile(dir_.filePath("odbc/odbc.ini"),
-              "[ZtDsn]\nDriver=FreeTDS\nServer=127.0.0.1\nPort=" + port + "\n");
-    qputenv("FREETDSCONF", dir_.filePath("freetds.conf").toLocal8Bit());
-    qunsetenv("FREETDS");
-    qputenv("HOME", dir_.filePath("home").toLocal8Bit());
-    qputenv("ODBCSYSINI", dir_.filePath("odbc").toLocal8Bit());
-    qputenv("ODBCINI", dir_.filePath("odbc/odbc.ini").toLocal8Bit());
+    const QString library = db::chooseFreeTdsDriver(QString(), db::freeTdsLibraryDirectories());
+    QVERIFY(config_.install(server_.port(), library,
+                            "[egServer73]\n"
+                            "\thost = ntmachine.domain.com\n",
+                            {QStringLiteral("FreeTDS"), QStringLiteral("SQL Server")}));
 }
 
 void TestAliasServers::searchListsTheNamesThatConnect() {
