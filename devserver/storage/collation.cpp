@@ -3,7 +3,10 @@
 #include <QString>
 
 #include <algorithm>
+#include <cerrno>
+#include <string>
 
+#include <iconv.h>
 #include <sqlite3.h>
 
 namespace ztds::storage {
@@ -53,6 +56,84 @@ int compareCollated(QStringView a, QStringView b, bool caseInsensitive) {
 
 void registerCollation(sqlite3* db) {
     sqlite3_create_collation_v2(db, "ZTCI", SQLITE_UTF16_ALIGNED, nullptr, compareUtf16, nullptr);
+}
+
+} // namespace ztds::storage
+
+namespace ztds::storage {
+
+namespace {
+
+// iconv between UTF-8 and the code page; an unconvertible input character becomes '?'.
+std::string convertCharset(const char* to, const char* from, const std::string& input,
+                           size_t inputUnit) {
+    iconv_t converter = iconv_open(to, from);
+    if (converter == reinterpret_cast<iconv_t>(-1))
+        return input;
+    std::string source = input;
+    std::string output(source.size() * 4 + 8, '\0');
+    char* in = source.data();
+    size_t inLeft = source.size();
+    char* out = output.data();
+    size_t outLeft = output.size();
+    while (inLeft > 0) {
+        if (iconv(converter, &in, &inLeft, &out, &outLeft) != size_t(-1))
+            break;
+        if ((errno != EILSEQ && errno != EINVAL) || outLeft == 0)
+            break;
+        // Skip the whole offending character: one unit, or a UTF-8 sequence.
+        size_t skip = inputUnit;
+        if (inputUnit == 0) {
+            const auto lead = static_cast<unsigned char>(*in);
+            skip = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+        }
+        skip = std::min(skip, inLeft);
+        in += skip;
+        inLeft -= skip;
+        *out++ = '?';
+        --outLeft;
+    }
+    iconv_close(converter);
+    output.resize(output.size() - outLeft);
+    return output;
+}
+
+} // namespace
+
+QByteArray toCodePage(QStringView text) {
+    const QByteArray utf8 = text.toUtf8();
+    const std::string out =
+        convertCharset("GBK", "UTF-8", std::string(utf8.constData(), size_t(utf8.size())), 0);
+    return QByteArray(out.data(), qsizetype(out.size()));
+}
+
+QString fromCodePage(const QByteArray& bytes) {
+    const std::string out =
+        convertCharset("UTF-8", "GBK", std::string(bytes.constData(), size_t(bytes.size())), 1);
+    return QString::fromUtf8(out.data(), qsizetype(out.size()));
+}
+
+int codePageLength(QStringView text) {
+    bool ascii = true;
+    for (const QChar c : text)
+        ascii = ascii && c.unicode() < 0x80;
+    return ascii ? int(text.size()) : int(toCodePage(text).size());
+}
+
+QString leftCodePageBytes(const QString& text, int bytes) {
+    if (codePageLength(text) <= bytes)
+        return text;
+    int used = 0;
+    qsizetype i = 0;
+    while (i < text.size()) {
+        const qsizetype step = text.at(i).isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
+        const int width = codePageLength(QStringView(text).mid(i, step));
+        if (used + width > bytes)
+            break;
+        used += width;
+        i += step;
+    }
+    return text.left(i);
 }
 
 } // namespace ztds::storage
