@@ -827,11 +827,12 @@ private:
         if (ok) {
             e->literal.type = (v > 2147483647LL) ? TypeTag::BigInt : TypeTag::Int;
             e->literal.value = int64_t{v};
-        } else if (const auto exact = parseNumeric(text); exact && text.contains(u'.')) {
-            // A constant with a decimal point is numeric(p,s), kept exact until converted.
+        } else if (const auto exact = parseNumeric(text)) {
+            // A constant with a decimal point, or an integer beyond bigint, is numeric(p,s),
+            // kept exact until converted.
             e->literal.type = TypeTag::Numeric;
             e->literal.value = *exact;
-        } else if (!text.contains(u'e', Qt::CaseInsensitive) && !exact) {
+        } else if (!text.contains(u'e', Qt::CaseInsensitive)) {
             throw SqlError(1007, 15, 1,
                            QStringLiteral("The number '%1' is out of the range for numeric "
                                           "representation (maximum precision 38).")

@@ -536,7 +536,11 @@ void TokenWriter::value(const ColumnShape& shape, const Value& value) {
         return;
     case WireType::FltN: {
         if (shape.size == 4) {
-            const auto single = float(asReal(value));
+            // Clamped first: a double beyond float's range may not be converted.
+            constexpr double largest = std::numeric_limits<float>::max();
+            const double real = asReal(value);
+            const auto single =
+                float(std::isnan(real) ? real : std::clamp(real, -largest, largest));
             uint32_t bits = 0;
             std::memcpy(&bits, &single, sizeof bits);
             out_.u32(bits);
