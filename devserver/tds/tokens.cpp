@@ -52,7 +52,6 @@ constexpr uint32_t nTextMaxBytes = 0x7FFFFFFE;
 constexpr uint32_t textMaxBytes = 0x7FFFFFFF;
 constexpr uint16_t plpLength = 0xFFFF;
 constexpr uint64_t plpNull = 0xFFFFFFFFFFFFFFFFull;
-constexpr uint64_t plpUnknownLength = 0xFFFFFFFFFFFFFFFEull;
 constexpr int32_t daysFromYear1To1900 = 693595;
 constexpr int maxMessageCharacters = 4000;
 constexpr int64_t msPerDay = 86400000;
