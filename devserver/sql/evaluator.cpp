@@ -789,6 +789,18 @@ ColumnInfo describeArgumentTyped(const Expr& e, const Scope* scope, const EvalEn
     return arg;
 }
 
+// Unary minus keeps the operand's type, except that tinyint (unsigned) becomes smallint and
+// bit int.
+ColumnInfo describeNegation(const Expr& e, const Scope* scope, const EvalEnv& env) {
+    ColumnInfo info = describe(*e.args[0], scope, env);
+    info.identity = false;
+    if (info.type == SqlType::TinyInt)
+        info.type = SqlType::SmallInt;
+    else if (info.type == SqlType::Bit)
+        info.type = SqlType::Int;
+    return info;
+}
+
 ColumnInfo describeFunction(const Expr& e, const Scope* scope, const EvalEnv& env) {
     const QString& n = e.name;
     if (n == QLatin1String("COUNT") || n == QLatin1String("COUNT_BIG") ||
@@ -828,7 +840,7 @@ ColumnInfo describe(const Expr& e, const Scope* scope, const EvalEnv& env) {
         throwUndeclared(e.name);
     case Expr::Kind::Unary:
         return e.op == QLatin1String("NOT") ? infoOf(TypeTag::Int)
-                                            : describe(*e.args[0], scope, env);
+                                            : describeNegation(e, scope, env);
     case Expr::Kind::Binary:
         return describeBinary(e, scope, env);
     case Expr::Kind::Function:

@@ -123,17 +123,16 @@ int codePageLength(QStringView text) {
 QString leftCodePageBytes(const QString& text, int bytes) {
     if (codePageLength(text) <= bytes)
         return text;
-    int used = 0;
-    qsizetype i = 0;
-    while (i < text.size()) {
-        const qsizetype step = text.at(i).isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
-        const int width = codePageLength(QStringView(text).mid(i, step));
-        if (used + width > bytes)
+    // Cut the encoded form at a character boundary: in GBK a byte from 0x81 up leads a pair.
+    const QByteArray encoded = toCodePage(text);
+    qsizetype keep = 0;
+    while (keep < encoded.size()) {
+        const qsizetype width = static_cast<uint8_t>(encoded[keep]) >= 0x81 ? 2 : 1;
+        if (keep + width > bytes)
             break;
-        used += width;
-        i += step;
+        keep += width;
     }
-    return text.left(i);
+    return fromCodePage(encoded.left(keep));
 }
 
 } // namespace ztds::storage
