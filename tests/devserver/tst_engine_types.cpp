@@ -266,6 +266,11 @@ void EngineTypesTest::maxTypesAndTextSize() {
     ZT_EXEC(*s_, "set textsize -1");
     r = run(*s_, "select v from memo");
     QCOMPARE(shown(r.resultSet->rows[0][0]), longText);
+    // A connection reset forgets it with the other SET options.
+    ZT_EXEC(*s_, "set textsize 10");
+    s_->reset(false);
+    r = run(*s_, "select v from typed.dbo.memo");
+    QCOMPARE(shown(r.resultSet->rows[0][0]), longText);
 }
 
 void EngineTypesTest::decimalConstantsStayExact_data() {
