@@ -65,11 +65,33 @@ namespace ztds::storage {
 namespace {
 
 // iconv between UTF-8 and the code page; an unconvertible input character becomes '?'.
-std::string convertCharset(const char* to, const char* from, const std::string& input,
-                           size_t inputUnit) {
-    iconv_t converter = iconv_open(to, from);
-    if (converter == reinterpret_cast<iconv_t>(-1))
+// One converter per direction and thread, opened once: rows convert value by value.
+class Converter {
+public:
+    Converter(const char* to, const char* from) : handle_(iconv_open(to, from)) {}
+    ~Converter() {
+        if (valid())
+            iconv_close(handle_);
+    }
+    Converter(const Converter&) = delete;
+    Converter& operator=(const Converter&) = delete;
+    bool valid() const { return handle_ != reinterpret_cast<iconv_t>(-1); }
+    iconv_t handle() const {
+        iconv(handle_, nullptr, nullptr, nullptr, nullptr); // back to the initial state
+        return handle_;
+    }
+
+private:
+    iconv_t handle_;
+};
+
+std::string convertCharset(bool toCodePage, const std::string& input, size_t inputUnit) {
+    thread_local const Converter encoder("GBK", "UTF-8");
+    thread_local const Converter decoder("UTF-8", "GBK");
+    const Converter& chosen = toCodePage ? encoder : decoder;
+    if (!chosen.valid())
         return input;
+    iconv_t converter = chosen.handle();
     std::string source = input;
     std::string output(source.size() * 4 + 8, '\0');
     char* in = source.data();
@@ -93,7 +115,6 @@ std::string convertCharset(const char* to, const char* from, const std::string& 
         *out++ = '?';
         --outLeft;
     }
-    iconv_close(converter);
     output.resize(output.size() - outLeft);
     return output;
 }
@@ -103,13 +124,13 @@ std::string convertCharset(const char* to, const char* from, const std::string& 
 QByteArray toCodePage(QStringView text) {
     const QByteArray utf8 = text.toUtf8();
     const std::string out =
-        convertCharset("GBK", "UTF-8", std::string(utf8.constData(), size_t(utf8.size())), 0);
+        convertCharset(true, std::string(utf8.constData(), size_t(utf8.size())), 0);
     return QByteArray(out.data(), qsizetype(out.size()));
 }
 
 QString fromCodePage(const QByteArray& bytes) {
     const std::string out =
-        convertCharset("UTF-8", "GBK", std::string(bytes.constData(), size_t(bytes.size())), 1);
+        convertCharset(false, std::string(bytes.constData(), size_t(bytes.size())), 1);
     return QString::fromUtf8(out.data(), qsizetype(out.size()));
 }
 

@@ -34,8 +34,10 @@ class EngineTypesTest : public QObject {
     Q_OBJECT
 
 private slots:
+    void initTestCase();
     void init();
     void cleanup();
+    void cleanupTestCase();
     void castTargets_data();
     void castTargets();
     void binaryConstants_data();
@@ -54,20 +56,30 @@ private:
 
     std::unique_ptr<EngineFixture> fixture_;
     std::unique_ptr<ztds::Session> s_;
+    QString database_;
+    int databases_ = 0;
 };
 
-void EngineTypesTest::init() {
+// One engine for the class (starting one is the slow part); each test row gets a new
+// session, and a database of its own where it makes tables.
+void EngineTypesTest::initTestCase() {
     fixture_ = std::make_unique<EngineFixture>();
+}
+
+void EngineTypesTest::init() {
     s_ = fixture_->login();
 }
 
-// Only the tests with tables pay for a database of their own.
 void EngineTypesTest::useNewDatabase() {
-    ZT_EXEC(*s_, "create database typed; use typed");
+    database_ = QStringLiteral("typed%1").arg(++databases_);
+    ZT_EXEC(*s_, QStringLiteral("create database %1; use %1").arg(database_));
 }
 
 void EngineTypesTest::cleanup() {
     s_.reset();
+}
+
+void EngineTypesTest::cleanupTestCase() {
     fixture_.reset();
 }
 
@@ -269,7 +281,7 @@ void EngineTypesTest::maxTypesAndTextSize() {
     // A connection reset forgets it with the other SET options.
     ZT_EXEC(*s_, "set textsize 10");
     s_->reset(false);
-    r = run(*s_, "select v from typed.dbo.memo");
+    r = run(*s_, QStringLiteral("select v from %1.dbo.memo").arg(database_));
     QCOMPARE(shown(r.resultSet->rows[0][0]), longText);
 }
 
