@@ -145,7 +145,9 @@ const SessionImpl::Builtin* SessionImpl::builtinVariable(const QString& name) {
         {"@@MAX_PRECISION", typedColumn(SqlType::Int),
          [](SessionImpl&, const Args&) -> Answer { return integer(38); }},
         {"@@TEXTSIZE", typedColumn(SqlType::Int),
-         [](SessionImpl&, const Args&) -> Answer { return integer(2147483647); }},
+         [](SessionImpl& s, const Args&) -> Answer {
+             return integer(s.textSize_.value_or(2147483647));
+         }},
         {"@@MICROSOFTVERSION", typedColumn(SqlType::Int),
          [](SessionImpl& s, const Args&) -> Answer {
              return integer(s.engine_.config.version.microsoftVersion());

@@ -32,6 +32,14 @@ const Value null{};
 // NUMERIC_PRECISION, NUMERIC_PRECISION_RADIX, NUMERIC_SCALE, DATETIME_PRECISION
 std::array<Value, 4> numericFacts(SqlType t) {
     switch (t) {
+    case SqlType::TinyInt:
+        return {integer(3), integer(10), integer(0), null};
+    case SqlType::SmallInt:
+        return {integer(5), integer(10), integer(0), null};
+    case SqlType::Real:
+        return {integer(24), integer(2), null, null};
+    case SqlType::DateTime2:
+        return {null, null, null, integer(7)};
     case SqlType::Int:
         return {integer(10), integer(10), integer(0), null};
     case SqlType::BigInt:
@@ -49,18 +57,32 @@ std::array<Value, 4> numericFacts(SqlType t) {
     }
 }
 
-int maxLength(const storage::ColumnDef& c) {
+// sys.columns.max_length: bytes, -1 for (max).
+int storedLength(const storage::ColumnDef& c) {
+    if (c.length == ztds::maxLength)
+        return -1;
     switch (c.type) {
     case SqlType::NVarChar:
+    case SqlType::NChar:
         return c.length * 2;
+    case SqlType::VarChar:
+    case SqlType::Char:
+    case SqlType::VarBinary:
+        return c.length;
     case SqlType::NText:
+    case SqlType::UniqueIdentifier:
         return 16;
     case SqlType::Int:
-        return 4;
-    case SqlType::Bit:
-        return 1;
+    case SqlType::Real:
     case SqlType::SmallDateTime:
         return 4;
+    case SqlType::Bit:
+    case SqlType::TinyInt:
+        return 1;
+    case SqlType::SmallInt:
+        return 2;
+    case SqlType::Numeric:
+        return 17;
     default:
         return 8;
     }
@@ -136,41 +158,51 @@ RowSource SessionImpl::informationSchema(DatabaseUse& db, const QString& view,
         for (const auto& t : tables) {
             for (size_t i = 0; i < t.columns.size(); ++i) {
                 const auto& c = t.columns[i];
-                const bool isText = c.type == SqlType::NVarChar || c.type == SqlType::NText;
+                const bool isText = sql::isText(sql::tagOf(c.type));
+                const bool unicode = c.type == SqlType::NVarChar || c.type == SqlType::NChar ||
+                                     c.type == SqlType::NText;
                 const auto facts = numericFacts(c.type);
                 Value charLength = null;
                 Value octetLength = null;
-                if (c.type == SqlType::NVarChar) {
+                if (c.length == ztds::maxLength) {
+                    charLength = integer(-1);
+                    octetLength = integer(-1);
+                } else if (c.type == SqlType::NVarChar || c.type == SqlType::NChar) {
                     charLength = integer(c.length);
                     octetLength = integer(c.length * 2);
+                } else if (c.type == SqlType::VarChar || c.type == SqlType::Char ||
+                           c.type == SqlType::VarBinary) {
+                    charLength = integer(c.length);
+                    octetLength = integer(c.length);
                 } else if (c.type == SqlType::NText) {
                     charLength = integer(1073741823);
                     octetLength = integer(2147483646);
                 }
-                src.rows.push_back(
-                    row({text(db.name),
-                         text(dbo),
-                         text(t.name),
-                         text(c.name),
-                         integer(static_cast<int64_t>(i + 1)),
-                         null,
-                         text(c.nullable ? QStringLiteral("YES") : QStringLiteral("NO")),
-                         text(QString::fromLatin1(sqlTypeName(c.type))),
-                         charLength,
-                         octetLength,
-                         facts[0],
-                         facts[1],
-                         facts[2],
-                         facts[3],
-                         null,
-                         null,
-                         isText ? text(QStringLiteral("UNICODE")) : null,
-                         null,
-                         null,
-                         isText ? text(c.collation) : null,
-                         null,
-                         null,
-                         null}));
+                src.rows.push_back(row(
+                    {text(db.name),
+                     text(dbo),
+                     text(t.name),
+                     text(c.name),
+                     integer(static_cast<int64_t>(i + 1)),
+                     null,
+                     text(c.nullable ? QStringLiteral("YES") : QStringLiteral("NO")),
+                     text(QString::fromLatin1(sqlTypeName(c.type))),
+                     charLength,
+                     octetLength,
+                     facts[0],
+                     facts[1],
+                     facts[2],
+                     facts[3],
+                     null,
+                     null,
+                     isText ? text(unicode ? QStringLiteral("UNICODE") : QStringLiteral("cp936"))
+                            : null,
+                     null,
+                     null,
+                     isText ? text(c.collation) : null,
+                     null,
+                     null,
+                     null}));
             }
         }
         return src;
@@ -311,7 +343,7 @@ RowSource SessionImpl::systemView(DatabaseUse& db, const QString& view,
                 const auto& c = t.columns[i];
                 src.rows.push_back(
                     row({integer(t.id), text(c.name), integer(static_cast<int64_t>(i + 1)),
-                         text(QString::fromLatin1(sqlTypeName(c.type))), integer(maxLength(c)),
+                         text(QString::fromLatin1(sqlTypeName(c.type))), integer(storedLength(c)),
                          integer(c.nullable ? 1 : 0), integer(c.identity ? 1 : 0),
                          c.collation.isEmpty() ? null : text(c.collation)}));
             }

@@ -1,5 +1,7 @@
 #include "devserver/session/session_impl.h"
 
+#include "devserver/storage/collation.h"
+
 #include "devserver/sql/errors.h"
 #include "devserver/sql/parser.h"
 
@@ -105,6 +107,8 @@ StatementResult SessionImpl::execute(sql::Statement& s) {
     }
     if (began && result.transactionChange == Change::None)
         result.transactionChange = Change::Began;
+    if (result.resultSet)
+        applyTextSize(*result.resultSet);
     setLine(result.messages, s.line);
     if (result.rowCount)
         lastRowCount_ = *result.rowCount;
@@ -195,8 +199,46 @@ StatementResult SessionImpl::setOption(const sql::Statement& s) {
             implicitTransactions_ = on;
         else if (option == QLatin1String("IDENTITY_INSERT"))
             sql::throwNotSupported(QStringLiteral("SET IDENTITY_INSERT"));
+        else if (option == QLatin1String("TEXTSIZE"))
+            setTextSize(s.optionValue);
     }
     return {};
+}
+
+void SessionImpl::setTextSize(const QString& value) {
+    bool ok = false;
+    const int64_t bytes = value.toLongLong(&ok);
+    if (!ok)
+        throw SqlError(102, 15, 1, QStringLiteral("Incorrect syntax near '%1'.").arg(value));
+    // 0 restores the default of 4096 bytes; a negative size means no limit.
+    if (bytes < 0)
+        textSize_.reset();
+    else
+        textSize_ = bytes == 0 ? 4096 : std::min<int64_t>(bytes, 2147483647);
+}
+
+void SessionImpl::applyTextSize(ResultSet& result) const {
+    if (!textSize_)
+        return;
+    for (size_t i = 0; i < result.columns.size(); ++i) {
+        const ColumnInfo& c = result.columns[i];
+        const bool unicode = c.type == SqlType::NText || c.type == SqlType::NVarChar;
+        const bool large =
+            c.type == SqlType::NText ||
+            ((c.type == SqlType::NVarChar || c.type == SqlType::VarChar) && c.length == maxLength);
+        if (!large)
+            continue;
+        for (auto& row : result.rows) {
+            auto* text = i < row.size() ? std::get_if<QString>(&row[i]) : nullptr;
+            if (!text)
+                continue;
+            // Bytes: two per UTF-16 unit, or the code page's for varchar.
+            if (unicode)
+                text->truncate(qsizetype(std::min<int64_t>(*textSize_ / 2, text->size())));
+            else
+                *text = storage::leftCodePageBytes(*text, int(*textSize_));
+        }
+    }
 }
 
 std::optional<int64_t> SessionImpl::objectId(const QString& name) {

@@ -81,6 +81,9 @@ private:
     StatementResult update(sql::Statement& s);
     StatementResult remove(sql::Statement& s);
     StatementResult setOption(const sql::Statement& s);
+    // SET TEXTSIZE: cuts text, ntext and (n)varchar(max) values of a result to so many bytes.
+    void applyTextSize(ResultSet& result) const;
+    void setTextSize(const QString& value);
 
     DatabaseUse useFor(const sql::ObjectName& name);
     storage::TableDef requireTable(DatabaseUse& db, const sql::ObjectName& name);
@@ -122,6 +125,7 @@ private:
     bool implicitTransactions_ = false;
     const std::vector<RpcParameter>* params_ = nullptr;
     bool nocount_ = false;
+    std::optional<int64_t> textSize_; // bytes; unset: no limit
     bool fmtOnly_ = false;
     std::optional<int64_t> lastIdentity_;  // @@IDENTITY
     std::optional<int64_t> scopeIdentity_; // SCOPE_IDENTITY(): this batch or call only

@@ -3,6 +3,7 @@
 #include "devserver/session/session_impl.h"
 
 #include "devserver/sql/errors.h"
+#include "devserver/storage/collation.h"
 
 #include <QRandomGenerator>
 #include <QSet>
@@ -31,7 +32,16 @@ std::optional<SqlType> supportedType(const QString& name) {
         {"smalldatetime", SqlType::SmallDateTime},
         {"datetime", SqlType::DateTime},
         {"float", SqlType::Float},
-        {"bit", SqlType::Bit}};
+        {"bit", SqlType::Bit},
+        {"tinyint", SqlType::TinyInt},
+        {"smallint", SqlType::SmallInt},
+        {"real", SqlType::Real},
+        {"char", SqlType::Char},
+        {"varchar", SqlType::VarChar},
+        {"nchar", SqlType::NChar},
+        {"varbinary", SqlType::VarBinary},
+        {"uniqueidentifier", SqlType::UniqueIdentifier},
+        {"datetime2", SqlType::DateTime2}};
     for (const auto& [text, type] : types)
         if (name.compare(QLatin1String(text), Qt::CaseInsensitive) == 0)
             return type;
@@ -71,6 +81,43 @@ bool isValidCollation(const QString& name) {
            name.contains(QLatin1String("_BIN"), Qt::CaseInsensitive);
 }
 
+bool isSizedType(SqlType type) {
+    return type == SqlType::NVarChar || type == SqlType::NChar || type == SqlType::VarChar ||
+           type == SqlType::Char || type == SqlType::VarBinary;
+}
+
+// The length a column keeps: characters for nvarchar/nchar (up to 4000), bytes for the
+// single-byte and binary types (up to 8000), -1 for (max) where the type allows it.
+int declaredLength(const sql::ColumnDefinition& d, SqlType type, int position) {
+    if (!isSizedType(type)) {
+        if (d.length && type != SqlType::Float && type != SqlType::DateTime2)
+            throw SqlError(2716, 16, 1,
+                           QStringLiteral("Column, parameter, or variable #%1: Cannot specify a "
+                                          "column width on data type %2.")
+                               .arg(position)
+                               .arg(d.typeName));
+        return 0;
+    }
+    const int length = d.length.value_or(1);
+    const bool unicode = type == SqlType::NVarChar || type == SqlType::NChar;
+    const bool variable = type != SqlType::NChar && type != SqlType::Char;
+    if (length == maxLength && variable)
+        return maxLength;
+    if (length <= 0)
+        throw SqlError(
+            1001, 15, 1,
+            QStringLiteral("Line 1: Length or precision specification %1 is invalid.").arg(length));
+    const int limit = unicode ? 4000 : 8000;
+    if (length > limit)
+        throw SqlError(131, 15, 2,
+                       QStringLiteral("The size (%1) given to the column '%2' exceeds the "
+                                      "maximum allowed for any data type (%3).")
+                           .arg(length)
+                           .arg(d.name)
+                           .arg(limit));
+    return length;
+}
+
 ColumnDef columnFromDefinition(const sql::ColumnDefinition& d, int position,
                                const QString& tableName) {
     const auto type = supportedType(d.typeName);
@@ -86,30 +133,8 @@ ColumnDef columnFromDefinition(const sql::ColumnDefinition& d, int position,
     ColumnDef c;
     c.name = d.name;
     c.type = *type;
-    if (*type == SqlType::NVarChar) {
-        const int length = d.length.value_or(1);
-        if (length == -1)
-            sql::throwNotSupported(QStringLiteral("nvarchar(max)"));
-        if (length <= 0)
-            throw SqlError(
-                1001, 15, 1,
-                QStringLiteral("Line 1: Length or precision specification %1 is invalid.")
-                    .arg(length));
-        if (length > 4000)
-            throw SqlError(131, 15, 2,
-                           QStringLiteral("The size (%1) given to the column '%2' exceeds the "
-                                          "maximum allowed for any data type (4000).")
-                               .arg(length)
-                               .arg(d.name));
-        c.length = length;
-    } else if (d.length && *type != SqlType::Float) {
-        throw SqlError(2716, 16, 1,
-                       QStringLiteral("Column, parameter, or variable #%1: Cannot specify a column "
-                                      "width on data type %2.")
-                           .arg(position)
-                           .arg(d.typeName));
-    }
-    const bool isTextType = *type == SqlType::NVarChar || *type == SqlType::NText;
+    c.length = declaredLength(d, *type, position);
+    const bool isTextType = sql::isText(sql::tagOf(*type));
     if (!d.collation.isEmpty()) {
         if (!isTextType)
             throw SqlError(447, 16, 1,
@@ -158,6 +183,46 @@ int findColumn(const TableDef& table, const QString& name) {
         if (storage::foldName(table.columns[i].name) == folded)
             return static_cast<int>(i);
     return -1;
+}
+
+[[noreturn]] void throwTruncated() {
+    throw SqlError(8152, 16, 30, QStringLiteral("String or binary data would be truncated."));
+}
+
+// Only blanks beyond the width are cut silently, as SQL Server does.
+void cutToWidth(QString& text, qsizetype keep) {
+    if (text.size() <= keep)
+        return;
+    const QStringView rest = QStringView(text).mid(keep);
+    if (!rest.trimmed().isEmpty() || rest.contains(u'\t'))
+        throwTruncated();
+    text.truncate(keep);
+}
+
+// A value stored into a sized column: cut (blanks only) to its length and padded for the fixed
+// types; char and varchar count bytes of the code page.
+void fitToColumn(const ColumnDef& c, Typed& v) {
+    if (isNull(v.value) || c.length == maxLength)
+        return;
+    if (c.type == SqlType::VarBinary) {
+        if (std::get<QByteArray>(v.value).size() > c.length)
+            throwTruncated();
+        return;
+    }
+    const TypeTag tag = sql::tagOf(c.type);
+    if (!sql::isText(tag) || tag == TypeTag::NText)
+        return;
+    QString& text = std::get<QString>(v.value);
+    if (sql::isSingleByteText(tag)) {
+        const QString fits = storage::leftCodePageBytes(text, c.length);
+        cutToWidth(text, fits.size());
+        if (tag == TypeTag::Char)
+            text += QString(c.length - storage::codePageLength(text), u' ');
+        return;
+    }
+    cutToWidth(text, c.length);
+    if (tag == TypeTag::NChar)
+        text = text.leftJustified(c.length, u' ');
 }
 
 } // namespace
@@ -347,18 +412,7 @@ std::vector<Value> SessionImpl::assignRow(const TableDef& table, const QString& 
         if (c.identity && isInsert)
             continue; // handed out once the row is known to be valid
         Typed v = values[i] ? sql::convert(*values[i], sql::tagOf(c.type)) : Typed{};
-        if (c.type == SqlType::NVarChar && !isNull(v.value)) {
-            QString& text = std::get<QString>(v.value);
-            if (text.size() > c.length) {
-                // Only blanks beyond the width are cut silently, as SQL Server does.
-                if (QStringView(text).mid(c.length).trimmed().isEmpty() &&
-                    !QStringView(text).mid(c.length).contains(u'\t'))
-                    text.truncate(c.length);
-                else
-                    throw SqlError(8152, 16, 30,
-                                   QStringLiteral("String or binary data would be truncated."));
-            }
-        }
+        fitToColumn(c, v);
         if (isNull(v.value) && !c.nullable)
             throw SqlError(
                 515, 16, 2,

@@ -152,6 +152,7 @@ void SessionImpl::reset(bool keepTransaction) {
     fmtOnly_ = false;
     xactAbort_ = false;
     implicitTransactions_ = false;
+    textSize_.reset();
     lastIdentity_.reset();
     scopeIdentity_.reset();
     lastRowCount_ = 0;

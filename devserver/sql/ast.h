@@ -35,9 +35,11 @@ struct Expr {
     bool star = false;
     int columnIndex = -1; // bound column
     int depth = 1;        // levels of the tree below and including this node
-    // CAST/CONVERT: the target type, with its length for character types (0: default)
+    // CAST/CONVERT: the target type, with its length for character and binary types (-1:
+    // max) or its precision and scale for numeric
     TypeTag castType = TypeTag::Null;
     int castLength = 0;
+    int castScale = 0;
     std::vector<std::unique_ptr<Expr>> args;
 };
 using ExprPtr = std::unique_ptr<Expr>;
@@ -55,6 +57,7 @@ struct ColumnDefinition {
     QString name;
     QString typeName;
     std::optional<int> length; // nvarchar (n); -1 for (max)
+    std::optional<int> scale;  // numeric (p, s)
     bool identity = false;
     int64_t seed = 1;
     int64_t increment = 1;

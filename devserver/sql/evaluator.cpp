@@ -1,6 +1,7 @@
 #include "devserver/sql/evaluator.h"
 
 #include "devserver/sql/errors.h"
+#include "devserver/storage/collation.h"
 #include "devserver/storage/database_file.h"
 
 #include <QDateTime>
@@ -114,69 +115,119 @@ Typed integerArithmetic(const QString& op, int64_t a, int64_t b, TypeTag type) {
     return Typed{type, r};
 }
 
+Typed concatenate(const QString& op, const Typed& a, const Typed& b) {
+    if (a.type == TypeTag::NText || b.type == TypeTag::NText)
+        throwBadOperand(TypeTag::NText, op);
+    // Single-byte text stays single-byte; anything with Unicode text becomes nvarchar.
+    const TypeTag t =
+        isSingleByteText(a.type) && isSingleByteText(b.type) ? TypeTag::VarChar : TypeTag::NVarChar;
+    if (isNull(a.value) || isNull(b.value))
+        return Typed{t, std::monostate{}};
+    return Typed{t, std::get<QString>(a.value) + std::get<QString>(b.value),
+                 a.caseInsensitive && b.caseInsensitive};
+}
+
+Typed dateArithmetic(const QString& op, const Typed& a, const Typed& b, TypeTag common) {
+    if ((op != QLatin1String("+") && op != QLatin1String("-")) || common == TypeTag::DateTime2)
+        throwBadOperand(common, op);
+    if (isNull(a.value) || isNull(b.value))
+        return Typed{common, std::monostate{}};
+    const Typed x = convert(a, TypeTag::Float);
+    const Typed y = convert(b, TypeTag::Float);
+    const double days = op == QLatin1String("+")
+                            ? std::get<double>(x.value) + std::get<double>(y.value)
+                            : std::get<double>(x.value) - std::get<double>(y.value);
+    return convert(Typed{TypeTag::Float, days}, common);
+}
+
+Typed floatArithmetic(const QString& op, double l, double r, TypeTag type) {
+    if ((op == QLatin1String("/") || op == QLatin1String("%")) && r == 0.0)
+        throwDivideByZero();
+    if (op == QLatin1String("%"))
+        throwBadOperand(type, op);
+    const double v = op == QLatin1String("+")   ? l + r
+                     : op == QLatin1String("-") ? l - r
+                     : op == QLatin1String("*") ? l * r
+                                                : l / r;
+    return convert(Typed{TypeTag::Float, v}, type);
+}
+
+Typed moneyArithmetic(const QString& op, int64_t l, int64_t r) {
+    if (op == QLatin1String("+") || op == QLatin1String("-")) {
+        const Typed sum = integerArithmetic(op, l, r, TypeTag::BigInt);
+        return Typed{TypeTag::Money, MoneyValue{std::get<int64_t>(sum.value)}};
+    }
+    if ((op == QLatin1String("/") || op == QLatin1String("%")) && r == 0)
+        throwDivideByZero();
+    const double v = op == QLatin1String("*") ? (l / 10000.0) * (r / 10000.0)
+                     : op == QLatin1String("/")
+                         ? static_cast<double>(l) / static_cast<double>(r)
+                         : std::fmod(static_cast<double>(l), static_cast<double>(r)) / 10000.0;
+    return convert(Typed{TypeTag::Float, v}, TypeTag::Money);
+}
+
+// numeric: + - * stay exact within 38 digits; / and % go through float.
+Typed numericArithmetic(const QString& op, const NumericValue& l, const NumericValue& r) {
+    __int128 result = 0;
+    int scale = std::max(l.scale, r.scale);
+    bool overflow = false;
+    if (op == QLatin1String("+") || op == QLatin1String("-")) {
+        const auto x = rescale(l, scale);
+        const auto y = rescale(r, scale);
+        overflow =
+            !x || !y ||
+            (op == QLatin1String("+") ? __builtin_add_overflow(x->unscaled, y->unscaled, &result)
+                                      : __builtin_sub_overflow(x->unscaled, y->unscaled, &result));
+    } else if (op == QLatin1String("*")) {
+        scale = l.scale + r.scale;
+        overflow = scale > 38 || __builtin_mul_overflow(l.unscaled, r.unscaled, &result);
+    } else {
+        const double x = numericText(l).toDouble();
+        const double y = numericText(r).toDouble();
+        return floatArithmetic(op, x, y, TypeTag::Float);
+    }
+    const NumericValue value{result, static_cast<uint8_t>(scale)};
+    if (overflow || numericDigits(value) > 38)
+        throwIntOverflow(TypeTag::Numeric);
+    return Typed{TypeTag::Numeric, value};
+}
+
 Typed arithmetic(const QString& op, const Typed& a, const Typed& b) {
-    if (isText(a.type) && isText(b.type) && op == QLatin1String("+")) {
-        const TypeTag t = (a.type == TypeTag::VarChar && b.type == TypeTag::VarChar)
-                              ? TypeTag::VarChar
-                              : TypeTag::NVarChar;
-        if (a.type == TypeTag::NText || b.type == TypeTag::NText)
-            throwBadOperand(TypeTag::NText, op);
+    if (isText(a.type) && isText(b.type) && op == QLatin1String("+"))
+        return concatenate(op, a, b);
+    if (a.type == TypeTag::VarBinary && b.type == TypeTag::VarBinary && op == QLatin1String("+")) {
         if (isNull(a.value) || isNull(b.value))
-            return Typed{t, std::monostate{}};
-        return Typed{t, std::get<QString>(a.value) + std::get<QString>(b.value),
-                     a.caseInsensitive && b.caseInsensitive};
+            return Typed{TypeTag::VarBinary, std::monostate{}};
+        return Typed{TypeTag::VarBinary,
+                     std::get<QByteArray>(a.value) + std::get<QByteArray>(b.value)};
     }
     TypeTag common = precedence(a.type) >= precedence(b.type) ? a.type : b.type;
-    if (common == TypeTag::Null)
+    if (common == TypeTag::Null || common == TypeTag::Bit)
         common = TypeTag::Int;
-    if (common == TypeTag::Bit)
-        common = TypeTag::Int;
-    if (isText(common))
+    if (isText(common) || common == TypeTag::VarBinary || common == TypeTag::UniqueIdentifier)
         throwBadOperand(common, op);
-    if (isDateTime(common)) {
-        if (op != QLatin1String("+") && op != QLatin1String("-"))
-            throwBadOperand(common, op);
-        if (isNull(a.value) || isNull(b.value))
-            return Typed{common, std::monostate{}};
-        const Typed x = convert(a, TypeTag::Float);
-        const Typed y = convert(b, TypeTag::Float);
-        const double days = op == QLatin1String("+")
-                                ? std::get<double>(x.value) + std::get<double>(y.value)
-                                : std::get<double>(x.value) - std::get<double>(y.value);
-        return convert(Typed{TypeTag::Float, days}, common);
-    }
+    if (isDateTime(common))
+        return dateArithmetic(op, a, b, common);
     const Typed x = convert(a, common);
     const Typed y = convert(b, common);
     if (isNull(x.value) || isNull(y.value))
         return Typed{common, std::monostate{}};
     switch (common) {
-    case TypeTag::Float: {
-        const double l = std::get<double>(x.value);
-        const double r = std::get<double>(y.value);
-        if ((op == QLatin1String("/") || op == QLatin1String("%")) && r == 0.0)
-            throwDivideByZero();
-        if (op == QLatin1String("%"))
-            throwBadOperand(TypeTag::Float, op);
-        const double v = op == QLatin1String("+")   ? l + r
-                         : op == QLatin1String("-") ? l - r
-                         : op == QLatin1String("*") ? l * r
-                                                    : l / r;
-        return Typed{TypeTag::Float, v};
-    }
-    case TypeTag::Money: {
-        const int64_t l = std::get<MoneyValue>(x.value).tenThousandths;
-        const int64_t r = std::get<MoneyValue>(y.value).tenThousandths;
-        if (op == QLatin1String("+") || op == QLatin1String("-")) {
-            const Typed sum = integerArithmetic(op, l, r, TypeTag::BigInt);
-            return Typed{TypeTag::Money, MoneyValue{std::get<int64_t>(sum.value)}};
-        }
-        if ((op == QLatin1String("/") || op == QLatin1String("%")) && r == 0)
-            throwDivideByZero();
-        const double v = op == QLatin1String("*") ? (l / 10000.0) * (r / 10000.0)
-                         : op == QLatin1String("/")
-                             ? static_cast<double>(l) / static_cast<double>(r)
-                             : std::fmod(static_cast<double>(l), static_cast<double>(r)) / 10000.0;
-        return convert(Typed{TypeTag::Float, v}, TypeTag::Money);
+    case TypeTag::Float:
+    case TypeTag::Real:
+        return floatArithmetic(op, std::get<double>(x.value), std::get<double>(y.value), common);
+    case TypeTag::Money:
+        return moneyArithmetic(op, std::get<MoneyValue>(x.value).tenThousandths,
+                               std::get<MoneyValue>(y.value).tenThousandths);
+    case TypeTag::Numeric:
+        return numericArithmetic(op, std::get<NumericValue>(x.value),
+                                 std::get<NumericValue>(y.value));
+    case TypeTag::TinyInt:
+    case TypeTag::SmallInt: {
+        // Computed wide, then fitted back: an overflow names the narrow type.
+        const Typed wide = integerArithmetic(op, std::get<int64_t>(x.value),
+                                             std::get<int64_t>(y.value), TypeTag::BigInt);
+        return convert(wide, common);
     }
     default:
         return integerArithmetic(op, std::get<int64_t>(x.value), std::get<int64_t>(y.value),
@@ -225,6 +276,41 @@ QString styledDateTime(const DateTimeValue& v, int64_t style) {
     }
 }
 
+// The target's length: char and nchar are padded with blanks to it, the variable types cut to
+// it (an explicit conversion cuts without an error); lengths of char and varchar are bytes.
+void fitLength(Typed& t, TypeTag type, int length) {
+    if (isNull(t.value) || length == maxLength)
+        return;
+    if (type == TypeTag::VarBinary) {
+        std::get<QByteArray>(t.value).truncate(length);
+        return;
+    }
+    if (!isText(type) || type == TypeTag::NText)
+        return;
+    QString& text = std::get<QString>(t.value);
+    if (isSingleByteText(type)) {
+        text = storage::leftCodePageBytes(text, length);
+        if (type == TypeTag::Char)
+            text += QString(length - storage::codePageLength(text), u' ');
+        return;
+    }
+    text.truncate(length);
+    if (type == TypeTag::NChar)
+        text = text.leftJustified(length, u' ');
+}
+
+Typed castValue(const Expr& e, const std::vector<Typed>& args) {
+    if (e.castType == TypeTag::Numeric)
+        return convertToNumeric(args.at(0), e.castLength, e.castScale);
+    Typed t = convert(args.at(0), e.castType, true);
+    if (args.size() > 1 && isText(e.castType) && isDateTime(args[0].type) &&
+        !isNull(args[0].value) && !isNull(args[1].value))
+        t.value = styledDateTime(std::get<DateTimeValue>(args[0].value),
+                                 std::get<int64_t>(convert(args[1], TypeTag::Int).value));
+    fitLength(t, e.castType, e.castLength);
+    return t;
+}
+
 Typed builtinFunction(const Expr& e, const std::vector<Value>* row, const Scope* scope,
                       const EvalEnv& env) {
     std::vector<Typed> args;
@@ -237,17 +323,8 @@ Typed builtinFunction(const Expr& e, const std::vector<Value>* row, const Scope*
                                .arg(e.name.toLower())
                                .arg(n));
     };
-    if (e.name == QLatin1String("CAST") || e.name == QLatin1String("CONVERT")) {
-        Typed t = convert(args.at(0), e.castType);
-        if (args.size() > 1 && isText(e.castType) && isDateTime(args[0].type) &&
-            !isNull(args[0].value) && !isNull(args[1].value))
-            t.value = styledDateTime(std::get<DateTimeValue>(args[0].value),
-                                     std::get<int64_t>(convert(args[1], TypeTag::Int).value));
-        // An explicit conversion to a shorter text cuts it, without an error.
-        if (isText(e.castType) && e.castType != TypeTag::NText && !isNull(t.value))
-            std::get<QString>(t.value).truncate(e.castLength);
-        return t;
-    }
+    if (e.name == QLatin1String("CAST") || e.name == QLatin1String("CONVERT"))
+        return castValue(e, args);
     if (e.name == QLatin1String("ISNULL")) {
         needArgs(2);
         return isNull(args[0].value)
@@ -549,6 +626,9 @@ Typed evaluateAggregate(const Expr& e, const std::vector<const std::vector<Value
             continue;
         if (!acc) {
             acc = v;
+            if ((e.name == QLatin1String("SUM") || e.name == QLatin1String("AVG")) &&
+                (v.type == TypeTag::TinyInt || v.type == TypeTag::SmallInt))
+                acc = convert(v, TypeTag::Int);
             if (e.name == QLatin1String("AVG") || e.name == QLatin1String("SUM")) {
                 if (isText(v.type) || isDateTime(v.type))
                     throw SqlError(
@@ -582,111 +662,192 @@ Typed evaluateAggregate(const Expr& e, const std::vector<const std::vector<Value
     return *acc;
 }
 
-ColumnInfo describe(const Expr& e, const Scope* scope, const EvalEnv& env) {
+namespace {
+
+ColumnInfo infoOf(TypeTag t, int length = 0) {
     ColumnInfo info;
-    info.nullable = true;
-    auto fromTag = [&info](TypeTag t, int length) {
-        info.type = sqlTypeOf(t);
-        info.length = isText(t) && t != TypeTag::NText ? std::max(1, length) : 0;
-    };
+    info.type = sqlTypeOf(t == TypeTag::Null ? TypeTag::Int : t);
+    const bool sized = (isText(t) && t != TypeTag::NText) || t == TypeTag::VarBinary;
+    info.length = !sized ? 0 : length == maxLength ? maxLength : std::max(1, length);
+    return info;
+}
+
+// Precision and scale a value of the type brings into numeric arithmetic.
+std::pair<int, int> numericShape(const ColumnInfo& c) {
+    switch (c.type) {
+    case SqlType::Numeric:
+        return {c.precision, c.scale};
+    case SqlType::Money:
+        return {19, 4};
+    case SqlType::BigInt:
+        return {19, 0};
+    case SqlType::SmallInt:
+        return {5, 0};
+    case SqlType::TinyInt:
+        return {3, 0};
+    default:
+        return {10, 0};
+    }
+}
+
+ColumnInfo numericInfo(int precision, int scale) {
+    ColumnInfo info = infoOf(TypeTag::Numeric);
+    info.precision = static_cast<uint8_t>(std::clamp(precision, 1, 38));
+    info.scale = static_cast<uint8_t>(std::clamp(scale, 0, int(info.precision)));
+    return info;
+}
+
+ColumnInfo describeLiteral(const Expr& e) {
+    const Value& v = e.literal.value;
+    ColumnInfo info;
+    if (const auto* n = std::get_if<NumericValue>(&v))
+        info = numericInfo(numericDigits(*n), n->scale);
+    else if (const auto* bytes = std::get_if<QByteArray>(&v))
+        info = infoOf(e.literal.type, int(bytes->size()));
+    else if (const auto* text = std::get_if<QString>(&v))
+        info =
+            infoOf(e.literal.type, isSingleByteText(e.literal.type) ? storage::codePageLength(*text)
+                                                                    : int(text->size()));
+    else
+        info = infoOf(e.literal.type);
+    info.nullable = isNull(v);
+    return info;
+}
+
+ColumnInfo describeParameter(const Expr& e, const EvalEnv& env) {
+    const RpcParameter* p = findParameter(env, e.name);
+    if (!p)
+        throwUndeclared(e.name);
+    if (p->type == SqlType::Numeric)
+        return numericInfo(p->precision, p->scale);
+    return infoOf(tagOf(p->type), p->length);
+}
+
+ColumnInfo describeConcatenation(const ColumnInfo& l, const ColumnInfo& r) {
+    const bool singleByte = isSingleByteText(tagOf(l.type)) && isSingleByteText(tagOf(r.type));
+    if (l.length == maxLength || r.length == maxLength)
+        return infoOf(singleByte ? TypeTag::VarChar : TypeTag::NVarChar, maxLength);
+    return singleByte ? infoOf(TypeTag::VarChar, std::min(8000, l.length + r.length))
+                      : infoOf(TypeTag::NVarChar, std::min(4000, l.length + r.length));
+}
+
+ColumnInfo describeNumericResult(const QString& op, const ColumnInfo& l, const ColumnInfo& r) {
+    const auto [lp, ls] = numericShape(l);
+    const auto [rp, rs] = numericShape(r);
+    if (op == QLatin1String("*"))
+        return numericInfo(lp + rp + 1, ls + rs);
+    if (op == QLatin1String("+") || op == QLatin1String("-")) {
+        const int scale = std::max(ls, rs);
+        return numericInfo(std::max(lp - ls, rp - rs) + scale + 1, scale);
+    }
+    return infoOf(TypeTag::Float);
+}
+
+ColumnInfo describeBinary(const Expr& e, const Scope* scope, const EvalEnv& env) {
+    if (e.op == QLatin1String("AND") || e.op == QLatin1String("OR") || isComparison(e.op))
+        return infoOf(TypeTag::Int);
+    const ColumnInfo l = describe(*e.args[0], scope, env);
+    const ColumnInfo r = describe(*e.args[1], scope, env);
+    const TypeTag lt = tagOf(l.type);
+    const TypeTag rt = tagOf(r.type);
+    if (isText(lt) && isText(rt))
+        return describeConcatenation(l, r);
+    if (lt == TypeTag::VarBinary && rt == TypeTag::VarBinary)
+        return infoOf(TypeTag::VarBinary, std::min(8000, l.length + r.length));
+    TypeTag t = precedence(lt) >= precedence(rt) ? lt : rt;
+    if (t == TypeTag::Numeric)
+        return describeNumericResult(e.op, l, r);
+    if (t == TypeTag::Bit)
+        t = TypeTag::Int;
+    return infoOf(t);
+}
+
+// Functions whose result has their first argument's type.
+bool keepsArgumentType(const QString& n) {
+    static const char* const names[] = {"SUM",      "MIN",   "MAX",   "AVG",   "ISNULL",
+                                        "COALESCE", "UPPER", "LOWER", "LTRIM", "RTRIM"};
+    for (const char* name : names)
+        if (n == QLatin1String(name))
+            return true;
+    return false;
+}
+
+ColumnInfo describeCast(const Expr& e) {
+    if (e.castType == TypeTag::Numeric)
+        return numericInfo(e.castLength, e.castScale);
+    return infoOf(e.castType, e.castLength);
+}
+
+ColumnInfo describeArgumentTyped(const Expr& e, const Scope* scope, const EvalEnv& env) {
+    ColumnInfo arg = describe(*e.args[0], scope, env);
+    arg.identity = false;
+    arg.nullable = true;
+    const bool sums = e.name == QLatin1String("SUM") || e.name == QLatin1String("AVG");
+    if (sums &&
+        (arg.type == SqlType::Bit || arg.type == SqlType::TinyInt || arg.type == SqlType::SmallInt))
+        arg.type = SqlType::Int;
+    return arg;
+}
+
+// Unary minus keeps the operand's type, except that tinyint (unsigned) becomes smallint and
+// bit int.
+ColumnInfo describeNegation(const Expr& e, const Scope* scope, const EvalEnv& env) {
+    ColumnInfo info = describe(*e.args[0], scope, env);
+    info.identity = false;
+    if (info.type == SqlType::TinyInt)
+        info.type = SqlType::SmallInt;
+    else if (info.type == SqlType::Bit)
+        info.type = SqlType::Int;
+    return info;
+}
+
+ColumnInfo describeFunction(const Expr& e, const Scope* scope, const EvalEnv& env) {
+    const QString& n = e.name;
+    if (n == QLatin1String("COUNT") || n == QLatin1String("COUNT_BIG") ||
+        n == QLatin1String("GETDATE")) {
+        ColumnInfo info = infoOf(n == QLatin1String("COUNT")       ? TypeTag::Int
+                                 : n == QLatin1String("COUNT_BIG") ? TypeTag::BigInt
+                                                                   : TypeTag::DateTime);
+        info.nullable = false;
+        return info;
+    }
+    if (keepsArgumentType(n))
+        return e.args.empty() ? infoOf(TypeTag::Int) : describeArgumentTyped(e, scope, env);
+    if (n == QLatin1String("CAST") || n == QLatin1String("CONVERT"))
+        return describeCast(e);
+    if (n == QLatin1String("LEN"))
+        return infoOf(TypeTag::Int);
+    if (env.functionInfo)
+        if (auto i = env.functionInfo(n))
+            return *i;
+    return infoOf(TypeTag::Int);
+}
+
+} // namespace
+
+ColumnInfo describe(const Expr& e, const Scope* scope, const EvalEnv& env) {
     switch (e.kind) {
-    case Expr::Kind::Literal: {
-        const int length = std::holds_alternative<QString>(e.literal.value)
-                               ? static_cast<int>(std::get<QString>(e.literal.value).size())
-                               : 0;
-        fromTag(e.literal.type == TypeTag::Null ? TypeTag::Int : e.literal.type, length);
-        info.nullable = isNull(e.literal.value);
-        return info;
-    }
-    case Expr::Kind::Column: {
-        ColumnInfo c = (*scope->columns)[static_cast<size_t>(e.columnIndex)];
-        return c;
-    }
-    case Expr::Kind::Parameter: {
-        const RpcParameter* p = findParameter(env, e.name);
-        if (!p)
-            throwUndeclared(e.name);
-        info.type = p->type;
-        info.length = p->type == SqlType::NVarChar ? std::max(1, p->length) : 0;
-        return info;
-    }
+    case Expr::Kind::Literal:
+        return describeLiteral(e);
+    case Expr::Kind::Column:
+        return (*scope->columns)[static_cast<size_t>(e.columnIndex)];
+    case Expr::Kind::Parameter:
+        return describeParameter(e, env);
     case Expr::Kind::Global:
         if (env.globalInfo)
             if (auto i = env.globalInfo(e.name))
                 return *i;
         throwUndeclared(e.name);
     case Expr::Kind::Unary:
-        if (e.op == QLatin1String("NOT"))
-            break;
-        return describe(*e.args[0], scope, env);
-    case Expr::Kind::Binary: {
-        if (e.op == QLatin1String("AND") || e.op == QLatin1String("OR") || isComparison(e.op))
-            break;
-        const ColumnInfo l = describe(*e.args[0], scope, env);
-        const ColumnInfo r = describe(*e.args[1], scope, env);
-        const TypeTag lt = tagOf(l.type);
-        const TypeTag rt = tagOf(r.type);
-        if (isText(lt) && isText(rt)) {
-            fromTag(TypeTag::NVarChar, std::min(4000, l.length + r.length));
-            return info;
-        }
-        TypeTag t = precedence(lt) >= precedence(rt) ? lt : rt;
-        if (t == TypeTag::Bit)
-            t = TypeTag::Int;
-        fromTag(t, 0);
-        return info;
-    }
-    case Expr::Kind::Function: {
-        const QString& n = e.name;
-        if (n == QLatin1String("COUNT")) {
-            fromTag(TypeTag::Int, 0);
-            info.nullable = false;
-            return info;
-        }
-        if (n == QLatin1String("COUNT_BIG")) {
-            fromTag(TypeTag::BigInt, 0);
-            info.nullable = false;
-            return info;
-        }
-        if (n == QLatin1String("SUM") || n == QLatin1String("MIN") || n == QLatin1String("MAX") ||
-            n == QLatin1String("AVG") || n == QLatin1String("ISNULL") ||
-            n == QLatin1String("COALESCE") || n == QLatin1String("UPPER") ||
-            n == QLatin1String("LOWER") || n == QLatin1String("LTRIM") ||
-            n == QLatin1String("RTRIM")) {
-            if (e.args.empty())
-                break;
-            ColumnInfo arg = describe(*e.args[0], scope, env);
-            arg.identity = false;
-            arg.nullable = true;
-            if (n == QLatin1String("SUM") || n == QLatin1String("AVG")) {
-                if (arg.type == SqlType::Bit)
-                    arg.type = SqlType::Int;
-            }
-            return arg;
-        }
-        if (n == QLatin1String("CAST") || n == QLatin1String("CONVERT")) {
-            fromTag(e.castType, e.castLength);
-            return info;
-        }
-        if (n == QLatin1String("LEN")) {
-            fromTag(TypeTag::Int, 0);
-            return info;
-        }
-        if (n == QLatin1String("GETDATE")) {
-            fromTag(TypeTag::DateTime, 0);
-            info.nullable = false;
-            return info;
-        }
-        if (env.functionInfo)
-            if (auto i = env.functionInfo(n))
-                return *i;
-        break;
-    }
+        return e.op == QLatin1String("NOT") ? infoOf(TypeTag::Int)
+                                            : describeNegation(e, scope, env);
+    case Expr::Kind::Binary:
+        return describeBinary(e, scope, env);
+    case Expr::Kind::Function:
+        return describeFunction(e, scope, env);
     default:
-        break;
+        return infoOf(TypeTag::Int);
     }
-    fromTag(TypeTag::Int, 0);
-    return info;
 }
 
 } // namespace ztds::sql

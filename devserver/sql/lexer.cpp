@@ -97,6 +97,9 @@ private:
         } else if (c == u'"') {
             t.kind = Token::Kind::QuotedIdentifier;
             t.text = quoted(u'"', u'"');
+        } else if (c == u'0' && (at(pos_ + 1) == u'x' || at(pos_ + 1) == u'X')) {
+            t.kind = Token::Kind::Binary;
+            t.text = hexDigits();
         } else if (c.isDigit() || (c == u'.' && at(pos_ + 1).isDigit())) {
             t.kind = Token::Kind::Number;
             t.text = number();
@@ -150,11 +153,21 @@ private:
         throw SqlError(std::move(messages));
     }
 
+    // 0x41: a binary constant; "0x" alone is an empty one.
+    QString hexDigits() {
+        advance(2);
+        const qsizetype start = pos_;
+        while (isHexDigit(at(pos_)))
+            advance();
+        return text_.mid(start, pos_ - start);
+    }
+
+    static bool isHexDigit(QChar c) {
+        return (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F');
+    }
+
     QString number() {
         const qsizetype start = pos_;
-        // 0x41 is a binary literal: refused rather than read as 0 with an alias x41.
-        if (at(pos_) == u'0' && (at(pos_ + 1) == u'x' || at(pos_ + 1) == u'X'))
-            throwNotSupported(QStringLiteral("A binary (0x...) literal"));
         while (at(pos_).isDigit())
             advance();
         if (at(pos_) == u'.') {

@@ -9,9 +9,9 @@
 namespace ztds::sql {
 
 struct Token {
-    enum class Kind { Word, QuotedIdentifier, Number, String, Variable, Symbol, End };
+    enum class Kind { Word, QuotedIdentifier, Number, Binary, String, Variable, Symbol, End };
     Kind kind = Kind::End;
-    QString text;          // identifier/literal content without quotes; symbols as written
+    QString text; // identifier/literal content without quotes; binary: the hex digits after 0x
     bool national = false; // N'...'
     int line = 1;
     qsizetype offset = 0; // where the token starts in the text

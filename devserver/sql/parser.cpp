@@ -306,11 +306,11 @@ private:
         c.typeName = take().text;
         if (acceptSymbol("(")) {
             if (acceptWord("MAX")) {
-                c.length = -1;
+                c.length = maxLength;
             } else {
                 c.length = static_cast<int>(integerLiteral());
                 if (acceptSymbol(","))
-                    integerLiteral();
+                    c.scale = static_cast<int>(integerLiteral());
             }
             expectSymbol(")");
         }
@@ -583,9 +583,10 @@ private:
             fail();
         if (value.kind == Token::Kind::Symbol && !value.isSymbol("-"))
             fail();
-        if (value.isSymbol("-"))
+        const bool negative = value.isSymbol("-");
+        if (negative)
             take();
-        s.optionValue = take().text.toUpper();
+        s.optionValue = (negative ? QStringLiteral("-") : QString()) + take().text.toUpper();
         return s;
     }
 
@@ -813,6 +814,8 @@ private:
                 t.type = TypeTag::Int;
         } else if (auto* d = std::get_if<double>(&t.value)) {
             *d = -*d;
+        } else if (auto* n = std::get_if<NumericValue>(&t.value)) {
+            n->unscaled = -n->unscaled; // at most 38 digits: never the 128-bit minimum
         }
     }
 
@@ -824,10 +827,30 @@ private:
         if (ok) {
             e->literal.type = (v > 2147483647LL) ? TypeTag::BigInt : TypeTag::Int;
             e->literal.value = int64_t{v};
+        } else if (const auto exact = parseNumeric(text)) {
+            // A constant with a decimal point, or an integer beyond bigint, is numeric(p,s),
+            // kept exact until converted.
+            e->literal.type = TypeTag::Numeric;
+            e->literal.value = *exact;
+        } else if (!text.contains(u'e', Qt::CaseInsensitive)) {
+            throw SqlError(1007, 15, 1,
+                           QStringLiteral("The number '%1' is out of the range for numeric "
+                                          "representation (maximum precision 38).")
+                               .arg(text));
         } else {
             e->literal.type = TypeTag::Float;
             e->literal.value = text.toDouble();
         }
+        return sealed(std::move(e));
+    }
+
+    ExprPtr binaryLiteral(const QString& hexDigits) {
+        auto e = std::make_unique<Expr>();
+        e->kind = Expr::Kind::Literal;
+        e->literal.type = TypeTag::VarBinary;
+        // An odd count of digits reads as if a leading 0 were written.
+        const QString even = hexDigits.size() % 2 ? u'0' + hexDigits : hexDigits;
+        e->literal.value = QByteArray::fromHex(even.toLatin1());
         return sealed(std::move(e));
     }
 
@@ -837,6 +860,8 @@ private:
         switch (t.kind) {
         case Token::Kind::Number:
             return numberLiteral(take().text);
+        case Token::Kind::Binary:
+            return binaryLiteral(take().text);
         case Token::Kind::String:
             e->kind = Expr::Kind::Literal;
             e->literal.type = t.national ? TypeTag::NVarChar : TypeTag::VarChar;
@@ -901,34 +926,60 @@ private:
         return sealed(std::move(e));
     }
 
+    static TypeTag castTag(const QString& type) {
+        static const std::pair<const char*, TypeTag> types[] = {
+            {"int", TypeTag::Int},
+            {"bigint", TypeTag::BigInt},
+            {"smallint", TypeTag::SmallInt},
+            {"tinyint", TypeTag::TinyInt},
+            {"bit", TypeTag::Bit},
+            {"float", TypeTag::Float},
+            {"real", TypeTag::Real},
+            {"money", TypeTag::Money},
+            {"decimal", TypeTag::Numeric},
+            {"numeric", TypeTag::Numeric},
+            {"datetime", TypeTag::DateTime},
+            {"smalldatetime", TypeTag::SmallDateTime},
+            {"datetime2", TypeTag::DateTime2},
+            {"nvarchar", TypeTag::NVarChar},
+            {"nchar", TypeTag::NChar},
+            {"varchar", TypeTag::VarChar},
+            {"char", TypeTag::Char},
+            {"varbinary", TypeTag::VarBinary},
+            {"uniqueidentifier", TypeTag::UniqueIdentifier},
+            {"sysname", TypeTag::NVarChar},
+            {"ntext", TypeTag::NText}};
+        for (const auto& [name, tag] : types)
+            if (type == QLatin1String(name))
+                return tag;
+        return TypeTag::Null;
+    }
+
     void castTarget(Expr& e) {
         if (!peek().isIdentifier())
             fail();
         const QString type = take().text.toLower();
-        static const std::pair<const char*, TypeTag> types[] = {
-            {"int", TypeTag::Int},           {"bigint", TypeTag::BigInt},
-            {"smallint", TypeTag::Int},      {"tinyint", TypeTag::Int},
-            {"bit", TypeTag::Bit},           {"float", TypeTag::Float},
-            {"real", TypeTag::Float},        {"money", TypeTag::Money},
-            {"datetime", TypeTag::DateTime}, {"smalldatetime", TypeTag::SmallDateTime},
-            {"nvarchar", TypeTag::NVarChar}, {"nchar", TypeTag::NVarChar},
-            {"varchar", TypeTag::VarChar},   {"char", TypeTag::VarChar},
-            {"sysname", TypeTag::NVarChar},  {"ntext", TypeTag::NText}};
-        for (const auto& [name, tag] : types)
-            if (type == QLatin1String(name))
-                e.castType = tag;
+        e.castType = castTag(type);
         if (e.castType == TypeTag::Null)
             throwNotSupported(QStringLiteral("CAST to %1").arg(type));
-        e.castLength = type == QLatin1String("sysname") ? 128 : 30;
+        // Without a length character and binary types take 30; numeric is numeric(18, 0).
+        const bool numeric = e.castType == TypeTag::Numeric;
+        e.castLength = type == QLatin1String("sysname") ? 128 : numeric ? 18 : 30;
         if (acceptSymbol("(")) {
             if (acceptWord("MAX"))
-                e.castLength = 4000;
+                e.castLength = maxLength;
             else
                 e.castLength = static_cast<int>(integerLiteral());
             if (acceptSymbol(","))
-                integerLiteral();
+                e.castScale = static_cast<int>(integerLiteral());
             expectSymbol(")");
         }
+        if (numeric && (e.castLength < 1 || e.castLength > 38 || e.castScale < 0 ||
+                        e.castScale > e.castLength))
+            throw SqlError(
+                1001, 15, 1,
+                QStringLiteral("Line 1: Length or precision specification %1 is invalid.")
+                    .arg(e.castLength));
     }
 
     ExprPtr functionCall() {

@@ -6,6 +6,7 @@
 #include <QDate>
 #include <QRegularExpression>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -39,19 +40,55 @@ const QDate& epoch() {
                        .arg(typeName(from), typeName(to)));
 }
 
+struct IntRange {
+    int64_t low;
+    int64_t high;
+};
+
+IntRange rangeOf(TypeTag to) {
+    switch (to) {
+    case TypeTag::TinyInt:
+        return {0, 255};
+    case TypeTag::SmallInt:
+        return {-32768, 32767};
+    case TypeTag::Int:
+        return {std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()};
+    default:
+        return {std::numeric_limits<int64_t>::min(), std::numeric_limits<int64_t>::max()};
+    }
+}
+
+bool isSmallInteger(TypeTag to) {
+    return to == TypeTag::TinyInt || to == TypeTag::SmallInt;
+}
+
 int64_t checkedIntRange(int64_t v, TypeTag to) {
-    if (to == TypeTag::Int &&
-        (v < std::numeric_limits<int32_t>::min() || v > std::numeric_limits<int32_t>::max()))
-        throwOverflow(to);
     if (to == TypeTag::Bit)
         return v != 0 ? 1 : 0;
-    return v;
+    const IntRange range = rangeOf(to);
+    if (v >= range.low && v <= range.high)
+        return v;
+    // tinyint and smallint name the value that did not fit.
+    if (isSmallInteger(to))
+        throw SqlError(220, 16, 1,
+                       QStringLiteral("Arithmetic overflow error for data type %1, value = %2.")
+                           .arg(typeName(to))
+                           .arg(v));
+    throwOverflow(to);
 }
 
 int64_t doubleToInt(double d, TypeTag to) {
     const double truncated = std::trunc(d);
-    if (!std::isfinite(truncated) || truncated < -9.2233720368547758e18 ||
-        truncated >= 9.2233720368547758e18)
+    const IntRange range = rangeOf(to);
+    const bool fits = std::isfinite(truncated) && truncated >= -9.2233720368547758e18 &&
+                      truncated < 9.2233720368547758e18;
+    if (fits && to != TypeTag::Bit &&
+        (truncated < double(range.low) || truncated > double(range.high)) && isSmallInteger(to))
+        throw SqlError(232, 16, 1,
+                       QStringLiteral("Arithmetic overflow error for type %1, value = %2.")
+                           .arg(typeName(to))
+                           .arg(d, 0, 'f', 6));
+    if (!fits)
         throwOverflow(to);
     return checkedIntRange(static_cast<int64_t>(truncated), to);
 }
@@ -90,9 +127,16 @@ Typed textToInteger(const Typed& source, const QString& text, TypeTag to) {
                        QStringLiteral("Conversion failed when converting the %1 value '%2' to data "
                                       "type %3.")
                            .arg(typeName(source.type), text, typeName(to)));
-    const bool outOfRange = *parsed == std::numeric_limits<int64_t>::max() ||
-                            (to == TypeTag::Int && (*parsed < std::numeric_limits<int32_t>::min() ||
-                                                    *parsed > std::numeric_limits<int32_t>::max()));
+    const IntRange range = rangeOf(to);
+    const bool outOfRange = *parsed == std::numeric_limits<int64_t>::max() || *parsed < range.low ||
+                            *parsed > range.high;
+    if (outOfRange && isSmallInteger(to))
+        throw SqlError(
+            244, 16, 1,
+            QStringLiteral("The conversion of the %1 value '%2' overflowed an %3 "
+                           "column. Use a larger integer column.")
+                .arg(typeName(source.type), text,
+                     to == TypeTag::TinyInt ? QStringLiteral("INT1") : QStringLiteral("INT2")));
     if (outOfRange && to != TypeTag::Bit)
         throw SqlError(
             248, 16, 1,
@@ -163,15 +207,17 @@ Typed textToDateTime(const Typed& source, const QString& text, TypeTag to) {
             QStringLiteral("Conversion failed when converting date and/or time from character "
                            "string."));
     }
-    const DateTimeValue rounded =
-        to == TypeTag::SmallDateTime ? roundToSmallDateTime(*parsed) : roundToDateTime(*parsed);
+    const DateTimeValue rounded = to == TypeTag::SmallDateTime ? roundToSmallDateTime(*parsed)
+                                  : to == TypeTag::DateTime    ? roundToDateTime(*parsed)
+                                                               : *parsed;
     const int maxSmallDays = epoch().daysTo(QDate(2079, 6, 6));
     const int minDays = epoch().daysTo(QDate(1753, 1, 1));
     const bool outOfRange = to == TypeTag::SmallDateTime
                                 ? (rounded.days < 0 || rounded.days > maxSmallDays ||
                                    (rounded.days == maxSmallDays &&
                                     rounded.msSinceMidnight > 23 * 3600000 + 59 * 60000))
-                                : rounded.days < minDays;
+                            : to == TypeTag::DateTime ? rounded.days < minDays
+                                                      : false;
     if (outOfRange)
         throw SqlError(242, 16, 3,
                        QStringLiteral("The conversion of a %1 data type to a %2 data type resulted "
@@ -195,22 +241,35 @@ DateTimeValue fromDays(double days, TypeTag to) {
 
 Typed toDateTimeType(const Typed& v, TypeTag to) {
     auto finish = [to](DateTimeValue d) {
-        return Typed{to,
-                     to == TypeTag::SmallDateTime ? roundToSmallDateTime(d) : roundToDateTime(d)};
+        return Typed{to, to == TypeTag::SmallDateTime ? roundToSmallDateTime(d)
+                         : to == TypeTag::DateTime    ? roundToDateTime(d)
+                                                      : d};
     };
     switch (v.type) {
     case TypeTag::DateTime:
     case TypeTag::SmallDateTime:
+    case TypeTag::DateTime2:
         return finish(std::get<DateTimeValue>(v.value));
+    case TypeTag::TinyInt:
+    case TypeTag::SmallInt:
     case TypeTag::Int:
     case TypeTag::BigInt:
+        if (to == TypeTag::DateTime2)
+            throwClash(v.type, to);
         return finish(fromDays(static_cast<double>(std::get<int64_t>(v.value)), to));
     case TypeTag::Float:
+    case TypeTag::Real:
+        if (to == TypeTag::DateTime2)
+            throwClash(v.type, to);
         return finish(fromDays(std::get<double>(v.value), to));
     case TypeTag::Money:
+        if (to == TypeTag::DateTime2)
+            throwClash(v.type, to);
         return finish(fromDays(std::get<MoneyValue>(v.value).tenThousandths / 10000.0, to));
     case TypeTag::VarChar:
     case TypeTag::NVarChar:
+    case TypeTag::Char:
+    case TypeTag::NChar:
         return textToDateTime(v, std::get<QString>(v.value), to);
     default:
         throwClash(v.type, to);
@@ -220,6 +279,7 @@ Typed toDateTimeType(const Typed& v, TypeTag to) {
 double asDouble(const Typed& v) {
     switch (v.type) {
     case TypeTag::Float:
+    case TypeTag::Real:
         return std::get<double>(v.value);
     case TypeTag::Money:
         return std::get<MoneyValue>(v.value).tenThousandths / 10000.0;
@@ -257,6 +317,267 @@ QString dateTimeText(const DateTimeValue& v) {
 
 } // namespace
 
+namespace {
+
+using Int128 = __int128;
+constexpr int maxNumericDigits = 38;
+
+Int128 powerOfTen(int n) {
+    Int128 p = 1;
+    for (int i = 0; i < n; ++i)
+        p *= 10;
+    return p;
+}
+
+QString int128Text(Int128 v) {
+    // Magnitude taken as unsigned before negating: -(min) would overflow.
+    const bool negative = v < 0;
+    unsigned __int128 magnitude =
+        negative ? static_cast<unsigned __int128>(-(v + 1)) + 1 : static_cast<unsigned __int128>(v);
+    QString digits;
+    do {
+        digits.prepend(QChar(u'0' + int(magnitude % 10)));
+        magnitude /= 10;
+    } while (magnitude != 0);
+    return negative ? u'-' + digits : digits;
+}
+
+[[noreturn]] void throwNumericOverflow(TypeTag from, TypeTag to) {
+    throw SqlError(8115, 16, 8,
+                   QStringLiteral("Arithmetic overflow error converting %1 to data type %2.")
+                       .arg(typeName(from), typeName(to)));
+}
+
+NumericValue numericOf(const Typed& v) {
+    switch (v.type) {
+    case TypeTag::Numeric:
+        return std::get<NumericValue>(v.value);
+    case TypeTag::Money:
+        return NumericValue{std::get<MoneyValue>(v.value).tenThousandths, 4};
+    case TypeTag::Float:
+    case TypeTag::Real: {
+        const double d = std::get<double>(v.value);
+        // About 17 significant digits, as many as a double holds.
+        const int wholeDigits = d == 0 || !std::isfinite(d)
+                                    ? 1
+                                    : std::max(1, int(std::floor(std::log10(std::fabs(d)))) + 1);
+        const int decimals = std::clamp(17 - wholeDigits, 0, maxNumericDigits - wholeDigits);
+        const auto parsed = wholeDigits > maxNumericDigits
+                                ? std::nullopt
+                                : parseNumeric(QString::number(d, 'f', decimals));
+        if (!std::isfinite(d) || !parsed)
+            throwNumericOverflow(v.type, TypeTag::Numeric);
+        return *parsed;
+    }
+    default:
+        return NumericValue{std::get<int64_t>(v.value), 0};
+    }
+}
+
+// numeric to an integer type: the fraction is cut off, as SQL Server does.
+int64_t numericToInteger(const NumericValue& n, TypeTag to) {
+    const Int128 whole = n.unscaled / powerOfTen(n.scale);
+    const IntRange range = rangeOf(to);
+    if (to == TypeTag::Bit)
+        return whole != 0 ? 1 : 0;
+    if (whole < range.low || whole > range.high) {
+        if (isSmallInteger(to))
+            throw SqlError(220, 16, 1,
+                           QStringLiteral("Arithmetic overflow error for data type %1, value = "
+                                          "%2.")
+                               .arg(typeName(to), numericText(n)));
+        throwNumericOverflow(TypeTag::Numeric, to);
+    }
+    return static_cast<int64_t>(whole);
+}
+
+double numericToDouble(const NumericValue& n) {
+    return numericText(n).toDouble();
+}
+
+// Binary to an integer type: the rightmost bytes, most significant first, as SQL Server reads.
+int64_t binaryToInteger(const QByteArray& bytes, TypeTag to) {
+    const int width = to == TypeTag::TinyInt    ? 1
+                      : to == TypeTag::SmallInt ? 2
+                      : to == TypeTag::BigInt   ? 8
+                      : to == TypeTag::Bit      ? int(bytes.size())
+                                                : 4;
+    uint64_t value = 0;
+    const QByteArray tail = bytes.right(width);
+    for (const char byte : tail)
+        value = (value << 8) | static_cast<uint8_t>(byte);
+    if (to == TypeTag::Bit)
+        return value != 0 ? 1 : 0;
+    // Sign-extend the narrower types.
+    const int bits = width * 8;
+    if (to != TypeTag::TinyInt && bits < 64 && tail.size() == width && ((value >> (bits - 1)) & 1))
+        value |= ~uint64_t(0) << bits;
+    return static_cast<int64_t>(value);
+}
+
+QByteArray integerToBinary(int64_t v, TypeTag from) {
+    const int width = from == TypeTag::TinyInt || from == TypeTag::Bit ? 1
+                      : from == TypeTag::SmallInt                      ? 2
+                      : from == TypeTag::BigInt                        ? 8
+                                                                       : 4;
+    QByteArray out(width, '\0');
+    auto bits = static_cast<uint64_t>(v);
+    for (int i = width - 1; i >= 0; --i, bits >>= 8)
+        out[i] = static_cast<char>(bits & 0xFF);
+    return out;
+}
+
+QString binaryToText(const QByteArray& bytes, TypeTag to) {
+    if (isSingleByteText(to))
+        return storage::fromCodePage(bytes);
+    // nvarchar and nchar read the bytes as UTF-16LE; an odd last byte is dropped.
+    QString text;
+    for (qsizetype i = 0; i + 1 < bytes.size(); i += 2)
+        text.append(QChar(
+            char16_t(static_cast<uint8_t>(bytes[i]) | (static_cast<uint8_t>(bytes[i + 1]) << 8))));
+    return text;
+}
+
+QByteArray textToBinary(const Typed& v) {
+    const QString& text = std::get<QString>(v.value);
+    if (isSingleByteText(v.type))
+        return storage::toCodePage(text);
+    QByteArray out;
+    out.reserve(text.size() * 2);
+    for (const QChar c : text) {
+        out.append(static_cast<char>(c.unicode() & 0xFF));
+        out.append(static_cast<char>(c.unicode() >> 8));
+    }
+    return out;
+}
+
+[[noreturn]] void throwExplicitNotAllowed(TypeTag from, TypeTag to) {
+    throw SqlError(529, 16, 2,
+                   QStringLiteral("Explicit conversion from data type %1 to %2 is not allowed.")
+                       .arg(typeName(from), typeName(to)));
+}
+
+Typed fromBinary(const Typed& v, TypeTag to) {
+    const QByteArray& bytes = std::get<QByteArray>(v.value);
+    if (isText(to) && to != TypeTag::NText)
+        return Typed{to, binaryToText(bytes, to)};
+    if (isInteger(to))
+        return Typed{to, binaryToInteger(bytes, to)};
+    if (to == TypeTag::Float || to == TypeTag::Real || to == TypeTag::NText)
+        throwExplicitNotAllowed(v.type, to);
+    throwImplicitNotAllowed(v.type, to);
+}
+
+Typed toBinary(const Typed& v, bool explicitly) {
+    if (isInteger(v.type))
+        return Typed{TypeTag::VarBinary, integerToBinary(std::get<int64_t>(v.value), v.type)};
+    if (isText(v.type) && v.type != TypeTag::NText && explicitly)
+        return Typed{TypeTag::VarBinary, textToBinary(v)};
+    if (v.type == TypeTag::Float || v.type == TypeTag::Real || v.type == TypeTag::NText)
+        throwExplicitNotAllowed(v.type, TypeTag::VarBinary);
+    throwImplicitNotAllowed(v.type, TypeTag::VarBinary);
+}
+
+Typed toUniqueIdentifier(const Typed& v) {
+    if (!isText(v.type) || v.type == TypeTag::NText)
+        throwClash(v.type, TypeTag::UniqueIdentifier);
+    thread_local const QRegularExpression form(QStringLiteral(
+        "^\\{?([0-9A-Fa-f]{8}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{12})\\}?"));
+    const auto m = form.match(std::get<QString>(v.value).trimmed());
+    if (!m.hasMatch())
+        throw SqlError(8169, 16, 2,
+                       QStringLiteral("Conversion failed when converting from a character string "
+                                      "to uniqueidentifier."));
+    return Typed{TypeTag::UniqueIdentifier, m.captured(1).toUpper()};
+}
+
+Typed toReal(double d) {
+    if (std::isfinite(d) && std::fabs(d) > double(std::numeric_limits<float>::max()))
+        throwOverflow(TypeTag::Real);
+    return Typed{TypeTag::Real, double(static_cast<float>(d))};
+}
+
+Typed toIntegerType(const Typed& v, TypeTag to, bool fromText) {
+    if (fromText)
+        return textToInteger(v, std::get<QString>(v.value), to);
+    if (isDateTime(v.type))
+        throwImplicitNotAllowed(v.type, to);
+    switch (v.type) {
+    case TypeTag::Float:
+    case TypeTag::Real:
+        return Typed{to, doubleToInt(std::get<double>(v.value), to)};
+    case TypeTag::Money: {
+        const int64_t t = std::get<MoneyValue>(v.value).tenThousandths;
+        const int64_t rounded = t / 10000 + (t % 10000 >= 5000 ? 1 : 0) - (t % 10000 <= -5000);
+        return Typed{to, checkedIntRange(rounded, to)};
+    }
+    case TypeTag::Numeric:
+        return Typed{to, numericToInteger(std::get<NumericValue>(v.value), to)};
+    case TypeTag::UniqueIdentifier:
+        throwClash(v.type, to);
+    default:
+        return Typed{to, checkedIntRange(std::get<int64_t>(v.value), to)};
+    }
+}
+
+Typed toFloatType(const Typed& v, TypeTag to, bool fromText) {
+    if (isDateTime(v.type))
+        throwImplicitNotAllowed(v.type, to);
+    if (v.type == TypeTag::UniqueIdentifier)
+        throwClash(v.type, to);
+    double d = 0;
+    if (fromText)
+        d = std::get<double>(textToFloat(v, std::get<QString>(v.value)).value);
+    else if (v.type == TypeTag::Numeric)
+        d = numericToDouble(std::get<NumericValue>(v.value));
+    else
+        d = asDouble(v);
+    return to == TypeTag::Real ? toReal(d) : Typed{TypeTag::Float, d};
+}
+
+Typed toMoneyType(const Typed& v, bool fromText) {
+    if (fromText)
+        return textToMoney(std::get<QString>(v.value));
+    if (isDateTime(v.type))
+        throwImplicitNotAllowed(v.type, TypeTag::Money);
+    switch (v.type) {
+    case TypeTag::Float:
+    case TypeTag::Real:
+        return Typed{TypeTag::Money, doubleToMoney(std::get<double>(v.value))};
+    case TypeTag::Numeric: {
+        const auto money = numericToMoney(std::get<NumericValue>(v.value));
+        if (!money)
+            throwNumericOverflow(TypeTag::Numeric, TypeTag::Money);
+        return Typed{TypeTag::Money, MoneyValue{*money}};
+    }
+    case TypeTag::UniqueIdentifier:
+        throwClash(v.type, TypeTag::Money);
+    default: {
+        // Range checked before multiplying: no overflow.
+        const int64_t i = std::get<int64_t>(v.value);
+        if (i > 922337203685477LL || i < -922337203685477LL)
+            throwOverflow(TypeTag::Money);
+        return Typed{TypeTag::Money, MoneyValue{i * 10000}};
+    }
+    }
+}
+
+Typed toNumericType(const Typed& v, bool fromText) {
+    if (fromText) {
+        const auto parsed = parseNumeric(std::get<QString>(v.value));
+        if (!parsed)
+            throw SqlError(
+                8114, 16, 5,
+                QStringLiteral("Error converting data type %1 to numeric.").arg(typeName(v.type)));
+        return Typed{TypeTag::Numeric, *parsed};
+    }
+    if (isDateTime(v.type) || v.type == TypeTag::UniqueIdentifier)
+        throwClash(v.type, TypeTag::Numeric);
+    return Typed{TypeTag::Numeric, numericOf(v)};
+}
+
+} // namespace
+
 TypeTag tagOf(SqlType type) {
     switch (type) {
     case SqlType::NVarChar:
@@ -277,6 +598,26 @@ TypeTag tagOf(SqlType type) {
         return TypeTag::Float;
     case SqlType::Bit:
         return TypeTag::Bit;
+    case SqlType::TinyInt:
+        return TypeTag::TinyInt;
+    case SqlType::SmallInt:
+        return TypeTag::SmallInt;
+    case SqlType::Real:
+        return TypeTag::Real;
+    case SqlType::Char:
+        return TypeTag::Char;
+    case SqlType::VarChar:
+        return TypeTag::VarChar;
+    case SqlType::NChar:
+        return TypeTag::NChar;
+    case SqlType::VarBinary:
+        return TypeTag::VarBinary;
+    case SqlType::Numeric:
+        return TypeTag::Numeric;
+    case SqlType::UniqueIdentifier:
+        return TypeTag::UniqueIdentifier;
+    case SqlType::DateTime2:
+        return TypeTag::DateTime2;
     }
     return TypeTag::NVarChar;
 }
@@ -301,86 +642,87 @@ SqlType sqlTypeOf(TypeTag tag) {
     case TypeTag::NText:
         return SqlType::NText;
     case TypeTag::VarChar:
+        return SqlType::VarChar;
     case TypeTag::NVarChar:
         return SqlType::NVarChar;
+    case TypeTag::TinyInt:
+        return SqlType::TinyInt;
+    case TypeTag::SmallInt:
+        return SqlType::SmallInt;
+    case TypeTag::Real:
+        return SqlType::Real;
+    case TypeTag::Char:
+        return SqlType::Char;
+    case TypeTag::NChar:
+        return SqlType::NChar;
+    case TypeTag::VarBinary:
+        return SqlType::VarBinary;
+    case TypeTag::Numeric:
+        return SqlType::Numeric;
+    case TypeTag::UniqueIdentifier:
+        return SqlType::UniqueIdentifier;
+    case TypeTag::DateTime2:
+        return SqlType::DateTime2;
     }
     return SqlType::NVarChar;
 }
 
 QString typeName(TypeTag tag) {
-    switch (tag) {
-    case TypeTag::Null:
+    if (tag == TypeTag::Null)
         return QStringLiteral("NULL");
-    case TypeTag::Bit:
-        return QStringLiteral("bit");
-    case TypeTag::Int:
-        return QStringLiteral("int");
-    case TypeTag::BigInt:
-        return QStringLiteral("bigint");
-    case TypeTag::Money:
-        return QStringLiteral("money");
-    case TypeTag::Float:
-        return QStringLiteral("float");
-    case TypeTag::SmallDateTime:
-        return QStringLiteral("smalldatetime");
-    case TypeTag::DateTime:
-        return QStringLiteral("datetime");
-    case TypeTag::VarChar:
-        return QStringLiteral("varchar");
-    case TypeTag::NVarChar:
-        return QStringLiteral("nvarchar");
-    case TypeTag::NText:
-        return QStringLiteral("ntext");
-    }
-    return {};
+    return QString::fromLatin1(sqlTypeName(sqlTypeOf(tag)));
 }
 
 bool isText(TypeTag tag) {
-    return tag == TypeTag::VarChar || tag == TypeTag::NVarChar || tag == TypeTag::NText;
+    return tag == TypeTag::VarChar || tag == TypeTag::NVarChar || tag == TypeTag::NText ||
+           tag == TypeTag::Char || tag == TypeTag::NChar;
+}
+
+bool isSingleByteText(TypeTag tag) {
+    return tag == TypeTag::VarChar || tag == TypeTag::Char;
+}
+
+bool isInteger(TypeTag tag) {
+    return tag == TypeTag::Bit || tag == TypeTag::TinyInt || tag == TypeTag::SmallInt ||
+           tag == TypeTag::Int || tag == TypeTag::BigInt;
 }
 
 bool isNumeric(TypeTag tag) {
-    return tag == TypeTag::Bit || tag == TypeTag::Int || tag == TypeTag::BigInt ||
-           tag == TypeTag::Money || tag == TypeTag::Float;
+    return isInteger(tag) || tag == TypeTag::Money || tag == TypeTag::Float ||
+           tag == TypeTag::Real || tag == TypeTag::Numeric;
 }
 
 bool isDateTime(TypeTag tag) {
-    return tag == TypeTag::DateTime || tag == TypeTag::SmallDateTime;
+    return tag == TypeTag::DateTime || tag == TypeTag::SmallDateTime || tag == TypeTag::DateTime2;
 }
 
 int precedence(TypeTag tag) {
-    switch (tag) {
-    case TypeTag::DateTime:
-        return 10;
-    case TypeTag::SmallDateTime:
-        return 9;
-    case TypeTag::Float:
-        return 8;
-    case TypeTag::Money:
-        return 7;
-    case TypeTag::BigInt:
-        return 6;
-    case TypeTag::Int:
-        return 5;
-    case TypeTag::Bit:
-        return 4;
-    case TypeTag::NText:
-        return 3;
-    case TypeTag::NVarChar:
-        return 2;
-    case TypeTag::VarChar:
-        return 1;
-    case TypeTag::Null:
-        return 0;
-    }
+    // SQL Server's order, highest first: datetime2, datetime, smalldatetime, float, real,
+    // decimal, money, bigint, int, smallint, tinyint, bit, ntext, uniqueidentifier, nvarchar,
+    // nchar, varchar, char, varbinary.
+    static const TypeTag order[] = {
+        TypeTag::VarBinary, TypeTag::Char,          TypeTag::VarChar,
+        TypeTag::NChar,     TypeTag::NVarChar,      TypeTag::UniqueIdentifier,
+        TypeTag::NText,     TypeTag::Bit,           TypeTag::TinyInt,
+        TypeTag::SmallInt,  TypeTag::Int,           TypeTag::BigInt,
+        TypeTag::Money,     TypeTag::Numeric,       TypeTag::Real,
+        TypeTag::Float,     TypeTag::SmallDateTime, TypeTag::DateTime,
+        TypeTag::DateTime2};
+    for (size_t i = 0; i < std::size(order); ++i)
+        if (order[i] == tag)
+            return int(i) + 1;
     return 0;
 }
 
-Typed convert(const Typed& v, TypeTag to) {
+Typed convert(const Typed& v, TypeTag to, bool explicitly) {
     if (isNull(v.value))
         return Typed{to, std::monostate{}, v.caseInsensitive};
     if (v.type == to)
         return v;
+    if (v.type == TypeTag::VarBinary)
+        return fromBinary(v, to);
+    if (to == TypeTag::VarBinary)
+        return toBinary(v, explicitly);
     if (isText(to)) {
         if (isText(v.type))
             return Typed{to, v.value, v.caseInsensitive};
@@ -388,48 +730,46 @@ Typed convert(const Typed& v, TypeTag to) {
     }
     if (v.type == TypeTag::NText)
         throwClash(v.type, to);
-    const bool fromText = v.type == TypeTag::VarChar || v.type == TypeTag::NVarChar;
+    const bool fromText = isText(v.type);
     switch (to) {
     case TypeTag::Bit:
+    case TypeTag::TinyInt:
+    case TypeTag::SmallInt:
     case TypeTag::Int:
     case TypeTag::BigInt:
-        if (fromText)
-            return textToInteger(v, std::get<QString>(v.value), to);
-        if (isDateTime(v.type))
-            throwImplicitNotAllowed(v.type, to);
-        if (v.type == TypeTag::Float)
-            return Typed{to, doubleToInt(std::get<double>(v.value), to)};
-        if (v.type == TypeTag::Money) {
-            const int64_t t = std::get<MoneyValue>(v.value).tenThousandths;
-            const int64_t rounded = (t >= 0 ? t + 5000 : t - 5000) / 10000;
-            return Typed{to, checkedIntRange(rounded, to)};
-        }
-        return Typed{to, checkedIntRange(std::get<int64_t>(v.value), to)};
+        return toIntegerType(v, to, fromText);
     case TypeTag::Float:
-        if (fromText)
-            return textToFloat(v, std::get<QString>(v.value));
-        if (isDateTime(v.type))
-            throwImplicitNotAllowed(v.type, to);
-        return Typed{to, asDouble(v)};
+    case TypeTag::Real:
+        return toFloatType(v, to, fromText);
     case TypeTag::Money:
-        if (fromText)
-            return textToMoney(std::get<QString>(v.value));
-        if (isDateTime(v.type))
-            throwImplicitNotAllowed(v.type, to);
-        if (v.type == TypeTag::Float)
-            return Typed{to, doubleToMoney(std::get<double>(v.value))};
-        {
-            const int64_t i = std::get<int64_t>(v.value);
-            if (std::llabs(i) > 922337203685477LL)
-                throwOverflow(to);
-            return Typed{to, MoneyValue{i * 10000}};
-        }
+        return toMoneyType(v, fromText);
+    case TypeTag::Numeric:
+        return toNumericType(v, fromText);
+    case TypeTag::UniqueIdentifier:
+        return toUniqueIdentifier(v);
     case TypeTag::DateTime:
     case TypeTag::SmallDateTime:
+    case TypeTag::DateTime2:
+        if (v.type == TypeTag::Numeric)
+            return toDateTimeType(
+                Typed{TypeTag::Float, numericToDouble(std::get<NumericValue>(v.value))}, to);
+        if (v.type == TypeTag::UniqueIdentifier)
+            throwClash(v.type, to);
         return toDateTimeType(v, to);
     default:
         throwClash(v.type, to);
     }
+}
+
+Typed convertToNumeric(const Typed& value, int precision, int scale) {
+    Typed t = convert(value, TypeTag::Numeric, true);
+    if (isNull(t.value))
+        return t;
+    const auto scaled = rescale(std::get<NumericValue>(t.value), scale);
+    if (!scaled || numericDigits(*scaled) > precision)
+        throwNumericOverflow(value.type, TypeTag::Numeric);
+    t.value = *scaled;
+    return t;
 }
 
 QString toText(const Typed& v) {
@@ -438,15 +778,25 @@ QString toText(const Typed& v) {
     switch (v.type) {
     case TypeTag::Float:
         return floatText(std::get<double>(v.value));
+    case TypeTag::Real:
+        return QString::number(std::get<double>(v.value), 'g', 7);
     case TypeTag::Money:
         return moneyText(std::get<MoneyValue>(v.value), 2);
+    case TypeTag::Numeric:
+        return numericText(std::get<NumericValue>(v.value));
     case TypeTag::DateTime:
     case TypeTag::SmallDateTime:
         return dateTimeText(std::get<DateTimeValue>(v.value));
+    case TypeTag::DateTime2:
+        return isoText(std::get<DateTimeValue>(v.value)) + QStringLiteral("0000");
     case TypeTag::Bit:
+    case TypeTag::TinyInt:
+    case TypeTag::SmallInt:
     case TypeTag::Int:
     case TypeTag::BigInt:
         return QString::number(std::get<int64_t>(v.value));
+    case TypeTag::VarBinary:
+        return binaryToText(std::get<QByteArray>(v.value), TypeTag::NVarChar);
     default:
         return std::get<QString>(v.value);
     }
@@ -464,18 +814,37 @@ std::optional<int> compare(const Typed& a, const Typed& b) {
     auto order = [](auto l, auto r) { return l < r ? -1 : (r < l ? 1 : 0); };
     switch (common) {
     case TypeTag::Float:
+    case TypeTag::Real:
         return order(std::get<double>(x.value), std::get<double>(y.value));
     case TypeTag::Money:
         return order(std::get<MoneyValue>(x.value).tenThousandths,
                      std::get<MoneyValue>(y.value).tenThousandths);
+    case TypeTag::Numeric: {
+        const auto& l = std::get<NumericValue>(x.value);
+        const auto& r = std::get<NumericValue>(y.value);
+        const int scale = std::max(l.scale, r.scale);
+        const auto ls = rescale(l, scale);
+        const auto rs = rescale(r, scale);
+        if (!ls || !rs) // beyond 38 digits at the common scale: compare approximately
+            return order(numericToDouble(l), numericToDouble(r));
+        return order(ls->unscaled, rs->unscaled);
+    }
     case TypeTag::DateTime:
-    case TypeTag::SmallDateTime: {
+    case TypeTag::SmallDateTime:
+    case TypeTag::DateTime2: {
         const auto& l = std::get<DateTimeValue>(x.value);
         const auto& r = std::get<DateTimeValue>(y.value);
         if (l.days != r.days)
             return order(l.days, r.days);
         return order(l.msSinceMidnight, r.msSinceMidnight);
     }
+    case TypeTag::VarBinary: {
+        const auto& l = std::get<QByteArray>(x.value);
+        const auto& r = std::get<QByteArray>(y.value);
+        return l < r ? -1 : (r < l ? 1 : 0);
+    }
+    case TypeTag::UniqueIdentifier:
+        return compareText(std::get<QString>(x.value), std::get<QString>(y.value), true);
     default:
         return order(std::get<int64_t>(x.value), std::get<int64_t>(y.value));
     }
@@ -689,6 +1058,78 @@ QString moneyText(const MoneyValue& v, int decimals) {
         .arg(negative ? QStringLiteral("-") : QString())
         .arg(magnitude / 10000)
         .arg(fraction);
+}
+
+QString numericText(const NumericValue& v) {
+    QString digits = int128Text(v.unscaled);
+    const bool negative = digits.startsWith(u'-');
+    if (negative)
+        digits.remove(0, 1);
+    if (v.scale > 0) {
+        digits = digits.rightJustified(v.scale + 1, u'0');
+        digits.insert(digits.size() - v.scale, u'.');
+    }
+    return negative ? u'-' + digits : digits;
+}
+
+std::optional<NumericValue> parseNumeric(const QString& input) {
+    QString text = input.trimmed();
+    thread_local const QRegularExpression form(
+        QStringLiteral("^[+-]?([0-9]+(\\.[0-9]*)?|\\.[0-9]+)$"));
+    if (!form.match(text).hasMatch())
+        return std::nullopt;
+    const bool negative = text.startsWith(u'-');
+    if (negative || text.startsWith(u'+'))
+        text.remove(0, 1);
+    const qsizetype dot = text.indexOf(u'.');
+    QString whole = dot < 0 ? text : text.left(dot);
+    const QString fraction = dot < 0 ? QString() : text.mid(dot + 1);
+    while (whole.size() > 1 && whole.startsWith(u'0'))
+        whole.remove(0, 1);
+    if (whole == QLatin1String("0") || whole.isEmpty())
+        whole.clear();
+    // Digits counted before any arithmetic: 38 of them always fit in 128 bits.
+    if (whole.size() + fraction.size() > maxNumericDigits)
+        return std::nullopt;
+    Int128 unscaled = 0;
+    for (const QChar c : whole + fraction)
+        unscaled = unscaled * 10 + (c.unicode() - u'0');
+    return NumericValue{negative ? -unscaled : unscaled, static_cast<uint8_t>(fraction.size())};
+}
+
+int numericDigits(const NumericValue& v) {
+    int digits = int(int128Text(v.unscaled).remove(u'-').size());
+    return std::max({digits, int(v.scale), 1});
+}
+
+std::optional<NumericValue> rescale(const NumericValue& v, int scale) {
+    if (scale < 0 || scale > maxNumericDigits)
+        return std::nullopt;
+    const Int128 limit = powerOfTen(maxNumericDigits);
+    if (scale >= v.scale) {
+        const Int128 factor = powerOfTen(scale - v.scale);
+        // Checked by division first: the product must stay below 10^38.
+        const Int128 magnitude = v.unscaled < 0 ? -v.unscaled : v.unscaled;
+        if (magnitude > (limit - 1) / factor)
+            return std::nullopt;
+        return NumericValue{v.unscaled * factor, static_cast<uint8_t>(scale)};
+    }
+    const Int128 divisor = powerOfTen(v.scale - scale);
+    Int128 quotient = v.unscaled / divisor;
+    const Int128 remainder = v.unscaled % divisor;
+    // Half away from zero, compared without doubling (which could pass 2^127).
+    const Int128 rest = remainder < 0 ? -remainder : remainder;
+    if (rest >= divisor - rest)
+        quotient += remainder < 0 ? -1 : 1;
+    return NumericValue{quotient, static_cast<uint8_t>(scale)};
+}
+
+std::optional<int64_t> numericToMoney(const NumericValue& v) {
+    const auto scaled = rescale(v, 4);
+    if (!scaled || scaled->unscaled > std::numeric_limits<int64_t>::max() ||
+        scaled->unscaled < std::numeric_limits<int64_t>::min())
+        return std::nullopt;
+    return static_cast<int64_t>(scaled->unscaled);
 }
 
 } // namespace ztds::sql

@@ -9,7 +9,7 @@
 
 namespace ztds::sql {
 
-// Engine-side types: the stored ones plus varchar (for '...' literals) and NULL.
+// Engine-side types: the stored and transmitted ones, and NULL.
 enum class TypeTag {
     Null,
     Bit,
@@ -21,7 +21,16 @@ enum class TypeTag {
     DateTime,
     VarChar,
     NVarChar,
-    NText
+    NText,
+    TinyInt,
+    SmallInt,
+    Real,
+    Char,
+    NChar,
+    VarBinary,
+    Numeric,
+    UniqueIdentifier,
+    DateTime2,
 };
 
 struct Typed {
@@ -34,13 +43,19 @@ TypeTag tagOf(SqlType type);
 SqlType sqlTypeOf(TypeTag tag);
 QString typeName(TypeTag tag);
 bool isText(TypeTag tag);
+// char, varchar: kept in the collation's code page, lengths in bytes.
+bool isSingleByteText(TypeTag tag);
+bool isInteger(TypeTag tag); // bit, tinyint, smallint, int, bigint
 bool isNumeric(TypeTag tag);
 bool isDateTime(TypeTag tag);
 // SQL Server's data type precedence: the higher one wins in an expression.
 int precedence(TypeTag tag);
 
 // Converts like SQL Server's implicit conversion; throws SqlError (245, 8114, 241, ...).
-Typed convert(const Typed& value, TypeTag target);
+// explicitly: CAST/CONVERT, which allow a few more (character data to varbinary).
+Typed convert(const Typed& value, TypeTag target, bool explicitly = false);
+// numeric(p,s): rounds to the scale; 8115 when the value needs more than p digits.
+Typed convertToNumeric(const Typed& value, int precision, int scale);
 // Text of a value as CONVERT(nvarchar, value) gives it.
 QString toText(const Typed& value);
 
@@ -60,5 +75,15 @@ DateTimeValue roundToSmallDateTime(DateTimeValue v);
 // Sortable storage form: "YYYY-MM-DD HH:MM:SS.mmm".
 QString isoText(const DateTimeValue& v);
 QString moneyText(const MoneyValue& v, int decimals);
+
+// numeric: exact text ("-12.340"), parsing of decimal text (nullopt: not a number, or more
+// than 38 digits), and the digits a value needs.
+QString numericText(const NumericValue& v);
+std::optional<NumericValue> parseNumeric(const QString& text);
+int numericDigits(const NumericValue& v);
+// Rescaled with rounding half away from zero; nullopt when more than 38 digits are needed.
+std::optional<NumericValue> rescale(const NumericValue& v, int scale);
+// The value as a number of 10^-4 units, nullopt beyond money's range.
+std::optional<int64_t> numericToMoney(const NumericValue& v);
 
 } // namespace ztds::sql

@@ -3,7 +3,10 @@
 #include <QString>
 
 #include <algorithm>
+#include <cerrno>
+#include <string>
 
+#include <iconv.h>
 #include <sqlite3.h>
 
 namespace ztds::storage {
@@ -53,6 +56,104 @@ int compareCollated(QStringView a, QStringView b, bool caseInsensitive) {
 
 void registerCollation(sqlite3* db) {
     sqlite3_create_collation_v2(db, "ZTCI", SQLITE_UTF16_ALIGNED, nullptr, compareUtf16, nullptr);
+}
+
+} // namespace ztds::storage
+
+namespace ztds::storage {
+
+namespace {
+
+// iconv between UTF-8 and the code page; an unconvertible input character becomes '?'.
+// One converter per direction and thread, opened once: rows convert value by value.
+class Converter {
+public:
+    Converter(const char* to, const char* from) : handle_(iconv_open(to, from)) {}
+    ~Converter() {
+        if (valid())
+            iconv_close(handle_);
+    }
+    Converter(const Converter&) = delete;
+    Converter& operator=(const Converter&) = delete;
+    bool valid() const { return handle_ != reinterpret_cast<iconv_t>(-1); }
+    iconv_t handle() const {
+        iconv(handle_, nullptr, nullptr, nullptr, nullptr); // back to the initial state
+        return handle_;
+    }
+
+private:
+    iconv_t handle_;
+};
+
+std::string convertCharset(bool toCodePage, const std::string& input, size_t inputUnit) {
+    thread_local const Converter encoder("GBK", "UTF-8");
+    thread_local const Converter decoder("UTF-8", "GBK");
+    const Converter& chosen = toCodePage ? encoder : decoder;
+    if (!chosen.valid())
+        return input;
+    iconv_t converter = chosen.handle();
+    std::string source = input;
+    std::string output(source.size() * 4 + 8, '\0');
+    char* in = source.data();
+    size_t inLeft = source.size();
+    char* out = output.data();
+    size_t outLeft = output.size();
+    while (inLeft > 0) {
+        if (iconv(converter, &in, &inLeft, &out, &outLeft) != size_t(-1))
+            break;
+        if ((errno != EILSEQ && errno != EINVAL) || outLeft == 0)
+            break;
+        // Skip the whole offending character: one unit, or a UTF-8 sequence.
+        size_t skip = inputUnit;
+        if (inputUnit == 0) {
+            const auto lead = static_cast<unsigned char>(*in);
+            skip = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+        }
+        skip = std::min(skip, inLeft);
+        in += skip;
+        inLeft -= skip;
+        *out++ = '?';
+        --outLeft;
+    }
+    output.resize(output.size() - outLeft);
+    return output;
+}
+
+} // namespace
+
+QByteArray toCodePage(QStringView text) {
+    const QByteArray utf8 = text.toUtf8();
+    const std::string out =
+        convertCharset(true, std::string(utf8.constData(), size_t(utf8.size())), 0);
+    return QByteArray(out.data(), qsizetype(out.size()));
+}
+
+QString fromCodePage(const QByteArray& bytes) {
+    const std::string out =
+        convertCharset(false, std::string(bytes.constData(), size_t(bytes.size())), 1);
+    return QString::fromUtf8(out.data(), qsizetype(out.size()));
+}
+
+int codePageLength(QStringView text) {
+    bool ascii = true;
+    for (const QChar c : text)
+        ascii = ascii && c.unicode() < 0x80;
+    return ascii ? int(text.size()) : int(toCodePage(text).size());
+}
+
+QString leftCodePageBytes(const QString& text, int bytes) {
+    if (codePageLength(text) <= bytes)
+        return text;
+    // Cut the encoded form at a character boundary: in GBK a byte from 0x81 up leads a pair.
+    const QByteArray encoded = toCodePage(text);
+    qsizetype keep = 0;
+    while (keep < encoded.size()) {
+        const qsizetype width = static_cast<uint8_t>(encoded[keep]) >= 0x81 ? 2 : 1;
+        if (keep + width > bytes)
+            break;
+        keep += width;
+    }
+    return fromCodePage(encoded.left(keep));
 }
 
 } // namespace ztds::storage

@@ -3,7 +3,9 @@
 // width-insensitive: Unicode case folding, full-width forms equal to their ASCII letters;
 // accents count) or binary; trailing blanks never count.
 
+#include <QByteArray>
 #include <QChar>
+#include <QString>
 #include <QStringView>
 
 struct sqlite3;
@@ -13,6 +15,15 @@ namespace ztds::storage {
 // One character as the case-insensitive collation sees it.
 QChar collationFold(QChar c);
 int compareCollated(QStringView a, QStringView b, bool caseInsensitive);
+// char/varchar/text data in the collation's code page (936, GBK): what SQL Server keeps and
+// sends for the single-byte types. A character the code page lacks becomes '?', as there.
+QByteArray toCodePage(QStringView text);
+QString fromCodePage(const QByteArray& bytes);
+// Bytes of the text in the code page: the length that char(n)/varchar(n) count.
+int codePageLength(QStringView text);
+// The longest prefix of the text that fits in the given number of code-page bytes.
+QString leftCodePageBytes(const QString& text, int bytes);
+
 // Registers the collation "ZTCI" on a connection.
 void registerCollation(sqlite3* db);
 

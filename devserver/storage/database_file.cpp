@@ -37,6 +37,10 @@ public:
     }
     void bind(int index, int64_t v) { sqlite3_bind_int64(stmt_, index, v); }
     void bind(int index, double v) { sqlite3_bind_double(stmt_, index, v); }
+    void bind(int index, const QByteArray& bytes) {
+        sqlite3_bind_blob(stmt_, index, bytes.constData(), static_cast<int>(bytes.size()),
+                          SQLITE_TRANSIENT);
+    }
     void bindNull(int index) { sqlite3_bind_null(stmt_, index); }
 
     // true while there is a row
@@ -54,6 +58,10 @@ public:
     bool isNull(int column) const { return sqlite3_column_type(stmt_, column) == SQLITE_NULL; }
     int64_t integer(int column) const { return sqlite3_column_int64(stmt_, column); }
     double real(int column) const { return sqlite3_column_double(stmt_, column); }
+    QByteArray blob(int column) const {
+        const auto* data = static_cast<const char*>(sqlite3_column_blob(stmt_, column));
+        return QByteArray(data, sqlite3_column_bytes(stmt_, column));
+    }
     QString text(int column) const {
         const auto* data = static_cast<const QChar*>(sqlite3_column_text16(stmt_, column));
         const int bytes = sqlite3_column_bytes16(stmt_, column);
@@ -92,9 +100,13 @@ DateTimeValue decodeDateTime(const QString& s) {
 }
 
 SqlType typeFromText(const QString& s) {
-    static const SqlType all[] = {SqlType::NVarChar, SqlType::NText, SqlType::Int,
-                                  SqlType::BigInt,   SqlType::Money, SqlType::SmallDateTime,
-                                  SqlType::DateTime, SqlType::Float, SqlType::Bit};
+    static const SqlType all[] = {SqlType::NVarChar,  SqlType::NText,    SqlType::Int,
+                                  SqlType::BigInt,    SqlType::Money,    SqlType::SmallDateTime,
+                                  SqlType::DateTime,  SqlType::Float,    SqlType::Bit,
+                                  SqlType::TinyInt,   SqlType::SmallInt, SqlType::Real,
+                                  SqlType::Char,      SqlType::VarChar,  SqlType::NChar,
+                                  SqlType::VarBinary, SqlType::Numeric,  SqlType::UniqueIdentifier,
+                                  SqlType::DateTime2};
     for (SqlType t : all)
         if (s == QLatin1String(sqlTypeName(t)))
             return t;
@@ -105,11 +117,20 @@ const char* storageType(const ColumnDef& c) {
     switch (c.type) {
     case SqlType::NVarChar:
     case SqlType::NText:
+    case SqlType::Char:
+    case SqlType::VarChar:
+    case SqlType::NChar:
         return c.caseInsensitive() ? "TEXT COLLATE ZTCI" : "TEXT COLLATE BINARY";
+    case SqlType::UniqueIdentifier:
+        return "TEXT COLLATE NOCASE";
     case SqlType::Float:
+    case SqlType::Real:
         return "REAL";
+    case SqlType::VarBinary:
+        return "BLOB";
     case SqlType::SmallDateTime:
     case SqlType::DateTime:
+    case SqlType::DateTime2:
         return "TEXT";
     default:
         return "INTEGER";
@@ -136,6 +157,10 @@ void bindValue(Statement& s, int index, const Value& v) {
         s.bind(index, encodeDateTime(*dt));
     else if (const auto* m = std::get_if<MoneyValue>(&v))
         s.bind(index, m->tenThousandths);
+    else if (const auto* b = std::get_if<QByteArray>(&v))
+        s.bind(index, *b);
+    else if (std::holds_alternative<NumericValue>(v))
+        throw StorageError(SQLITE_MISMATCH, "numeric values are not stored");
 }
 
 Value readValue(const Statement& s, int column, SqlType type) {
@@ -144,13 +169,21 @@ Value readValue(const Statement& s, int column, SqlType type) {
     switch (type) {
     case SqlType::NVarChar:
     case SqlType::NText:
+    case SqlType::Char:
+    case SqlType::VarChar:
+    case SqlType::NChar:
+    case SqlType::UniqueIdentifier:
         return s.text(column);
     case SqlType::Float:
+    case SqlType::Real:
         return s.real(column);
     case SqlType::Money:
         return MoneyValue{s.integer(column)};
+    case SqlType::VarBinary:
+        return s.blob(column);
     case SqlType::SmallDateTime:
     case SqlType::DateTime:
+    case SqlType::DateTime2:
         return decodeDateTime(s.text(column));
     default:
         return s.integer(column);

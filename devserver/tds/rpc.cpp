@@ -362,12 +362,19 @@ void describe(RpcParameter& parameter, const TypeInfo& info) {
     case NVarChar:
     case NChar:
         parameter.type = SqlType::NVarChar;
-        parameter.length = info.maxLength == plpMarker ? 0 : int(info.maxLength / 2);
+        parameter.length = info.maxLength == plpMarker ? maxLength : int(info.maxLength / 2);
         return;
     case BigVarChar:
     case BigChar:
-        parameter.type = SqlType::NVarChar;
-        parameter.length = info.maxLength == plpMarker ? 0 : int(info.maxLength);
+        parameter.type = SqlType::VarChar;
+        parameter.length = info.maxLength == plpMarker ? maxLength : int(info.maxLength);
+        return;
+    case BigVarBinary:
+    case BigBinary:
+    case Image:
+        parameter.type = SqlType::VarBinary;
+        parameter.length =
+            info.maxLength == plpMarker || info.type == Image ? maxLength : int(info.maxLength);
         return;
     case Text:
     case NText:
@@ -404,9 +411,11 @@ void describe(RpcParameter& parameter, const TypeInfo& info) {
     case DateTimeN:
         parameter.type = info.maxLength == 4 ? SqlType::SmallDateTime : SqlType::DateTime;
         return;
+    case DateTime2N:
+        parameter.type = SqlType::DateTime2;
+        return;
     case DateN:
     case TimeN:
-    case DateTime2N:
     case DateTimeOffsetN:
     case DateTime8:
         parameter.type = SqlType::DateTime;
@@ -418,8 +427,7 @@ void describe(RpcParameter& parameter, const TypeInfo& info) {
                                            : SqlType::Float;
         return;
     case Guid:
-        parameter.type = SqlType::NVarChar; // kept as its text form, 36 characters
-        parameter.length = 36;
+        parameter.type = SqlType::UniqueIdentifier; // kept as its text form
         return;
     default:
         parameter.type = SqlType::NVarChar;
@@ -490,9 +498,13 @@ Value decodeValue(const TypeInfo& info, const std::vector<uint8_t>& bytes) {
             return hex({3, 2, 1, 0}) + u'-' + hex({5, 4}) + u'-' + hex({7, 6}) + u'-' +
                    hex({8, 9}) + u'-' + hex({10, 11, 12, 13, 14, 15});
         }
-        [[fallthrough]];
+        throw ProtocolError("uniqueidentifier parameter is not 16 bytes");
+    case BigVarBinary:
+    case BigBinary:
+    case Image:
+        return QByteArray(reinterpret_cast<const char*>(data.data()), qsizetype(data.size()));
     default: {
-        // Binary data: SQL Server's hexadecimal literal form.
+        // Anything else: SQL Server's hexadecimal literal form.
         QString hex = QStringLiteral("0x");
         for (const uint8_t byte : data)
             hex += QStringLiteral("%1").arg(byte, 2, 16, QLatin1Char('0')).toUpper();
@@ -520,6 +532,9 @@ void checkFixedWidth(const TypeInfo& info, size_t size) {
         break;
     case BitN:
         expect({1});
+        break;
+    case Guid:
+        expect({16});
         break;
     case DateN:
         expect({3});

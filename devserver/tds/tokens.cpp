@@ -1,5 +1,7 @@
 #include "devserver/tds/tokens.h"
 
+#include "devserver/sql/types.h"
+#include "devserver/storage/collation.h"
 #include "devserver/tds/login.h"
 #include "devserver/tds/server_identity.h"
 
@@ -23,13 +25,21 @@ enum Token : uint8_t {
     EnvChange = 0xE3,
 };
 
+constexpr uint8_t typeText = 0x23;
+constexpr uint8_t typeGuid = 0x24;
 constexpr uint8_t typeIntN = 0x26;
+constexpr uint8_t typeDateTime2N = 0x2A;
 constexpr uint8_t typeNText = 0x63;
 constexpr uint8_t typeBitN = 0x68;
+constexpr uint8_t typeNumericN = 0x6C;
 constexpr uint8_t typeFltN = 0x6D;
 constexpr uint8_t typeMoneyN = 0x6E;
 constexpr uint8_t typeDateTimeN = 0x6F;
+constexpr uint8_t typeBigVarBinary = 0xA5;
+constexpr uint8_t typeBigVarChar = 0xA7;
+constexpr uint8_t typeBigChar = 0xAF;
 constexpr uint8_t typeNVarChar = 0xE7;
+constexpr uint8_t typeNChar = 0xEF;
 
 constexpr uint16_t flagNullable = 0x0001;
 constexpr uint16_t flagCaseSensitive = 0x0002;
@@ -37,7 +47,12 @@ constexpr uint16_t flagUpdatableUnknown = 0x0008;
 constexpr uint16_t flagIdentity = 0x0010;
 
 constexpr int maxNVarCharLength = 4000;
+constexpr int maxVarCharLength = 8000;
 constexpr uint32_t nTextMaxBytes = 0x7FFFFFFE;
+constexpr uint32_t textMaxBytes = 0x7FFFFFFF;
+constexpr uint16_t plpLength = 0xFFFF;
+constexpr uint64_t plpNull = 0xFFFFFFFFFFFFFFFFull;
+constexpr int32_t daysFromYear1To1900 = 693595;
 constexpr int maxMessageCharacters = 4000;
 constexpr int64_t msPerDay = 86400000;
 
@@ -46,6 +61,8 @@ constexpr int64_t msPerDay = 86400000;
 QString asText(const Value& value) {
     if (const auto* text = std::get_if<QString>(&value))
         return *text;
+    if (const auto* numeric = std::get_if<NumericValue>(&value))
+        return sql::numericText(*numeric);
     if (const auto* integer = std::get_if<int64_t>(&value))
         return QString::number(*integer);
     if (const auto* real = std::get_if<double>(&value))
@@ -91,9 +108,67 @@ DateTimeValue asDateTime(const Value& value) {
     return {};
 }
 
+QByteArray asBytes(const Value& value) {
+    if (const auto* bytes = std::get_if<QByteArray>(&value))
+        return *bytes;
+    const QString text = asText(value);
+    return QByteArray(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
+}
+
+std::span<const uint8_t> spanOf(const QByteArray& bytes) {
+    return {reinterpret_cast<const uint8_t*>(bytes.constData()), size_t(bytes.size())};
+}
+
+// A uniqueidentifier's 16 bytes: the first three groups little-endian, the rest as written.
+QByteArray guidBytes(const QString& text) {
+    const QByteArray hex = QString(text).remove(u'-').toLatin1();
+    const QByteArray raw = QByteArray::fromHex(hex).leftJustified(16, '\0', true);
+    QByteArray out(16, '\0');
+    static const int order[16] = {3, 2, 1, 0, 5, 4, 7, 6, 8, 9, 10, 11, 12, 13, 14, 15};
+    for (int i = 0; i < 16; ++i)
+        out[i] = raw[order[i]];
+    return out;
+}
+
+uint8_t numericBytes(uint8_t precision) {
+    return precision <= 9 ? 5 : precision <= 19 ? 9 : precision <= 28 ? 13 : 17;
+}
+
+NumericValue asNumeric(const Value& value, uint8_t scale) {
+    NumericValue n{};
+    if (const auto* numeric = std::get_if<NumericValue>(&value))
+        n = *numeric;
+    else if (const auto* money = std::get_if<MoneyValue>(&value))
+        n = NumericValue{money->tenThousandths, 4};
+    else if (const auto* integer = std::get_if<int64_t>(&value))
+        n = NumericValue{*integer, 0};
+    else if (auto parsed = sql::parseNumeric(asText(value)))
+        n = *parsed;
+    return sql::rescale(n, scale).value_or(NumericValue{0, scale});
+}
+
 } // namespace
 
-enum class TokenWriter::WireType : uint8_t { NVarChar, NText, IntN, FltN, BitN, MoneyN, DateTimeN };
+enum class TokenWriter::WireType : uint8_t {
+    NVarChar,
+    NText,
+    IntN,
+    FltN,
+    BitN,
+    MoneyN,
+    DateTimeN,
+    NChar,
+    BigVarChar,
+    BigChar,
+    Text,
+    BigVarBinary,
+    NVarCharMax, // PLP
+    VarCharMax,  // PLP
+    VarBinaryMax,
+    NumericN,
+    Guid,
+    DateTime2N,
+};
 
 void TokenWriter::envChange(uint8_t type, const QString& newValue, const QString& oldValue) {
     out_.u8(EnvChange);
@@ -195,23 +270,52 @@ void TokenWriter::returnValueInt(uint16_t ordinal, const QString& name, int32_t 
     out_.i32(value);
 }
 
-TokenWriter::ColumnShape TokenWriter::shapeOf(const ResultSet& resultSet, size_t column) {
+// Character columns: the declared width, or one their values give a computed column; (max)
+// and anything wider than the type allows travel as PLP at TDS 7.2 and later, as text/ntext
+// before.
+TokenWriter::ColumnShape TokenWriter::textShape(const ResultSet& resultSet, size_t column) const {
     const ColumnInfo& info = resultSet.columns[column];
+    const bool unicode = info.type == SqlType::NVarChar;
+    qsizetype longest = 0;
+    for (const auto& row : resultSet.rows)
+        if (column < row.size() && !isNull(row[column]))
+            longest = std::max<qsizetype>(longest,
+                                          unicode ? asText(row[column]).size()
+                                                  : storage::codePageLength(asText(row[column])));
+    const int limit = unicode ? maxNVarCharLength : maxVarCharLength;
+    const bool large = info.length == maxLength || longest > limit || info.length > limit;
+    if (large && isTds72OrLater(tdsVersion_))
+        return {unicode ? WireType::NVarCharMax : WireType::VarCharMax, plpLength};
+    if (large)
+        return {unicode ? WireType::NText : WireType::Text, unicode ? nTextMaxBytes : textMaxBytes};
+    const qsizetype width = info.length > 0 ? std::max<qsizetype>(info.length, longest)
+                                            : std::max<qsizetype>(longest, 1);
+    return {unicode ? WireType::NVarChar : WireType::BigVarChar,
+            uint32_t(unicode ? width * 2 : width)};
+}
+
+TokenWriter::ColumnShape TokenWriter::shapeOf(const ResultSet& resultSet, size_t column) const {
+    const ColumnInfo& info = resultSet.columns[column];
+    const auto width = uint32_t(std::max(info.length, 1));
     switch (info.type) {
-    case SqlType::NVarChar: {
-        qsizetype longest = 0;
-        for (const auto& row : resultSet.rows)
-            if (column < row.size() && !isNull(row[column]))
-                longest = std::max(longest, asText(row[column]).size());
-        if (longest > maxNVarCharLength || info.length > maxNVarCharLength)
-            return {WireType::NText, nTextMaxBytes};
-        // A computed column may come without a declared width; its values give one.
-        const qsizetype width = info.length > 0 ? std::max<qsizetype>(info.length, longest)
-                                                : std::max<qsizetype>(longest, 1);
-        return {WireType::NVarChar, uint32_t(width * 2)};
-    }
+    case SqlType::NVarChar:
+    case SqlType::VarChar:
+        return textShape(resultSet, column);
     case SqlType::NText:
         return {WireType::NText, nTextMaxBytes};
+    case SqlType::Char:
+        return {WireType::BigChar, width};
+    case SqlType::NChar:
+        return {WireType::NChar, width * 2};
+    case SqlType::VarBinary:
+        if (info.length == maxLength)
+            return isTds72OrLater(tdsVersion_) ? ColumnShape{WireType::VarBinaryMax, plpLength}
+                                               : ColumnShape{WireType::BigVarBinary, 8000};
+        return {WireType::BigVarBinary, width};
+    case SqlType::TinyInt:
+        return {WireType::IntN, 1};
+    case SqlType::SmallInt:
+        return {WireType::IntN, 2};
     case SqlType::Int:
         return {WireType::IntN, 4};
     case SqlType::BigInt:
@@ -222,10 +326,24 @@ TokenWriter::ColumnShape TokenWriter::shapeOf(const ResultSet& resultSet, size_t
         return {WireType::DateTimeN, 4};
     case SqlType::DateTime:
         return {WireType::DateTimeN, 8};
+    case SqlType::DateTime2:
+        // datetime2 came with TDS 7.3; older clients get datetime.
+        if (tdsVersion_ >= tds_version::V7_3A)
+            return {WireType::DateTime2N, 8, 0, 7};
+        return {WireType::DateTimeN, 8};
+    case SqlType::Real:
+        return {WireType::FltN, 4};
     case SqlType::Float:
         return {WireType::FltN, 8};
     case SqlType::Bit:
         return {WireType::BitN, 1};
+    case SqlType::Numeric: {
+        const uint8_t precision = std::clamp<uint8_t>(info.precision, 1, 38);
+        return {WireType::NumericN, numericBytes(precision), precision,
+                std::min(info.scale, precision)};
+    }
+    case SqlType::UniqueIdentifier:
+        return {WireType::Guid, 16};
     }
     return {WireType::NVarChar, 2};
 }
@@ -239,12 +357,27 @@ void TokenWriter::collation() {
 void TokenWriter::typeInfo(const ColumnShape& shape) {
     switch (shape.type) {
     case WireType::NVarChar:
-        out_.u8(typeNVarChar);
+    case WireType::NVarCharMax:
+    case WireType::NChar:
+    case WireType::BigVarChar:
+    case WireType::VarCharMax:
+    case WireType::BigChar:
+        out_.u8(shape.type == WireType::NChar        ? typeNChar
+                : shape.type == WireType::BigChar    ? typeBigChar
+                : shape.type == WireType::BigVarChar ? typeBigVarChar
+                : shape.type == WireType::VarCharMax ? typeBigVarChar
+                                                     : typeNVarChar);
         out_.u16(uint16_t(shape.size));
         collation();
         return;
+    case WireType::BigVarBinary:
+    case WireType::VarBinaryMax:
+        out_.u8(typeBigVarBinary);
+        out_.u16(uint16_t(shape.size));
+        return;
     case WireType::NText:
-        out_.u8(typeNText);
+    case WireType::Text:
+        out_.u8(shape.type == WireType::NText ? typeNText : typeText);
         out_.u32(shape.size);
         collation();
         if (isTds72OrLater(tdsVersion_))
@@ -252,6 +385,19 @@ void TokenWriter::typeInfo(const ColumnShape& shape) {
         else
             out_.u16(0); // empty table name
         return;
+    case WireType::NumericN:
+        out_.u8(typeNumericN);
+        out_.u8(uint8_t(shape.size));
+        out_.u8(shape.precision);
+        out_.u8(shape.scale);
+        return;
+    case WireType::DateTime2N:
+        out_.u8(typeDateTime2N);
+        out_.u8(shape.scale);
+        return;
+    case WireType::Guid:
+        out_.u8(typeGuid);
+        break;
     case WireType::IntN:
         out_.u8(typeIntN);
         break;
@@ -284,7 +430,7 @@ void TokenWriter::columnMetadata(const ResultSet& resultSet,
         uint16_t flags = info.identity ? flagIdentity : flagUpdatableUnknown;
         if (info.nullable)
             flags |= flagNullable;
-        const bool text = info.type == SqlType::NVarChar || info.type == SqlType::NText;
+        const bool text = sql::isText(sql::tagOf(info.type));
         if (text && !info.caseInsensitive)
             flags |= flagCaseSensitive;
         out_.u16(flags);
@@ -293,52 +439,112 @@ void TokenWriter::columnMetadata(const ResultSet& resultSet,
     }
 }
 
-void TokenWriter::value(const ColumnShape& shape, const Value& value) {
+// Partially length-prefixed: the total, the data as one chunk, a zero-length chunk.
+void TokenWriter::plp(std::span<const uint8_t> bytes) {
+    out_.u64(bytes.size());
+    if (!bytes.empty()) {
+        out_.u32(uint32_t(bytes.size()));
+        out_.bytes(bytes);
+    }
+    out_.u32(0);
+}
+
+void TokenWriter::textPointer(std::span<const uint8_t> bytes) {
+    out_.u8(16);
+    for (int i = 0; i < 16; ++i)
+        out_.u8(0xAA); // text pointer: any value, clients only pass it back
+    out_.u64(0);       // timestamp
+    out_.u32(uint32_t(bytes.size()));
+    out_.bytes(bytes);
+}
+
+// Character and binary values; false for the fixed-width types.
+bool TokenWriter::variableValue(const ColumnShape& shape, const Value& value) {
     const bool null = isNull(value);
+    QByteArray bytes;
     switch (shape.type) {
-    case WireType::NVarChar: {
+    case WireType::NVarChar:
+    case WireType::NChar:
+    case WireType::NText:
+    case WireType::NVarCharMax:
+        bytes = null ? QByteArray() : asBytes(Value{asText(value)});
+        break;
+    case WireType::BigVarChar:
+    case WireType::BigChar:
+    case WireType::Text:
+    case WireType::VarCharMax:
+        bytes = null ? QByteArray() : storage::toCodePage(asText(value));
+        break;
+    case WireType::BigVarBinary:
+    case WireType::VarBinaryMax:
+        bytes =
+            null ? QByteArray() : asBytes(value).left(shape.size == plpLength ? -1 : shape.size);
+        break;
+    default:
+        return false;
+    }
+    switch (shape.type) {
+    case WireType::NVarCharMax:
+    case WireType::VarCharMax:
+    case WireType::VarBinaryMax:
+        if (null)
+            out_.u64(plpNull);
+        else
+            plp(spanOf(bytes));
+        return true;
+    case WireType::NText:
+    case WireType::Text:
+        if (null)
+            out_.u8(0); // no text pointer
+        else
+            textPointer(spanOf(bytes));
+        return true;
+    default:
         if (null) {
             out_.u16(0xFFFF);
-            return;
+            return true;
         }
-        const QString text = asText(value);
-        out_.u16(uint16_t(text.size() * 2));
-        out_.utf16(text);
+        out_.u16(uint16_t(bytes.size()));
+        out_.bytes(spanOf(bytes));
+        return true;
+    }
+}
+
+void TokenWriter::value(const ColumnShape& shape, const Value& value) {
+    if (variableValue(shape, value))
         return;
-    }
-    case WireType::NText: {
-        if (null) {
-            out_.u8(0); // no text pointer
-            return;
-        }
-        const QString text = asText(value);
-        out_.u8(16);
-        for (int i = 0; i < 16; ++i)
-            out_.u8(0xAA); // text pointer: any value, clients only pass it back
-        out_.u64(0);       // timestamp
-        out_.u32(uint32_t(text.size() * 2));
-        out_.utf16(text);
-        return;
-    }
-    default:
-        break;
-    }
+    const bool null = isNull(value);
     if (null) {
         out_.u8(0);
         return;
     }
     out_.u8(uint8_t(shape.size));
     switch (shape.type) {
+    case WireType::BitN:
+        out_.u8(asInteger(value) != 0 ? 1 : 0);
+        return;
     case WireType::IntN:
-        if (shape.size == 4)
+        if (shape.size == 1)
+            out_.u8(uint8_t(asInteger(value)));
+        else if (shape.size == 2)
+            out_.u16(uint16_t(asInteger(value)));
+        else if (shape.size == 4)
             out_.i32(int32_t(asInteger(value)));
         else
             out_.i64(asInteger(value));
         return;
-    case WireType::BitN:
-        out_.u8(asInteger(value) != 0 ? 1 : 0);
-        return;
     case WireType::FltN: {
+        if (shape.size == 4) {
+            // Clamped first: a double beyond float's range may not be converted.
+            constexpr double largest = std::numeric_limits<float>::max();
+            const double real = asReal(value);
+            const auto single =
+                float(std::isnan(real) ? real : std::clamp(real, -largest, largest));
+            uint32_t bits = 0;
+            std::memcpy(&bits, &single, sizeof bits);
+            out_.u32(bits);
+            return;
+        }
         const double real = asReal(value);
         uint64_t bits = 0;
         static_assert(sizeof bits == sizeof real);
@@ -351,6 +557,31 @@ void TokenWriter::value(const ColumnShape& shape, const Value& value) {
         const auto money = uint64_t(asMoney(value));
         out_.u32(uint32_t(money >> 32));
         out_.u32(uint32_t(money & 0xFFFFFFFFu));
+        return;
+    }
+    case WireType::NumericN: {
+        // A sign byte (1: positive), then the magnitude little-endian.
+        const NumericValue n = asNumeric(value, shape.scale);
+        out_.u8(n.unscaled < 0 ? 0 : 1);
+        auto magnitude = static_cast<unsigned __int128>(n.unscaled < 0 ? -n.unscaled : n.unscaled);
+        for (uint32_t i = 1; i < shape.size; ++i, magnitude >>= 8)
+            out_.u8(uint8_t(magnitude & 0xFF));
+        return;
+    }
+    case WireType::Guid:
+        out_.bytes(spanOf(guidBytes(asText(value))));
+        return;
+    case WireType::DateTime2N: {
+        // Time in 100 ns units (5 bytes), then days since 0001-01-01 (3 bytes).
+        const DateTimeValue dateTime = asDateTime(value);
+        const int64_t ms = std::clamp<int64_t>(dateTime.msSinceMidnight, 0, msPerDay - 1);
+        uint64_t units = uint64_t(ms) * 10000;
+        for (int i = 0; i < 5; ++i, units >>= 8)
+            out_.u8(uint8_t(units & 0xFF));
+        auto days =
+            uint32_t(std::clamp<int64_t>(int64_t(dateTime.days) + daysFromYear1To1900, 0, 3652058));
+        for (int i = 0; i < 3; ++i, days >>= 8)
+            out_.u8(uint8_t(days & 0xFF));
         return;
     }
     case WireType::DateTimeN: {

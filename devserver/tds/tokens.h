@@ -8,6 +8,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <span>
 
 namespace ztds::tds {
 
@@ -46,9 +47,15 @@ private:
     enum class WireType : uint8_t;
     struct ColumnShape {
         WireType type;
-        uint32_t size; // bytes: fixed width, or the declared maximum for nvarchar
+        uint32_t size;         // bytes: fixed width, or the declared maximum of variable types
+        uint8_t precision = 0; // numeric
+        uint8_t scale = 0;     // numeric, datetime2
     };
-    static ColumnShape shapeOf(const ResultSet& resultSet, size_t column);
+    ColumnShape shapeOf(const ResultSet& resultSet, size_t column) const;
+    ColumnShape textShape(const ResultSet& resultSet, size_t column) const;
+    void plp(std::span<const uint8_t> bytes);
+    void textPointer(std::span<const uint8_t> bytes);
+    bool variableValue(const ColumnShape& shape, const Value& value);
     void columnMetadata(const ResultSet& resultSet, const std::vector<ColumnShape>& shapes);
     void typeInfo(const ColumnShape& shape);
     void collation();

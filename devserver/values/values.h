@@ -1,6 +1,7 @@
 #pragma once
 // Values and column descriptions that travel between the SQL engine and the TDS layer.
 
+#include <QByteArray>
 #include <QString>
 
 #include <cstdint>
@@ -13,16 +14,29 @@ namespace ztds {
 // The SQL Server types this server knows. Declared types are kept exactly so that
 // result metadata tells a client what SQL Server would.
 enum class SqlType {
-    NVarChar,      // nvarchar(n), n in characters (1..4000)
-    NText,         // ntext
-    Int,           // int
-    BigInt,        // bigint
-    Money,         // money
-    SmallDateTime, // smalldatetime
-    DateTime,      // datetime
-    Float,         // float (8 bytes)
-    Bit,           // bit
+    NVarChar,         // nvarchar(n), n in characters (1..4000); -1: nvarchar(max)
+    NText,            // ntext
+    Int,              // int
+    BigInt,           // bigint
+    Money,            // money
+    SmallDateTime,    // smalldatetime
+    DateTime,         // datetime
+    Float,            // float (8 bytes)
+    Bit,              // bit
+    TinyInt,          // tinyint (0..255)
+    SmallInt,         // smallint
+    Real,             // real (4-byte float)
+    Char,             // char(n), n in bytes of the collation's code page
+    VarChar,          // varchar(n), n in bytes (1..8000); -1: varchar(max)
+    NChar,            // nchar(n), n in characters
+    VarBinary,        // varbinary(n), n in bytes (1..8000)
+    Numeric,          // numeric(p,s)
+    UniqueIdentifier, // uniqueidentifier
+    DateTime2,        // datetime2(7)
 };
+
+// A length that stands for (max): varchar(max), nvarchar(max).
+inline constexpr int maxLength = -1;
 
 // The type's name as SQL Server spells it in catalogs (INFORMATION_SCHEMA, DATA_TYPE).
 inline const char* sqlTypeName(SqlType type) {
@@ -45,6 +59,26 @@ inline const char* sqlTypeName(SqlType type) {
         return "float";
     case SqlType::Bit:
         return "bit";
+    case SqlType::TinyInt:
+        return "tinyint";
+    case SqlType::SmallInt:
+        return "smallint";
+    case SqlType::Real:
+        return "real";
+    case SqlType::Char:
+        return "char";
+    case SqlType::VarChar:
+        return "varchar";
+    case SqlType::NChar:
+        return "nchar";
+    case SqlType::VarBinary:
+        return "varbinary";
+    case SqlType::Numeric:
+        return "numeric";
+    case SqlType::UniqueIdentifier:
+        return "uniqueidentifier";
+    case SqlType::DateTime2:
+        return "datetime2";
     }
     return "nvarchar";
 }
@@ -62,9 +96,19 @@ struct MoneyValue {
     friend bool operator==(const MoneyValue&, const MoneyValue&) = default;
 };
 
-// NULL is std::monostate. int, bigint and bit columns hold int64_t; float holds double;
-// nvarchar and ntext hold QString.
-using Value = std::variant<std::monostate, int64_t, double, QString, DateTimeValue, MoneyValue>;
+// numeric(p,s): an exact count of 10^-scale units, as SQL Server keeps decimals (up to 38
+// digits, which 128 bits hold).
+struct NumericValue {
+    __int128 unscaled = 0;
+    uint8_t scale = 0;
+    friend bool operator==(const NumericValue&, const NumericValue&) = default;
+};
+
+// NULL is std::monostate. Integer types and bit hold int64_t; float and real hold double;
+// character types and uniqueidentifier (its text form) hold QString; varbinary holds
+// QByteArray; datetime2 holds DateTimeValue like datetime.
+using Value = std::variant<std::monostate, int64_t, double, QString, DateTimeValue, MoneyValue,
+                           QByteArray, NumericValue>;
 
 inline bool isNull(const Value& v) {
     return std::holds_alternative<std::monostate>(v);
@@ -73,10 +117,12 @@ inline bool isNull(const Value& v) {
 struct ColumnInfo {
     QString name;
     SqlType type = SqlType::NVarChar;
-    int length = 0; // characters for nvarchar; 0 otherwise
+    int length = 0; // characters for nvarchar/nchar, bytes for (var)char/varbinary, -1 for (max)
     bool nullable = true;
     bool identity = false;
     bool caseInsensitive = true; // collation Chinese_PRC_CI_AS for text columns
+    uint8_t precision = 0;       // numeric only
+    uint8_t scale = 0;           // numeric only
 };
 
 struct ResultSet {
@@ -113,6 +159,8 @@ struct RpcParameter {
     int length = 0;
     Value value;
     bool output = false;
+    uint8_t precision = 0; // numeric
+    uint8_t scale = 0;
 };
 
 } // namespace ztds

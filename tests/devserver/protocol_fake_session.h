@@ -79,7 +79,9 @@ public:
             ztds::ColumnInfo column;
             column.name = param.name.mid(1);
             column.type = param.type;
-            column.length = param.type == ztds::SqlType::NVarChar ? 4000 : 0;
+            column.length = param.type == ztds::SqlType::NVarChar  ? 4000
+                            : param.type == ztds::SqlType::VarChar ? 8000
+                                                                   : 0;
             echo.columns.push_back(column);
             row.push_back(param.value);
         }

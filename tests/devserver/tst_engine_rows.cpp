@@ -430,7 +430,6 @@ void EngineRowsTest::castAndFormatOnly() {
 void EngineRowsTest::unsupportedStatementsAreErrors_data() {
     QTest::addColumn<QString>("statement");
     QTest::newRow("exec") << "exec sp_who";
-    QTest::newRow("binary literal") << "select 0x41";
     QTest::newRow("join") << "select * from goods a join goods b on a.id = b.id";
     QTest::newRow("subquery") << "select * from goods where id in (select id from goods)";
     QTest::newRow("group by") << "select n, count(*) from goods group by n";

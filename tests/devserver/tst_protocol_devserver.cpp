@@ -94,6 +94,12 @@ private slots:
     void committedRowsSurviveRestart();
     void tsqlCreatesAndReadsBack();
     void sigtermStopsCleanly();
+    void typesReachTheClient_data();
+    void typesReachTheClient();
+    void maxTypesTravelWhole_data();
+    void maxTypesTravelWhole();
+    void typedParametersComeBack_data();
+    void typedParametersComeBack();
 };
 
 void ProtocolDevServerTest::helpPrintsUsage() {
@@ -362,6 +368,135 @@ void ProtocolDevServerTest::sigtermStopsCleanly() {
     QVERIFY2(!log.contains(QStringLiteral("Sanitizer")) &&
                  !log.contains(QStringLiteral("runtime error")),
              qPrintable(log));
+}
+
+void ProtocolDevServerTest::typesReachTheClient_data() {
+    QTest::addColumn<QString>("expression");
+    QTest::addColumn<int>("odbcType");
+    QTest::addColumn<int>("size");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("tinyint") << "cast(255 as tinyint)" << int(SQL_TINYINT) << 3 << "255";
+    QTest::newRow("smallint") << "cast(-2 as smallint)" << int(SQL_SMALLINT) << 5 << "-2";
+    QTest::newRow("real") << "cast(1.5 as real)" << int(SQL_REAL) << 24 << "1.5";
+    QTest::newRow("char") << "cast('ab' as char(4))" << int(SQL_CHAR) << 4 << "ab  ";
+    QTest::newRow("char in the code page")
+        << "cast('中文' as char(6))" << int(SQL_CHAR) << 6 << "中文  ";
+    QTest::newRow("varchar") << "cast('中文' as varchar(10))" << int(SQL_VARCHAR) << 10 << "中文";
+    QTest::newRow("nchar") << "cast(N'x' as nchar(3))" << int(SQL_WCHAR) << 3 << "x  ";
+    QTest::newRow("nvarchar") << "cast(N'abcdef' as nvarchar(4))" << int(SQL_WVARCHAR) << 4
+                              << "abcd";
+    QTest::newRow("binary constant") << "0xC280C290" << int(SQL_VARBINARY) << 4 << "c280c290";
+    QTest::newRow("empty binary") << "0x" << int(SQL_VARBINARY) << 1 << "";
+    QTest::newRow("decimal constant")
+        << "900000000000000.1234" << int(SQL_NUMERIC) << 19 << "900000000000000.1234";
+    QTest::newRow("uniqueidentifier")
+        << "cast('6f9619ff-8b86-d011-b42d-00c04fc964ff' as uniqueidentifier)" << int(SQL_GUID) << 36
+        << "6F9619FF-8B86-D011-B42D-00C04FC964FF";
+}
+
+void ProtocolDevServerTest::typesReachTheClient() {
+    QFETCH(QString, expression);
+    QFETCH(int, odbcType);
+    QFETCH(int, size);
+    QFETCH(QString, text);
+    DevServerProcess server;
+    QVERIFY(server.start());
+    OdbcConnection client;
+    QVERIFY2(connectTo(client, server), qPrintable(client.diagnosticText()));
+    QVERIFY2(client.execute(QStringLiteral("select %1").arg(expression)),
+             qPrintable(client.diagnosticText()));
+    QCOMPARE(client.columns().size(), size_t(1));
+    QCOMPARE(int(client.columns()[0].type), odbcType);
+    QCOMPARE(int(client.columns()[0].size), size);
+    QCOMPARE(client.rows()[0].value(0).toString(), text);
+}
+
+void ProtocolDevServerTest::maxTypesTravelWhole_data() {
+    QTest::addColumn<QString>("tdsVersion");
+    QTest::addColumn<int>("narrowType"); // as the driver reports (max) or text
+    QTest::addColumn<int>("wideType");
+    QTest::addColumn<int>("narrowSize");
+    QTest::addColumn<int>("wideSize");
+    // The driver reports (n)varchar(max) as (n)varchar of size 0, as it does for SQL Server.
+    QTest::newRow("7.4: PLP") << "7.4" << int(SQL_VARCHAR) << int(SQL_WVARCHAR) << 0 << 0;
+    QTest::newRow("7.1: text and ntext")
+        << "7.1" << int(SQL_LONGVARCHAR) << int(SQL_WLONGVARCHAR) << 2147483647 << 1073741823;
+}
+
+void ProtocolDevServerTest::maxTypesTravelWhole() {
+    QFETCH(QString, tdsVersion);
+    QFETCH(int, narrowType);
+    QFETCH(int, wideType);
+    QFETCH(int, narrowSize);
+    QFETCH(int, wideSize);
+    DevServerProcess server;
+    QVERIFY(server.start());
+    OdbcConnection client;
+    QVERIFY2(client.connect(
+                 freeTdsConnectionString(server.port(), QStringLiteral("sa"), {}, {}, tdsVersion)),
+             qPrintable(client.diagnosticText()));
+    QVERIFY(client.execute(QStringLiteral("create database big")));
+    QVERIFY(client.execute(QStringLiteral("create table big.dbo.memo (v varchar(max), "
+                                          "nv nvarchar(max))")));
+    const QString longText = QStringLiteral("中文abcdef").repeated(2000);
+    QVERIFY2(client.execute(
+                 QStringLiteral("insert into big.dbo.memo values ('%1', N'%1')").arg(longText)),
+             qPrintable(client.diagnosticText()));
+    QVERIFY2(client.execute(QStringLiteral("select v, nv from big.dbo.memo")),
+             qPrintable(client.diagnosticText()));
+    QCOMPARE(int(client.columns()[0].type), narrowType);
+    QCOMPARE(int(client.columns()[1].type), wideType);
+    QCOMPARE(int(client.columns()[0].size), narrowSize);
+    QCOMPARE(int(client.columns()[1].size), wideSize);
+    QCOMPARE(client.rows()[0].value(0).toString(), longText);
+    QCOMPARE(client.rows()[0].value(1).toString(), longText);
+    // SET TEXTSIZE counts bytes: 10 of varchar are 2 Chinese and 6 Latin characters.
+    QVERIFY(client.execute(QStringLiteral("set textsize 10")));
+    QVERIFY2(client.execute(QStringLiteral("select v, nv from big.dbo.memo")),
+             qPrintable(client.diagnosticText()));
+    QCOMPARE(client.rows()[0].value(0).toString(), longText.left(8));
+    QCOMPARE(client.rows()[0].value(1).toString(), longText.left(5));
+}
+
+void ProtocolDevServerTest::typedParametersComeBack_data() {
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<int>("odbcType");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("uniqueidentifier")
+        << 0 << int(SQL_GUID) << "6F9619FF-8B86-D011-B42D-00C04FC964FF";
+    QTest::newRow("varchar") << 1 << int(SQL_VARCHAR) << "中文abc";
+    QTest::newRow("datetime2") << 2 << int(SQL_TYPE_TIMESTAMP) << "2026-12-08 12:34:56.7890000";
+}
+
+void ProtocolDevServerTest::typedParametersComeBack() {
+    QFETCH(int, kind);
+    QFETCH(int, odbcType);
+    QFETCH(QString, text);
+    DevServerProcess server;
+    QVERIFY(server.start());
+    OdbcConnection client;
+    QVERIFY2(connectTo(client, server), qPrintable(client.diagnosticText()));
+    std::vector<OdbcParameter> parameters;
+    if (kind == 0) {
+        const SQLGUID guid{
+            0x6F9619FF, 0x8B86, 0xD011, {0xB4, 0x2D, 0x00, 0xC0, 0x4F, 0xC9, 0x64, 0xFF}};
+        OdbcParameter parameter;
+        parameter.cType = SQL_C_GUID;
+        parameter.sqlType = SQL_GUID;
+        parameter.columnSize = 16;
+        const auto* bytes = reinterpret_cast<const char*>(&guid);
+        parameter.buffer.assign(bytes, bytes + sizeof guid);
+        parameter.indicator = sizeof guid;
+        parameters.push_back(parameter);
+    } else if (kind == 1) {
+        parameters.push_back(OdbcParameter::narrowText(QStringLiteral("中文abc")));
+    } else {
+        parameters.push_back(OdbcParameter::timestamp(2026, 12, 8, 12, 34, 56, 789));
+    }
+    QVERIFY2(client.execute(QStringLiteral("select ? as v"), std::move(parameters)),
+             qPrintable(client.diagnosticText()));
+    QCOMPARE(int(client.columns()[0].type), odbcType);
+    QCOMPARE(client.rows()[0].value(0).toString(), text);
 }
 
 QTEST_GUILESS_MAIN(ProtocolDevServerTest)

@@ -144,8 +144,8 @@ void ProtocolTdsTest::parametersArriveTyped_data() {
                          << "1";
     QTest::newRow("decimal as money") << 5 << int(ztds::SqlType::Money) << "money:123456"
                                       << "12.3456";
-    QTest::newRow("datetime") << 6 << int(ztds::SqlType::DateTime) << "datetime:46362/45296789"
-                              << "2026-12-08 12:34:56.790";
+    QTest::newRow("datetime2") << 6 << int(ztds::SqlType::DateTime2) << "datetime:46362/45296789"
+                               << "2026-12-08 12:34:56.7890000";
     QTest::newRow("null") << 7 << int(ztds::SqlType::NVarChar) << "null"
                           << "";
     QTest::newRow("decimal beyond bigint") << 10 << int(ztds::SqlType::Float) << "real:1.23457e+19"
@@ -154,13 +154,13 @@ void ProtocolTdsTest::parametersArriveTyped_data() {
         << 11 << int(ztds::SqlType::BigInt) << "int:1234567890123456"
         << "1234567890123456";
     QTest::newRow("uniqueidentifier")
-        << 12 << int(ztds::SqlType::NVarChar) << "text:6F9619FF-8B86-D011-B42D-00C04FC964FF"
+        << 12 << int(ztds::SqlType::UniqueIdentifier) << "text:6F9619FF-8B86-D011-B42D-00C04FC964FF"
         << "6F9619FF-8B86-D011-B42D-00C04FC964FF";
     const QString longText = QString(5000, QChar(u'长'));
     QTest::newRow("nvarchar beyond 4000")
         << 8 << int(ztds::SqlType::NVarChar) << "text:" + longText << longText;
     QTest::newRow("varchar in the server's code page")
-        << 9 << int(ztds::SqlType::NVarChar) << "text:中文abc"
+        << 9 << int(ztds::SqlType::VarChar) << "text:中文abc"
         << "中文abc";
 }
 
