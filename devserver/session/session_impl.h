@@ -78,6 +78,8 @@ private:
     StatementResult select(sql::Statement& s); // select_statement.cpp
     RowSource selectSource(const sql::Statement& s);
     StatementResult insert(sql::Statement& s);
+    std::optional<int64_t> insertRows(DatabaseUse& db, storage::TableDef& table, sql::Statement& s,
+                                      const std::vector<int>& targets);
     StatementResult update(sql::Statement& s);
     StatementResult remove(sql::Statement& s);
     StatementResult setOption(const sql::Statement& s);

@@ -282,19 +282,17 @@ RowSource SessionImpl::tableSource(const TableDef& table, std::vector<storage::S
     return src;
 }
 
-StatementResult SessionImpl::createTable(sql::Statement& s) {
-    DatabaseUse db = useFor(s.table);
-    if (!maySchemaChange(db.name))
-        throw SqlError(
-            262, 14, 1,
-            QStringLiteral("CREATE TABLE permission denied in database '%1'.").arg(db.name));
-    const QString schema = s.table.schema();
+namespace {
+
+// The name of a table to create: in dbo, not temporary, at most 128 characters.
+QString creatableTableName(const sql::ObjectName& name) {
+    const QString schema = name.schema();
     if (!schema.isEmpty() && schema.compare(QLatin1String("dbo"), Qt::CaseInsensitive) != 0)
         throw SqlError(2760, 16, 1,
                        QStringLiteral("The specified schema name \"%1\" either does not exist or "
                                       "you do not have permission to use it.")
                            .arg(schema));
-    const QString tableName = s.table.name();
+    const QString tableName = name.name();
     if (tableName.startsWith(u'#'))
         sql::throwNotSupported(QStringLiteral("A temporary table"));
     if (tableName.size() > 128)
@@ -302,8 +300,19 @@ StatementResult SessionImpl::createTable(sql::Statement& s) {
                        QStringLiteral("The identifier that starts with '%1' is too long. Maximum "
                                       "length is 128.")
                            .arg(tableName.left(128)));
-    TableDef table;
-    table.name = tableName;
+    return tableName;
+}
+
+[[noreturn]] void throwNullableKey(const QString& tableName) {
+    throw SqlError(8111, 16, 1,
+                   QStringLiteral("Cannot define PRIMARY KEY constraint on nullable column in "
+                                  "table '%1'.")
+                       .arg(tableName));
+}
+
+// The columns as declared: unique names, one identity at most; a column's own PRIMARY KEY.
+// Returns how many PRIMARY KEY constraints the definition holds.
+int addDeclaredColumns(TableDef& table, const sql::Statement& s) {
     QSet<QString> seen;
     int identities = 0;
     int keys = s.tablePrimaryKey.isEmpty() ? 0 : 1;
@@ -313,14 +322,14 @@ StatementResult SessionImpl::createTable(sql::Statement& s) {
             throw SqlError(2705, 16, 3,
                            QStringLiteral("Column names in each table must be unique. Column name "
                                           "'%1' in table '%2' is specified more than once.")
-                               .arg(d.name, tableName));
+                               .arg(d.name, table.name));
         seen.insert(storage::foldName(d.name));
-        ColumnDef c = columnFromDefinition(d, static_cast<int>(i + 1), tableName);
+        ColumnDef c = columnFromDefinition(d, static_cast<int>(i + 1), table.name);
         if (c.identity && ++identities > 1)
             throw SqlError(2744, 16, 2,
                            QStringLiteral("Multiple identity columns specified for table '%1'. "
                                           "Only one identity column per table is allowed.")
-                               .arg(tableName));
+                               .arg(table.name));
         if (c.identity) {
             table.identitySeed = d.seed;
             table.identityIncrement = d.increment;
@@ -331,10 +340,11 @@ StatementResult SessionImpl::createTable(sql::Statement& s) {
         }
         table.columns.push_back(std::move(c));
     }
-    if (keys > 1)
-        throw SqlError(8110, 16, 0,
-                       QStringLiteral("Cannot add multiple PRIMARY KEY constraints to table '%1'.")
-                           .arg(tableName));
+    return keys;
+}
+
+// PRIMARY KEY (a, b, ...) after the columns: each named column becomes part of the key.
+void applyTableKey(TableDef& table, const sql::Statement& s) {
     for (qsizetype k = 0; k < s.tablePrimaryKey.size(); ++k) {
         const int index = findColumn(table, s.tablePrimaryKey.at(k));
         if (index < 0)
@@ -342,39 +352,55 @@ StatementResult SessionImpl::createTable(sql::Statement& s) {
                            QStringLiteral("Column name '%1' does not exist in the target table or "
                                           "view.")
                                .arg(s.tablePrimaryKey.at(k)));
-        auto& c = table.columns[static_cast<size_t>(index)];
         if (s.columns[static_cast<size_t>(index)].nullable.value_or(false))
-            throw SqlError(8111, 16, 1,
-                           QStringLiteral("Cannot define PRIMARY KEY constraint on nullable column "
-                                          "in table '%1'.")
-                               .arg(tableName));
+            throwNullableKey(table.name);
+        auto& c = table.columns[static_cast<size_t>(index)];
         c.nullable = false;
         c.primaryKeyOrdinal = static_cast<int>(k + 1);
     }
+}
+
+void requireKeyColumnsUsable(const TableDef& table, const sql::Statement& s) {
     for (size_t i = 0; i < table.columns.size(); ++i) {
         const auto& c = table.columns[i];
         if (c.primaryKeyOrdinal == 0)
             continue;
         if (s.columns[i].nullable.value_or(false))
-            throw SqlError(8111, 16, 1,
-                           QStringLiteral("Cannot define PRIMARY KEY constraint on nullable column "
-                                          "in table '%1'.")
-                               .arg(tableName));
+            throwNullableKey(table.name);
         if (c.type == SqlType::NText)
             throw SqlError(1919, 16, 1,
                            QStringLiteral("Column '%1' in table '%2' is of a type that is invalid "
                                           "for use as a key column in an index.")
-                               .arg(c.name, tableName));
+                               .arg(c.name, table.name));
     }
+}
+
+} // namespace
+
+StatementResult SessionImpl::createTable(sql::Statement& s) {
+    DatabaseUse db = useFor(s.table);
+    if (!maySchemaChange(db.name))
+        throw SqlError(
+            262, 14, 1,
+            QStringLiteral("CREATE TABLE permission denied in database '%1'.").arg(db.name));
+    TableDef table;
+    table.name = creatableTableName(s.table);
+    const int keys = addDeclaredColumns(table, s);
+    if (keys > 1)
+        throw SqlError(8110, 16, 0,
+                       QStringLiteral("Cannot add multiple PRIMARY KEY constraints to table '%1'.")
+                           .arg(table.name));
+    applyTableKey(table, s);
+    requireKeyColumnsUsable(table, s);
     if (keys > 0)
         table.primaryKeyName =
-            s.primaryKeyName.isEmpty() ? generatedKeyName(tableName) : s.primaryKeyName;
+            s.primaryKeyName.isEmpty() ? generatedKeyName(table.name) : s.primaryKeyName;
 
     auto t = statementTransaction(db, true);
-    if (db.file->findTable(tableName))
+    if (db.file->findTable(table.name))
         throw SqlError(2714, 16, 6,
                        QStringLiteral("There is already an object named '%1' in the database.")
-                           .arg(tableName));
+                           .arg(table.name));
     db.file->createTable(table);
     t.commit();
     return {};
@@ -449,91 +475,118 @@ void SessionImpl::refuseCatalogWrite(const sql::ObjectName& name) {
                        QStringLiteral("Ad hoc updates to system catalogs are not allowed."));
 }
 
-StatementResult SessionImpl::insert(sql::Statement& s) {
-    refuseCatalogWrite(s.table);
-    DatabaseUse db = useFor(s.table);
-    auto t = statementTransaction(db, true);
-    TableDef table = requireTable(db, s.table);
+namespace {
+
+// Without a column list: every column but the identity, and each row must fill them all.
+std::vector<int> implicitInsertTargets(const TableDef& table, const sql::Statement& s) {
     std::vector<int> targets;
-    if (s.insertColumns.isEmpty()) {
-        for (size_t i = 0; i < table.columns.size(); ++i)
-            if (!table.columns[i].identity)
-                targets.push_back(static_cast<int>(i));
-        for (const auto& row : s.valueRows)
-            if (row.size() != targets.size() && !row.empty())
-                throw SqlError(213, 16, 1,
-                               QStringLiteral("Column name or number of supplied values does not "
-                                              "match table definition."));
-    } else {
-        for (const QString& name : s.insertColumns) {
-            const int index = findColumn(table, name);
-            if (index < 0)
-                sql::throwInvalidColumn(name);
-            if (std::find(targets.begin(), targets.end(), index) != targets.end())
-                throw SqlError(264, 16, 1,
-                               QStringLiteral("The column name '%1' is specified more than once "
-                                              "in the SET clause or column list of an INSERT. A "
-                                              "column cannot be assigned more than one value in "
-                                              "the same clause. Modify the clause to make sure "
-                                              "that a column is updated only once. If this "
-                                              "statement updates or inserts columns into a view, "
-                                              "column aliasing can conceal the duplication in "
-                                              "your code.")
-                                   .arg(name));
-            targets.push_back(index);
-        }
-        for (int index : targets)
-            if (table.columns[static_cast<size_t>(index)].identity)
-                throw SqlError(544, 16, 1,
-                               QStringLiteral("Cannot insert explicit value for identity column in "
-                                              "table '%1' when IDENTITY_INSERT is set to OFF.")
-                                   .arg(table.name));
-        for (const auto& row : s.valueRows) {
-            if (row.size() < targets.size())
-                throw SqlError(109, 15, 1,
-                               QStringLiteral("There are more columns in the INSERT statement than "
-                                              "values specified in the VALUES clause. The number "
-                                              "of values in the VALUES clause must match the "
-                                              "number of columns specified in the INSERT "
-                                              "statement."));
-            if (row.size() > targets.size())
-                throw SqlError(110, 15, 1,
-                               QStringLiteral("There are fewer columns in the INSERT statement "
-                                              "than values specified in the VALUES clause. The "
-                                              "number of values in the VALUES clause must match "
-                                              "the number of columns specified in the INSERT "
-                                              "statement."));
-        }
+    for (size_t i = 0; i < table.columns.size(); ++i)
+        if (!table.columns[i].identity)
+            targets.push_back(static_cast<int>(i));
+    for (const auto& row : s.valueRows)
+        if (row.size() != targets.size() && !row.empty())
+            throw SqlError(213, 16, 1,
+                           QStringLiteral("Column name or number of supplied values does not "
+                                          "match table definition."));
+    return targets;
+}
+
+void requireRowsMatchColumnList(const sql::Statement& s, size_t columns) {
+    for (const auto& row : s.valueRows) {
+        if (row.size() < columns)
+            throw SqlError(109, 15, 1,
+                           QStringLiteral("There are more columns in the INSERT statement than "
+                                          "values specified in the VALUES clause. The number of "
+                                          "values in the VALUES clause must match the number of "
+                                          "columns specified in the INSERT statement."));
+        if (row.size() > columns)
+            throw SqlError(110, 15, 1,
+                           QStringLiteral("There are fewer columns in the INSERT statement than "
+                                          "values specified in the VALUES clause. The number of "
+                                          "values in the VALUES clause must match the number of "
+                                          "columns specified in the INSERT statement."));
     }
+}
+
+// With a column list: each column named once, never the identity.
+std::vector<int> namedInsertTargets(const TableDef& table, const sql::Statement& s) {
+    std::vector<int> targets;
+    for (const QString& name : s.insertColumns) {
+        const int index = findColumn(table, name);
+        if (index < 0)
+            sql::throwInvalidColumn(name);
+        if (std::find(targets.begin(), targets.end(), index) != targets.end())
+            throw SqlError(264, 16, 1,
+                           QStringLiteral("The column name '%1' is specified more than once in "
+                                          "the SET clause or column list of an INSERT. A column "
+                                          "cannot be assigned more than one value in the same "
+                                          "clause. Modify the clause to make sure that a column "
+                                          "is updated only once. If this statement updates or "
+                                          "inserts columns into a view, column aliasing can "
+                                          "conceal the duplication in your code.")
+                               .arg(name));
+        targets.push_back(index);
+    }
+    for (int index : targets)
+        if (table.columns[static_cast<size_t>(index)].identity)
+            throw SqlError(544, 16, 1,
+                           QStringLiteral("Cannot insert explicit value for identity column in "
+                                          "table '%1' when IDENTITY_INSERT is set to OFF.")
+                               .arg(table.name));
+    requireRowsMatchColumnList(s, targets.size());
+    return targets;
+}
+
+int64_t nextIdentityValue(storage::DatabaseFile& file, TableDef& table) {
+    const int64_t value = file.nextIdentity(table);
+    const bool isInt =
+        table.columns[static_cast<size_t>(table.identityColumn())].type == SqlType::Int;
+    if (isInt && value > 2147483647LL)
+        throw SqlError(8115, 16, 1,
+                       QStringLiteral("Arithmetic overflow error converting IDENTITY to data "
+                                      "type int."));
+    return value;
+}
+
+} // namespace
+
+// Stores each VALUES row; returns the last identity value given, if the table has one.
+std::optional<int64_t> SessionImpl::insertRows(DatabaseUse& db, TableDef& table, sql::Statement& s,
+                                               const std::vector<int>& targets) {
     const sql::EvalEnv env = environment(params_);
     for (auto& row : s.valueRows)
         for (auto& e : row)
             sql::bindColumns(*e, nullptr);
     const int identityColumn = table.identityColumn();
     std::optional<int64_t> lastIdentity;
-    try {
-        for (auto& row : s.valueRows) {
-            std::vector<std::optional<Typed>> values(table.columns.size());
-            for (size_t k = 0; k < row.size(); ++k)
-                values[static_cast<size_t>(targets[k])] =
-                    sql::evaluate(*row[k], nullptr, nullptr, env);
-            std::vector<Value> stored = assignRow(table, db.name, std::move(values), true);
-            if (identityColumn >= 0) {
-                lastIdentity = db.file->nextIdentity(table);
-                const bool isInt =
-                    table.columns[static_cast<size_t>(identityColumn)].type == SqlType::Int;
-                if (isInt && *lastIdentity > 2147483647LL)
-                    throw SqlError(8115, 16, 1,
-                                   QStringLiteral("Arithmetic overflow error converting IDENTITY "
-                                                  "to data type int."));
-                stored[static_cast<size_t>(identityColumn)] = *lastIdentity;
-            }
-            try {
-                db.file->insertRow(table, stored);
-            } catch (const storage::UniqueViolation&) {
-                throw SqlError(duplicateKey(table, stored));
-            }
+    for (auto& row : s.valueRows) {
+        std::vector<std::optional<Typed>> values(table.columns.size());
+        for (size_t k = 0; k < row.size(); ++k)
+            values[static_cast<size_t>(targets[k])] = sql::evaluate(*row[k], nullptr, nullptr, env);
+        std::vector<Value> stored = assignRow(table, db.name, std::move(values), true);
+        if (identityColumn >= 0) {
+            lastIdentity = nextIdentityValue(*db.file, table);
+            stored[static_cast<size_t>(identityColumn)] = *lastIdentity;
         }
+        try {
+            db.file->insertRow(table, stored);
+        } catch (const storage::UniqueViolation&) {
+            throw SqlError(duplicateKey(table, stored));
+        }
+    }
+    return lastIdentity;
+}
+
+StatementResult SessionImpl::insert(sql::Statement& s) {
+    refuseCatalogWrite(s.table);
+    DatabaseUse db = useFor(s.table);
+    auto t = statementTransaction(db, true);
+    TableDef table = requireTable(db, s.table);
+    const std::vector<int> targets =
+        s.insertColumns.isEmpty() ? implicitInsertTargets(table, s) : namedInsertTargets(table, s);
+    std::optional<int64_t> lastIdentity;
+    try {
+        lastIdentity = insertRows(db, table, s, targets);
     } catch (SqlError& e) {
         if (isDataError(e) && e.messages().back().number != 3621)
             e.messages().push_back(sql::statementTerminated());
