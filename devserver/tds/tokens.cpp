@@ -510,11 +510,90 @@ bool TokenWriter::variableValue(const ColumnShape& shape, const Value& value) {
     }
 }
 
+namespace {
+
+void writeInteger(ByteWriter& out, uint32_t size, int64_t v) {
+    if (size == 1)
+        out.u8(uint8_t(v));
+    else if (size == 2)
+        out.u16(uint16_t(v));
+    else if (size == 4)
+        out.i32(int32_t(v));
+    else
+        out.i64(v);
+}
+
+void writeFloat(ByteWriter& out, uint32_t size, double real) {
+    if (size == 4) {
+        // Clamped first: a double beyond float's range may not be converted.
+        constexpr double largest = std::numeric_limits<float>::max();
+        const auto single = float(std::isnan(real) ? real : std::clamp(real, -largest, largest));
+        uint32_t bits = 0;
+        std::memcpy(&bits, &single, sizeof bits);
+        out.u32(bits);
+        return;
+    }
+    uint64_t bits = 0;
+    static_assert(sizeof bits == sizeof real);
+    std::memcpy(&bits, &real, sizeof bits);
+    out.u64(bits);
+}
+
+// Two 4-byte halves, the high one first.
+void writeMoney(ByteWriter& out, int64_t tenThousandths) {
+    const auto money = uint64_t(tenThousandths);
+    out.u32(uint32_t(money >> 32));
+    out.u32(uint32_t(money & 0xFFFFFFFFu));
+}
+
+// A sign byte (1: positive), then the magnitude little-endian.
+void writeNumeric(ByteWriter& out, uint32_t size, const NumericValue& n) {
+    out.u8(n.unscaled < 0 ? 0 : 1);
+    auto magnitude = static_cast<unsigned __int128>(n.unscaled < 0 ? -n.unscaled : n.unscaled);
+    for (uint32_t i = 1; i < size; ++i, magnitude >>= 8)
+        out.u8(uint8_t(magnitude & 0xFF));
+}
+
+int64_t clampedMsOfDay(const DateTimeValue& dateTime) {
+    return std::clamp<int64_t>(dateTime.msSinceMidnight, 0, msPerDay - 1);
+}
+
+// Time in 100 ns units (5 bytes), then days since 0001-01-01 (3 bytes).
+void writeDateTime2(ByteWriter& out, const DateTimeValue& dateTime) {
+    uint64_t units = uint64_t(clampedMsOfDay(dateTime)) * 10000;
+    for (int i = 0; i < 5; ++i, units >>= 8)
+        out.u8(uint8_t(units & 0xFF));
+    auto days =
+        uint32_t(std::clamp<int64_t>(int64_t(dateTime.days) + daysFromYear1To1900, 0, 3652058));
+    for (int i = 0; i < 3; ++i, days >>= 8)
+        out.u8(uint8_t(days & 0xFF));
+}
+
+// smalldatetime: days and minutes since 1900, the minute rounded.
+void writeSmallDateTime(ByteWriter& out, const DateTimeValue& dateTime) {
+    int64_t days = dateTime.days;
+    int64_t minutes = (clampedMsOfDay(dateTime) + 30000) / 60000;
+    if (minutes == 24 * 60) {
+        minutes = 0;
+        ++days;
+    }
+    out.u16(uint16_t(std::clamp<int64_t>(days, 0, 65535)));
+    out.u16(uint16_t(minutes));
+}
+
+// datetime: days since 1900, then 1/300-second ticks since midnight.
+void writeDateTime(ByteWriter& out, const DateTimeValue& dateTime) {
+    out.i32(dateTime.days);
+    constexpr int64_t lastTickOfDay = 25919999;
+    out.u32(uint32_t(std::min((clampedMsOfDay(dateTime) * 3 + 5) / 10, lastTickOfDay)));
+}
+
+} // namespace
+
 void TokenWriter::value(const ColumnShape& shape, const Value& value) {
     if (variableValue(shape, value))
         return;
-    const bool null = isNull(value);
-    if (null) {
+    if (isNull(value)) {
         out_.u8(0);
         return;
     }
@@ -524,86 +603,29 @@ void TokenWriter::value(const ColumnShape& shape, const Value& value) {
         out_.u8(asInteger(value) != 0 ? 1 : 0);
         return;
     case WireType::IntN:
-        if (shape.size == 1)
-            out_.u8(uint8_t(asInteger(value)));
-        else if (shape.size == 2)
-            out_.u16(uint16_t(asInteger(value)));
-        else if (shape.size == 4)
-            out_.i32(int32_t(asInteger(value)));
-        else
-            out_.i64(asInteger(value));
+        writeInteger(out_, shape.size, asInteger(value));
         return;
-    case WireType::FltN: {
-        if (shape.size == 4) {
-            // Clamped first: a double beyond float's range may not be converted.
-            constexpr double largest = std::numeric_limits<float>::max();
-            const double real = asReal(value);
-            const auto single =
-                float(std::isnan(real) ? real : std::clamp(real, -largest, largest));
-            uint32_t bits = 0;
-            std::memcpy(&bits, &single, sizeof bits);
-            out_.u32(bits);
-            return;
-        }
-        const double real = asReal(value);
-        uint64_t bits = 0;
-        static_assert(sizeof bits == sizeof real);
-        std::memcpy(&bits, &real, sizeof bits);
-        out_.u64(bits);
+    case WireType::FltN:
+        writeFloat(out_, shape.size, asReal(value));
         return;
-    }
-    case WireType::MoneyN: {
-        // Two 4-byte halves, the high one first.
-        const auto money = uint64_t(asMoney(value));
-        out_.u32(uint32_t(money >> 32));
-        out_.u32(uint32_t(money & 0xFFFFFFFFu));
+    case WireType::MoneyN:
+        writeMoney(out_, asMoney(value));
         return;
-    }
-    case WireType::NumericN: {
-        // A sign byte (1: positive), then the magnitude little-endian.
-        const NumericValue n = asNumeric(value, shape.scale);
-        out_.u8(n.unscaled < 0 ? 0 : 1);
-        auto magnitude = static_cast<unsigned __int128>(n.unscaled < 0 ? -n.unscaled : n.unscaled);
-        for (uint32_t i = 1; i < shape.size; ++i, magnitude >>= 8)
-            out_.u8(uint8_t(magnitude & 0xFF));
+    case WireType::NumericN:
+        writeNumeric(out_, shape.size, asNumeric(value, shape.scale));
         return;
-    }
     case WireType::Guid:
         out_.bytes(spanOf(guidBytes(asText(value))));
         return;
-    case WireType::DateTime2N: {
-        // Time in 100 ns units (5 bytes), then days since 0001-01-01 (3 bytes).
-        const DateTimeValue dateTime = asDateTime(value);
-        const int64_t ms = std::clamp<int64_t>(dateTime.msSinceMidnight, 0, msPerDay - 1);
-        uint64_t units = uint64_t(ms) * 10000;
-        for (int i = 0; i < 5; ++i, units >>= 8)
-            out_.u8(uint8_t(units & 0xFF));
-        auto days =
-            uint32_t(std::clamp<int64_t>(int64_t(dateTime.days) + daysFromYear1To1900, 0, 3652058));
-        for (int i = 0; i < 3; ++i, days >>= 8)
-            out_.u8(uint8_t(days & 0xFF));
+    case WireType::DateTime2N:
+        writeDateTime2(out_, asDateTime(value));
         return;
-    }
-    case WireType::DateTimeN: {
-        const DateTimeValue dateTime = asDateTime(value);
-        const int64_t ms = std::clamp<int64_t>(dateTime.msSinceMidnight, 0, msPerDay - 1);
-        if (shape.size == 4) {
-            int64_t days = dateTime.days;
-            int64_t minutes = (ms + 30000) / 60000;
-            if (minutes == 24 * 60) {
-                minutes = 0;
-                ++days;
-            }
-            out_.u16(uint16_t(std::clamp<int64_t>(days, 0, 65535)));
-            out_.u16(uint16_t(minutes));
-        } else {
-            // 1/300-second ticks since midnight.
-            out_.i32(dateTime.days);
-            constexpr int64_t lastTickOfDay = 25919999;
-            out_.u32(uint32_t(std::min((ms * 3 + 5) / 10, lastTickOfDay)));
-        }
+    case WireType::DateTimeN:
+        if (shape.size == 4)
+            writeSmallDateTime(out_, asDateTime(value));
+        else
+            writeDateTime(out_, asDateTime(value));
         return;
-    }
     default:
         return;
     }
