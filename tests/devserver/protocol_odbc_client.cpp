@@ -84,6 +84,17 @@ OdbcParameter OdbcParameter::decimal(const QString& value, int precision, int sc
     return parameter;
 }
 
+OdbcParameter OdbcParameter::guid(const SQLGUID& value) {
+    OdbcParameter parameter;
+    parameter.cType = SQL_C_GUID;
+    parameter.sqlType = SQL_GUID;
+    parameter.columnSize = 16;
+    const auto* bytes = reinterpret_cast<const char*>(&value);
+    parameter.buffer.assign(bytes, bytes + sizeof value);
+    parameter.indicator = sizeof value;
+    return parameter;
+}
+
 OdbcParameter OdbcParameter::timestamp(int year, int month, int day, int hour, int minute,
                                        int second, int millisecond) {
     SQL_TIMESTAMP_STRUCT value{};

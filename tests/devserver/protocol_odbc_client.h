@@ -60,6 +60,7 @@ struct OdbcParameter {
     static OdbcParameter real(double value);
     static OdbcParameter bit(bool value);
     static OdbcParameter decimal(const QString& value, int precision, int scale);
+    static OdbcParameter guid(const SQLGUID& value);
     static OdbcParameter timestamp(int year, int month, int day, int hour, int minute, int second,
                                    int millisecond = 0);
     static OdbcParameter null(SQLSMALLINT sqlType);

@@ -480,14 +480,7 @@ void ProtocolDevServerTest::typedParametersComeBack() {
     if (kind == 0) {
         const SQLGUID guid{
             0x6F9619FF, 0x8B86, 0xD011, {0xB4, 0x2D, 0x00, 0xC0, 0x4F, 0xC9, 0x64, 0xFF}};
-        OdbcParameter parameter;
-        parameter.cType = SQL_C_GUID;
-        parameter.sqlType = SQL_GUID;
-        parameter.columnSize = 16;
-        const auto* bytes = reinterpret_cast<const char*>(&guid);
-        parameter.buffer.assign(bytes, bytes + sizeof guid);
-        parameter.indicator = sizeof guid;
-        parameters.push_back(parameter);
+        parameters.push_back(OdbcParameter::guid(guid));
     } else if (kind == 1) {
         parameters.push_back(OdbcParameter::narrowText(QStringLiteral("中文abc")));
     } else {

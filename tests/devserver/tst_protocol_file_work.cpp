@@ -6,6 +6,7 @@
 #include "tests/devserver/protocol_odbc_client.h"
 #include "tests/support/devserver_process.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QtTest/QtTest>
@@ -92,6 +93,25 @@ public:
         return succeeded_;
     }
     QString diagnosticText() const { return finished_ ? client_.diagnosticText() : QString(); }
+    // Starts the server, makes the common databases, and runs statement until the server
+    // reports `held`; on failure, says why.
+    bool setUpAndHold(const QString& statement, const QString& heldLine, QString& why) {
+        OdbcConnection setup;
+        if (!server_.start() || !connectTo(setup, server_) ||
+            !setup.execute(withBackupPath(commonSetup, backupPath()))) {
+            why = QStringLiteral("set-up failed: ") + setup.diagnosticText();
+            return false;
+        }
+        if (!start(withBackupPath(statement, backupPath()))) {
+            why = QStringLiteral("the held statement could not be started");
+            return false;
+        }
+        QDeadlineTimer deadline(reachHoldTimeoutMs);
+        while (!held().contains(heldLine) && !deadline.hasExpired())
+            QTest::qWait(20);
+        why = progress();
+        return held().contains(heldLine);
+    }
     // For a failure message while waiting for the hold.
     QString progress() const {
         return QStringLiteral("held: [%1]; statement %2 %3")
@@ -159,15 +179,8 @@ void ProtocolFileWorkTest::othersWorkWhileFileWorkIsHeld() {
     QFETCH(QString, check);
     QFETCH(QString, expected);
     HeldFileWork work;
-    QVERIFY(work.server().start());
-    OdbcConnection setup;
-    QVERIFY2(connectTo(setup, work.server()), qPrintable(setup.diagnosticText()));
-    QVERIFY2(setup.execute(withBackupPath(commonSetup, work.backupPath())),
-             qPrintable(setup.diagnosticText()));
-
-    QVERIFY(work.start(withBackupPath(statement, work.backupPath())));
-    QTRY_VERIFY2_WITH_TIMEOUT(work.held().contains(held), qPrintable(work.progress()),
-                              reachHoldTimeoutMs);
+    QString why;
+    QVERIFY2(work.setUpAndHold(statement, held, why), qPrintable(why));
 
     OdbcConnection bystander;
     QVERIFY2(connectTo(bystander, work.server()), qPrintable(bystander.diagnosticText()));
@@ -192,6 +205,8 @@ void ProtocolFileWorkTest::othersWorkWhileFileWorkIsHeld() {
     QVERIFY2(!work.finished(), "the held statement ended before the hold was released");
 
     QVERIFY2(work.finish(), qPrintable(work.diagnosticText()));
+    OdbcConnection setup;
+    QVERIFY2(connectTo(setup, work.server()), qPrintable(setup.diagnosticText()));
     for (const QString& part : check.split(u';')) // the rows of the last one count
         QVERIFY2(setup.execute(withBackupPath(part, work.backupPath())),
                  qPrintable(setup.diagnosticText()));
@@ -252,15 +267,8 @@ void ProtocolFileWorkTest::competingStatementsAnsweredAtOnce() {
     QFETCH(QString, competitor);
     QFETCH(int, error);
     HeldFileWork work;
-    QVERIFY(work.server().start());
-    OdbcConnection setup;
-    QVERIFY2(connectTo(setup, work.server()), qPrintable(setup.diagnosticText()));
-    QVERIFY2(setup.execute(withBackupPath(commonSetup, work.backupPath())),
-             qPrintable(setup.diagnosticText()));
-
-    QVERIFY(work.start(withBackupPath(statement, work.backupPath())));
-    QTRY_VERIFY2_WITH_TIMEOUT(work.held().contains(held), qPrintable(work.progress()),
-                              reachHoldTimeoutMs);
+    QString why;
+    QVERIFY2(work.setUpAndHold(statement, held, why), qPrintable(why));
     OdbcConnection other;
     QVERIFY2(connectTo(other, work.server()), qPrintable(other.diagnosticText()));
     QVERIFY2(!other.execute(withBackupPath(competitor, work.backupPath())),
