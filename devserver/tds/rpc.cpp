@@ -329,32 +329,30 @@ size_t timeBytes(uint8_t scale) {
 }
 
 // decimal and numeric: a sign byte, then the magnitude as a little-endian integer.
+// A sign byte (0: negative), then the magnitude little-endian; kept exact as numeric.
 Value decimalValue(std::span<const uint8_t> bytes, uint8_t scale) {
     if (bytes.empty())
         return {};
+    if (scale > 38)
+        throw ProtocolError("decimal parameter with a scale beyond 38");
     const bool negative = bytes[0] == 0;
     const auto magnitude = bytes.subspan(1);
-    bool fitsInteger = magnitude.size() <= 8;
-    for (size_t i = 8; i < magnitude.size(); ++i)
-        fitsInteger = fitsInteger && magnitude[i] == 0;
-    const uint64_t small =
-        unsignedLittleEndian(magnitude.first(std::min<size_t>(8, magnitude.size())));
-    // Whole numbers and money-like amounts stay exact; anything else becomes a float.
-    constexpr uint64_t int64Max = 9223372036854775807ULL;
-    if (fitsInteger && scale == 0 && small <= int64Max)
-        return negative ? -int64_t(small) : int64_t(small);
-    uint64_t factor = 1;
-    for (int i = scale; i < 4; ++i)
-        factor *= 10;
-    if (fitsInteger && scale <= 4 && small <= int64Max / factor) {
-        const auto tenThousandths = int64_t(small * factor);
-        return MoneyValue{negative ? -tenThousandths : tenThousandths};
+    unsigned __int128 value = 0;
+    for (size_t i = magnitude.size(); i-- > 0;) {
+        if (i >= 16) {
+            if (magnitude[i] != 0)
+                throw ProtocolError("decimal parameter beyond 38 digits");
+            continue;
+        }
+        value = (value << 8) | magnitude[i];
     }
-    double value = 0;
-    for (size_t i = magnitude.size(); i-- > 0;)
-        value = value * 256 + magnitude[i];
-    value /= std::pow(10.0, scale);
-    return negative ? -value : value;
+    unsigned __int128 largest = 1; // 10^38 - 1: 38 digits
+    for (int i = 0; i < 38; ++i)
+        largest *= 10;
+    if (value > largest - 1)
+        throw ProtocolError("decimal parameter beyond 38 digits");
+    const auto unscaled = static_cast<__int128>(value);
+    return NumericValue{negative ? -unscaled : unscaled, scale};
 }
 
 void describe(RpcParameter& parameter, const TypeInfo& info) {
@@ -422,9 +420,9 @@ void describe(RpcParameter& parameter, const TypeInfo& info) {
         return;
     case DecimalN:
     case NumericN:
-        parameter.type = info.scale == 0   ? SqlType::BigInt
-                         : info.scale <= 4 ? SqlType::Money
-                                           : SqlType::Float;
+        parameter.type = SqlType::Numeric;
+        parameter.precision = std::clamp<uint8_t>(info.precision, 1, 38);
+        parameter.scale = std::min(info.scale, parameter.precision);
         return;
     case Guid:
         parameter.type = SqlType::UniqueIdentifier; // kept as its text form

@@ -82,6 +82,8 @@ public:
             column.length = param.type == ztds::SqlType::NVarChar  ? 4000
                             : param.type == ztds::SqlType::VarChar ? 8000
                                                                    : 0;
+            column.precision = param.precision;
+            column.scale = param.scale;
             echo.columns.push_back(column);
             row.push_back(param.value);
         }

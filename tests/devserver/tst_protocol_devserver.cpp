@@ -100,6 +100,8 @@ private slots:
     void maxTypesTravelWhole();
     void typedParametersComeBack_data();
     void typedParametersComeBack();
+    void decimalParametersKeepTheirValue_data();
+    void decimalParametersKeepTheirValue();
 };
 
 void ProtocolDevServerTest::helpPrintsUsage() {
@@ -490,6 +492,53 @@ void ProtocolDevServerTest::typedParametersComeBack() {
              qPrintable(client.diagnosticText()));
     QCOMPARE(int(client.columns()[0].type), odbcType);
     QCOMPARE(client.rows()[0].value(0).toString(), text);
+}
+
+void ProtocolDevServerTest::decimalParametersKeepTheirValue_data() {
+    QTest::addColumn<QString>("column");  // the type of the column it is stored in
+    QTest::addColumn<QString>("decimal"); // the parameter, as decimal(precision, scale)
+    QTest::addColumn<int>("precision");
+    QTest::addColumn<int>("scale");
+    QTest::addColumn<QString>("stored"); // as read back; "#N": refused with error N
+    QTest::newRow("15 digits into money") << "money"
+                                          << "123456789012345" << 15 << 0 << "123456789012345.0000";
+    QTest::newRow("16 digits into float") << "float"
+                                          << "1234567890123456" << 16 << 0 << "1234567890123456";
+    QTest::newRow("money-like into money") << "money"
+                                           << "12.3456" << 19 << 4 << "12.3456";
+    QTest::newRow("38 digits into bigint") << "bigint"
+                                           << "12345678901234567890" << 38 << 0 << "#8115";
+    QTest::newRow("beyond money") << "money"
+                                  << "922337203685478" << 15 << 0 << "#8115";
+}
+
+// A decimal parameter arrives exact and converts like a numeric value (it once went through
+// bigint or float on the way).
+void ProtocolDevServerTest::decimalParametersKeepTheirValue() {
+    QFETCH(QString, column);
+    QFETCH(QString, decimal);
+    QFETCH(int, precision);
+    QFETCH(int, scale);
+    QFETCH(QString, stored);
+    DevServerProcess server;
+    QVERIFY(server.start());
+    OdbcConnection client;
+    QVERIFY2(connectTo(client, server), qPrintable(client.diagnosticText()));
+    QVERIFY2(client.execute(QStringLiteral("create table amounts (v %1)").arg(column)),
+             qPrintable(client.diagnosticText()));
+    std::vector<OdbcParameter> parameters;
+    parameters.push_back(OdbcParameter::decimal(decimal, precision, scale));
+    const bool inserted =
+        client.execute(QStringLiteral("insert into amounts values (?)"), std::move(parameters));
+    if (stored.startsWith(u'#')) {
+        QVERIFY2(!inserted, "the value was stored");
+        QVERIFY2(client.hasNative(stored.mid(1).toInt()), qPrintable(client.diagnosticText()));
+        return;
+    }
+    QVERIFY2(inserted, qPrintable(client.diagnosticText()));
+    QVERIFY2(client.execute(QStringLiteral("select v from amounts")),
+             qPrintable(client.diagnosticText()));
+    QCOMPARE(client.rows()[0].value(0).toString(), stored);
 }
 
 QTEST_GUILESS_MAIN(ProtocolDevServerTest)

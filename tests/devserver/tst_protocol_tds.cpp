@@ -1,6 +1,7 @@
 // The TDS layer against real clients (the FreeTDS ODBC driver, tsql, hand-made packets), with
 // scripted sessions behind it instead of the SQL engine.
 
+#include "devserver/sql/types.h"
 #include "tests/devserver/protocol_fake_session.h"
 #include "tests/devserver/protocol_odbc_client.h"
 #include "tests/devserver/protocol_raw_client.h"
@@ -142,16 +143,17 @@ void ProtocolTdsTest::parametersArriveTyped_data() {
                            << "2.5";
     QTest::newRow("bit") << 4 << int(ztds::SqlType::Bit) << "int:1"
                          << "1";
-    QTest::newRow("decimal as money") << 5 << int(ztds::SqlType::Money) << "money:123456"
-                                      << "12.3456";
+    QTest::newRow("decimal(19,4)") << 5 << int(ztds::SqlType::Numeric) << "numeric:12.3456"
+                                   << "12.3456";
     QTest::newRow("datetime2") << 6 << int(ztds::SqlType::DateTime2) << "datetime:46362/45296789"
                                << "2026-12-08 12:34:56.7890000";
     QTest::newRow("null") << 7 << int(ztds::SqlType::NVarChar) << "null"
                           << "";
-    QTest::newRow("decimal beyond bigint") << 10 << int(ztds::SqlType::Float) << "real:1.23457e+19"
-                                           << "1.2345678901234567e+19";
+    QTest::newRow("decimal beyond bigint")
+        << 10 << int(ztds::SqlType::Numeric) << "numeric:12345678901234567890"
+        << "12345678901234567890";
     QTest::newRow("decimal of 16 digits")
-        << 11 << int(ztds::SqlType::BigInt) << "int:1234567890123456"
+        << 11 << int(ztds::SqlType::Numeric) << "numeric:1234567890123456"
         << "1234567890123456";
     QTest::newRow("uniqueidentifier")
         << 12 << int(ztds::SqlType::UniqueIdentifier) << "text:6F9619FF-8B86-D011-B42D-00C04FC964FF"
@@ -214,6 +216,8 @@ QString describe(const ztds::Value& value) {
         return QStringLiteral("real:%1").arg(*real);
     if (const auto* money = std::get_if<ztds::MoneyValue>(&value))
         return QStringLiteral("money:%1").arg(money->tenThousandths);
+    if (const auto* numeric = std::get_if<ztds::NumericValue>(&value))
+        return QStringLiteral("numeric:") + ztds::sql::numericText(*numeric);
     const auto& dateTime = std::get<ztds::DateTimeValue>(value);
     return QStringLiteral("datetime:%1/%2").arg(dateTime.days).arg(dateTime.msSinceMidnight);
 }
