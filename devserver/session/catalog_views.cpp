@@ -296,17 +296,19 @@ RowSource SessionImpl::systemView(DatabaseUse& db, const QString& view,
         std::vector<std::pair<int64_t, storage::StoredRow>> rows;
         std::lock_guard lock(engine_.mutex);
         for (const auto& [key, d] : engine_.databases) {
-            if (d.pending)
+            if (d.pending && !d.restoring) // being created or dropped
                 continue;
             const QDateTime created =
                 d.created.isValid() ? d.created : QDateTime::currentDateTime();
             const DateTimeValue when{static_cast<int32_t>(QDate(1900, 1, 1).daysTo(created.date())),
                                      created.time().msecsSinceStartOfDay()};
-            rows.emplace_back(d.id, row({text(d.name), integer(d.id), when, integer(150),
-                                         text(QStringLiteral("Chinese_PRC_CI_AS")), integer(0),
-                                         text(QStringLiteral("MULTI_USER")), integer(0), integer(0),
-                                         text(QStringLiteral("ONLINE")), integer(3),
-                                         text(QStringLiteral("SIMPLE"))}));
+            rows.emplace_back(
+                d.id,
+                row({text(d.name), integer(d.id), when, integer(150),
+                     text(QStringLiteral("Chinese_PRC_CI_AS")), integer(0),
+                     text(QStringLiteral("MULTI_USER")), integer(0), integer(d.restoring ? 1 : 0),
+                     text(d.restoring ? QStringLiteral("RESTORING") : QStringLiteral("ONLINE")),
+                     integer(3), text(QStringLiteral("SIMPLE"))}));
         }
         std::sort(rows.begin(), rows.end(),
                   [](const auto& a, const auto& b) { return a.first < b.first; });

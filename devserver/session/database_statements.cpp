@@ -314,7 +314,8 @@ RestoreClaim claimRestoreTarget(Engine::Impl& engine, const QString& name,
         DatabaseEntry& entry = engine.databases[claim.key];
         entry.name = name;
         entry.id = claim.id;
-        entry.pending = true;
+        entry.pending = true;   // no file yet
+        entry.restoring = true; // and said to be in the middle of a restore
         return claim;
     }
     refuseRestoreOver(existing->second, sessionDatabaseKey == claim.key, backup.family, replace);

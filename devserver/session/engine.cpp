@@ -191,6 +191,12 @@ void Engine::Impl::createSystemDatabases() {
     }
 }
 
+bool isBeingRestored(Engine::Impl& engine, const QString& name) {
+    std::lock_guard lock(engine.mutex);
+    auto it = engine.databases.find(storage::foldName(name));
+    return it != engine.databases.end() && it->second.restoring;
+}
+
 DatabaseLease DatabaseLease::acquire(Engine::Impl& engine, const QString& name) {
     std::lock_guard lock(engine.mutex);
     const QString key = storage::foldName(name);

@@ -22,6 +22,9 @@ struct DatabaseEntry {
     bool pending = false; // being created or dropped: its file is not ready for use
 };
 
+// A database in the middle of a RESTORE: it exists, but no one may open it yet.
+bool isBeingRestored(Engine::Impl& engine, const QString& name);
+
 // master, tempdb, model and msdb: always there, never created or dropped by a statement.
 bool isSystemDatabase(const QString& foldedName);
 

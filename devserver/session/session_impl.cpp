@@ -166,9 +166,19 @@ StatementResult SessionImpl::dispatch(sql::Statement& s) {
     return {};
 }
 
+void SessionImpl::refuseWhileRestoring(const QString& database) const {
+    if (isBeingRestored(engine_, database))
+        throw SqlError(927, 14, 2,
+                       QStringLiteral("Database '%1' cannot be opened. It is in the middle of a "
+                                      "restore.")
+                           .arg(database));
+}
+
 StatementResult SessionImpl::useDatabase(const sql::Statement& s) {
     const QString& name = s.names.front();
     DatabaseLease lease = DatabaseLease::acquire(engine_, name);
+    if (!lease.valid())
+        refuseWhileRestoring(name);
     if (!lease.valid())
         throw SqlError(911, 16, 1,
                        QStringLiteral("Database '%1' does not exist. Make sure that the name is "

@@ -88,6 +88,8 @@ private:
     void setTextSize(const QString& value);
 
     DatabaseUse useFor(const sql::ObjectName& name);
+    // Refuses a database that exists but is being restored (927).
+    void refuseWhileRestoring(const QString& database) const;
     storage::TableDef requireTable(DatabaseUse& db, const sql::ObjectName& name);
     RowSource tableSource(const storage::TableDef& table, std::vector<storage::StoredRow> rows,
                           const sql::ObjectName& name, const QString& alias) const;

@@ -238,6 +238,8 @@ DatabaseUse SessionImpl::useFor(const sql::ObjectName& name) {
     }
     use.lease = DatabaseLease::acquire(engine_, db);
     if (!use.lease.valid())
+        refuseWhileRestoring(db);
+    if (!use.lease.valid())
         sql::throwInvalidObject(name.text());
     use.key = use.lease.key();
     if (transaction_.file && transaction_.key == use.key)

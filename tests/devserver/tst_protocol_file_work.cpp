@@ -148,27 +148,33 @@ void ProtocolFileWorkTest::othersWorkWhileFileWorkIsHeld_data() {
     QTest::addColumn<QString>("held");  // the line the server writes on reaching the hold
     QTest::addColumn<QString>("check"); // afterwards, its last value shows the statement's work
     QTest::addColumn<QString>("expected");
+    QTest::addColumn<QString>("restoring"); // what sys.databases lists as RESTORING meanwhile
     QTest::newRow("create database") << "create database fresh"
                                      << "CREATE fresh"
                                      << "select count(*) from sys.databases where name = 'fresh'"
-                                     << "1";
+                                     << "1"
+                                     << "";
     QTest::newRow("drop database") << "drop database doomed"
                                    << "DROP doomed"
                                    << "select count(*) from sys.databases where name = 'doomed'"
-                                   << "0";
+                                   << "0"
+                                   << "";
     QTest::newRow("backup database")
         << "backup database orig to disk='@BAK@.2'"
         << "BACKUP orig"
         << "restore database second from disk='@BAK@.2'; select a from second.dbo.t"
-        << "6";
+        << "6"
+        << "";
     QTest::newRow("restore as a new database") << "restore database twin from disk='@BAK@'"
                                                << "RESTORE twin"
                                                << "select a from twin.dbo.t"
-                                               << "5";
+                                               << "5"
+                                               << "twin";
     QTest::newRow("restore over the database") << "restore database orig from disk='@BAK@'"
                                                << "RESTORE orig"
                                                << "select a from orig.dbo.t"
-                                               << "5";
+                                               << "5"
+                                               << "orig";
 }
 
 // The held statement cannot finish until the hold file goes, so everything the bystander
@@ -178,6 +184,7 @@ void ProtocolFileWorkTest::othersWorkWhileFileWorkIsHeld() {
     QFETCH(QString, held);
     QFETCH(QString, check);
     QFETCH(QString, expected);
+    QFETCH(QString, restoring);
     HeldFileWork work;
     QString why;
     QVERIFY2(work.setUpAndHold(statement, held, why), qPrintable(why));
@@ -202,6 +209,11 @@ void ProtocolFileWorkTest::othersWorkWhileFileWorkIsHeld() {
     QVERIFY2(straightIn.execute(QStringLiteral("select count(*) from notes")),
              qPrintable(straightIn.diagnosticText()));
     QCOMPARE(straightIn.rows().front().value(0).toString(), QStringLiteral("1"));
+    QVERIFY2(straightIn.execute(
+                 QStringLiteral("select name from sys.databases where state_desc = 'RESTORING'")),
+             qPrintable(straightIn.diagnosticText()));
+    QCOMPARE(straightIn.rows().empty() ? QString() : straightIn.rows().front().value(0).toString(),
+             restoring);
     QVERIFY2(!work.finished(), "the held statement ended before the hold was released");
 
     QVERIFY2(work.finish(), qPrintable(work.diagnosticText()));
@@ -243,13 +255,13 @@ void ProtocolFileWorkTest::competingStatementsAnsweredAtOnce_data() {
                                                   << "create database twin" << 1801;
     QTest::newRow("use while restored as new") << "restore database twin from disk='@BAK@'"
                                                << "RESTORE twin"
-                                               << "use twin" << 911;
+                                               << "use twin" << 927;
     QTest::newRow("use while restored over") << "restore database orig from disk='@BAK@'"
                                              << "RESTORE orig"
-                                             << "use orig" << 911;
+                                             << "use orig" << 927;
     QTest::newRow("read while restored over") << "restore database orig from disk='@BAK@'"
                                               << "RESTORE orig"
-                                              << "select a from orig.dbo.t" << 208;
+                                              << "select a from orig.dbo.t" << 927;
     QTest::newRow("restore twice")
         << "restore database orig from disk='@BAK@'"
         << "RESTORE orig"
