@@ -16,12 +16,14 @@ scripts/build.sh build-asan -DZT_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
 (cd build-asan && ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 \
     UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure --parallel 2)
 
-# zt-devserver alone, under ThreadSanitizer: the tests where sessions run side by side.
+# zt-devserver alone, under ThreadSanitizer: the tests where sessions run side by side, in
+# process and in a real server whose file work runs beside other sessions (the test forks
+# that server after starting threads, which TSan must be told to allow).
 mkdir -p build-tsan
 scripts/build.sh build-tsan -DZT_TSAN=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo
 suppressions="$PWD/tests/devserver/tsan.supp"
-(cd build-tsan && TSAN_OPTIONS=halt_on_error=1:suppressions=$suppressions \
-    ctest --output-on-failure -R 'engine_concurrency|engine_transactions')
+(cd build-tsan && TSAN_OPTIONS=halt_on_error=1:die_after_fork=0:suppressions=$suppressions \
+    ctest --output-on-failure -R 'engine_concurrency|engine_transactions|protocol_file_work')
 
 # Each libFuzzer harness for a fixed budget, from its seed corpus (README: longer runs).
 mkdir -p build-fuzz

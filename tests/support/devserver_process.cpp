@@ -78,8 +78,9 @@ void dieWithParent(pid_t parent) {
 
 // What the sanitizers print first; with recovery they may not change the exit status.
 bool holdsSanitizerReport(const QString& log) {
-    for (const char* mark : {"ERROR: AddressSanitizer", "ERROR: LeakSanitizer",
-                             "SUMMARY: UndefinedBehaviorSanitizer", "runtime error:"}) {
+    for (const char* mark :
+         {"ERROR: AddressSanitizer", "ERROR: LeakSanitizer", "SUMMARY: UndefinedBehaviorSanitizer",
+          "runtime error:", "WARNING: ThreadSanitizer"}) {
         if (log.contains(QLatin1String(mark)))
             return true;
     }
