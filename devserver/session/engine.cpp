@@ -191,20 +191,18 @@ void Engine::Impl::createSystemDatabases() {
     }
 }
 
-bool isBeingRestored(Engine::Impl& engine, const QString& name) {
-    std::lock_guard lock(engine.mutex);
-    auto it = engine.databases.find(storage::foldName(name));
-    return it != engine.databases.end() && it->second.restoring;
-}
-
 DatabaseLease DatabaseLease::acquire(Engine::Impl& engine, const QString& name) {
     std::lock_guard lock(engine.mutex);
     const QString key = storage::foldName(name);
     auto it = engine.databases.find(key);
-    if (it == engine.databases.end() || it->second.restoring || it->second.pending)
-        return {};
-    ++it->second.leases;
     DatabaseLease lease;
+    if (it == engine.databases.end())
+        return lease;
+    if (it->second.restoring || it->second.pending) {
+        lease.beingRestored_ = it->second.restoring;
+        return lease;
+    }
+    ++it->second.leases;
     lease.engine_ = &engine;
     lease.key_ = key;
     lease.name_ = it->second.name;
@@ -224,6 +222,7 @@ DatabaseLease& DatabaseLease::operator=(DatabaseLease&& other) noexcept {
     if (this != &other) {
         release();
         engine_ = std::exchange(other.engine_, nullptr);
+        beingRestored_ = std::exchange(other.beingRestored_, false);
         key_ = std::move(other.key_);
         name_ = std::move(other.name_);
         file_ = std::move(other.file_);

@@ -22,9 +22,6 @@ struct DatabaseEntry {
     bool pending = false; // being created or dropped: its file is not ready for use
 };
 
-// A database in the middle of a RESTORE: it exists, but no one may open it yet.
-bool isBeingRestored(Engine::Impl& engine, const QString& name);
-
 // master, tempdb, model and msdb: always there, never created or dropped by a statement.
 bool isSystemDatabase(const QString& foldedName);
 
@@ -56,7 +53,8 @@ struct Engine::Impl {
 class DatabaseLease {
 public:
     DatabaseLease() = default;
-    // Returns an empty lease (valid() false) when the database does not exist.
+    // Returns an empty lease (valid() false) when the database does not exist or cannot be
+    // opened yet; beingRestored() tells the one in the middle of a RESTORE apart.
     static DatabaseLease acquire(Engine::Impl& engine, const QString& name);
     ~DatabaseLease();
     DatabaseLease(DatabaseLease&& other) noexcept;
@@ -65,6 +63,7 @@ public:
     DatabaseLease& operator=(const DatabaseLease&) = delete;
 
     bool valid() const { return engine_ != nullptr; }
+    bool beingRestored() const { return beingRestored_; }
     const QString& name() const { return name_; }
     const std::filesystem::path& file() const { return file_; }
     const QString& key() const { return key_; }
@@ -72,6 +71,7 @@ public:
 
 private:
     Engine::Impl* engine_ = nullptr;
+    bool beingRestored_ = false;
     QString key_;
     QString name_;
     std::filesystem::path file_;

@@ -166,8 +166,8 @@ StatementResult SessionImpl::dispatch(sql::Statement& s) {
     return {};
 }
 
-void SessionImpl::refuseWhileRestoring(const QString& database) const {
-    if (isBeingRestored(engine_, database))
+void SessionImpl::refuseWhileRestoring(const DatabaseLease& refused, const QString& database) {
+    if (refused.beingRestored())
         throw SqlError(927, 14, 2,
                        QStringLiteral("Database '%1' cannot be opened. It is in the middle of a "
                                       "restore.")
@@ -177,13 +177,13 @@ void SessionImpl::refuseWhileRestoring(const QString& database) const {
 StatementResult SessionImpl::useDatabase(const sql::Statement& s) {
     const QString& name = s.names.front();
     DatabaseLease lease = DatabaseLease::acquire(engine_, name);
-    if (!lease.valid())
-        refuseWhileRestoring(name);
-    if (!lease.valid())
+    if (!lease.valid()) {
+        refuseWhileRestoring(lease, name);
         throw SqlError(911, 16, 1,
                        QStringLiteral("Database '%1' does not exist. Make sure that the name is "
                                       "entered correctly.")
                            .arg(name));
+    }
     if (transaction_.file && transaction_.key == lease.key())
         file_ = transaction_.file; // the transaction's own connection sees its changes
     else

@@ -89,7 +89,7 @@ private:
 
     DatabaseUse useFor(const sql::ObjectName& name);
     // Refuses a database that exists but is being restored (927).
-    void refuseWhileRestoring(const QString& database) const;
+    static void refuseWhileRestoring(const DatabaseLease& refused, const QString& database);
     storage::TableDef requireTable(DatabaseUse& db, const sql::ObjectName& name);
     RowSource tableSource(const storage::TableDef& table, std::vector<storage::StoredRow> rows,
                           const sql::ObjectName& name, const QString& alias) const;

@@ -237,10 +237,10 @@ DatabaseUse SessionImpl::useFor(const sql::ObjectName& name) {
         return use;
     }
     use.lease = DatabaseLease::acquire(engine_, db);
-    if (!use.lease.valid())
-        refuseWhileRestoring(db);
-    if (!use.lease.valid())
+    if (!use.lease.valid()) {
+        refuseWhileRestoring(use.lease, db);
         sql::throwInvalidObject(name.text());
+    }
     use.key = use.lease.key();
     if (transaction_.file && transaction_.key == use.key)
         use.owned = transaction_.file; // sees the transaction's own changes
