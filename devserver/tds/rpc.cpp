@@ -1,5 +1,7 @@
 #include "devserver/tds/rpc.h"
 
+#include "devserver/sql/types.h"
+
 #include "devserver/tds/byte_buffer.h"
 #include "devserver/tds/login.h"
 
@@ -337,22 +339,21 @@ Value decimalValue(std::span<const uint8_t> bytes, uint8_t scale) {
         throw ProtocolError("decimal parameter with a scale beyond 38");
     const bool negative = bytes[0] == 0;
     const auto magnitude = bytes.subspan(1);
+    // At most 16 magnitude bytes can matter; beyond them only zeros are a number.
     unsigned __int128 value = 0;
     for (size_t i = magnitude.size(); i-- > 0;) {
-        if (i >= 16) {
-            if (magnitude[i] != 0)
-                throw ProtocolError("decimal parameter beyond 38 digits");
-            continue;
-        }
-        value = (value << 8) | magnitude[i];
+        if (i >= 16 && magnitude[i] != 0)
+            throw ProtocolError("decimal parameter beyond 38 digits");
+        if (i < 16)
+            value = (value << 8) | magnitude[i];
     }
-    unsigned __int128 largest = 1; // 10^38 - 1: 38 digits
-    for (int i = 0; i < 38; ++i)
-        largest *= 10;
-    if (value > largest - 1)
+    if (value >> 127)
         throw ProtocolError("decimal parameter beyond 38 digits");
     const auto unscaled = static_cast<__int128>(value);
-    return NumericValue{negative ? -unscaled : unscaled, scale};
+    const NumericValue n{negative ? -unscaled : unscaled, scale};
+    if (sql::numericDigits(n) > 38)
+        throw ProtocolError("decimal parameter beyond 38 digits");
+    return n;
 }
 
 void describe(RpcParameter& parameter, const TypeInfo& info) {
