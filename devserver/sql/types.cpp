@@ -395,13 +395,18 @@ double numericToDouble(const NumericValue& n) {
     return numericText(n).toDouble();
 }
 
+// How many bytes an integer type's value takes as binary.
+int integerBytes(TypeTag type) {
+    return type == TypeTag::TinyInt || type == TypeTag::Bit ? 1
+           : type == TypeTag::SmallInt                      ? 2
+           : type == TypeTag::BigInt                        ? 8
+                                                            : 4;
+}
+
 // Binary to an integer type: the rightmost bytes, most significant first, as SQL Server reads.
 int64_t binaryToInteger(const QByteArray& bytes, TypeTag to) {
-    const int width = to == TypeTag::TinyInt    ? 1
-                      : to == TypeTag::SmallInt ? 2
-                      : to == TypeTag::BigInt   ? 8
-                      : to == TypeTag::Bit      ? int(bytes.size())
-                                                : 4;
+    // bit is true when any byte is not zero.
+    const int width = to == TypeTag::Bit ? int(bytes.size()) : integerBytes(to);
     uint64_t value = 0;
     const QByteArray tail = bytes.right(width);
     for (const char byte : tail)
@@ -416,10 +421,7 @@ int64_t binaryToInteger(const QByteArray& bytes, TypeTag to) {
 }
 
 QByteArray integerToBinary(int64_t v, TypeTag from) {
-    const int width = from == TypeTag::TinyInt || from == TypeTag::Bit ? 1
-                      : from == TypeTag::SmallInt                      ? 2
-                      : from == TypeTag::BigInt                        ? 8
-                                                                       : 4;
+    const int width = integerBytes(from);
     QByteArray out(width, '\0');
     auto bits = static_cast<uint64_t>(v);
     for (int i = width - 1; i >= 0; --i, bits >>= 8)
