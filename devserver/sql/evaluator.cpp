@@ -182,9 +182,7 @@ Typed numericArithmetic(const QString& op, const NumericValue& l, const NumericV
         scale = l.scale + r.scale;
         overflow = scale > 38 || __builtin_mul_overflow(l.unscaled, r.unscaled, &result);
     } else {
-        const double x = numericText(l).toDouble();
-        const double y = numericText(r).toDouble();
-        return floatArithmetic(op, x, y, TypeTag::Float);
+        return floatArithmetic(op, numericToDouble(l), numericToDouble(r), TypeTag::Float);
     }
     const NumericValue value{result, static_cast<uint8_t>(scale)};
     if (overflow || numericDigits(value) > 38)

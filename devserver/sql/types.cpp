@@ -391,10 +391,6 @@ int64_t numericToInteger(const NumericValue& n, TypeTag to) {
     return static_cast<int64_t>(whole);
 }
 
-double numericToDouble(const NumericValue& n) {
-    return numericText(n).toDouble();
-}
-
 // How many bytes an integer type's value takes as binary.
 int integerBytes(TypeTag type) {
     return type == TypeTag::TinyInt || type == TypeTag::Bit ? 1
@@ -1097,6 +1093,10 @@ std::optional<NumericValue> parseNumeric(const QString& input) {
     for (const QChar c : whole + fraction)
         unscaled = unscaled * 10 + (c.unicode() - u'0');
     return NumericValue{negative ? -unscaled : unscaled, static_cast<uint8_t>(fraction.size())};
+}
+
+double numericToDouble(const NumericValue& v) {
+    return numericText(v).toDouble();
 }
 
 int numericDigits(const NumericValue& v) {

@@ -81,6 +81,8 @@ QString moneyText(const MoneyValue& v, int decimals);
 QString numericText(const NumericValue& v);
 std::optional<NumericValue> parseNumeric(const QString& text);
 int numericDigits(const NumericValue& v);
+// The nearest double, through the exact decimal text.
+double numericToDouble(const NumericValue& v);
 // Rescaled with rounding half away from zero; nullopt when more than 38 digits are needed.
 std::optional<NumericValue> rescale(const NumericValue& v, int scale);
 // The value as a number of 10^-4 units, nullopt beyond money's range.
