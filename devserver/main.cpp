@@ -46,7 +46,8 @@ constexpr std::string_view usageText =
     "  --delay-ms N         wait N milliseconds before every answer (to test slow servers)\n"
     "  --hold-file-work PATH\n"
     "                       for tests: while PATH exists, CREATE DATABASE, DROP DATABASE,\n"
-    "                       BACKUP and RESTORE wait in the middle of their file work, outside\n"
+    "                       BACKUP, RESTORE and RENAME (ALTER DATABASE .. MODIFY NAME,\n"
+    "                       sp_renamedb) wait in the middle of their file work, outside\n"
     "                       the server's lock (60 seconds at most), after appending a line\n"
     "                       'VERB name' to PATH.held\n"
     "  --help               show this text\n";

@@ -39,8 +39,31 @@ fs::path Engine::Impl::pathFor(const QString& name) const {
     return config.dataDirectory / storage::databaseFileName(name);
 }
 
+namespace {
+
+// A rename cut short after the new name was written into the file leaves the file at the old
+// name's path: finish the move, so that the database has one name and the old name's path is
+// free for a new database. False: another file already sits at the new name's path, and this
+// one is left alone.
+bool settleAtOwnPath(fs::path& file, const fs::path& ownPath) {
+    if (file.filename() == ownPath.filename())
+        return true;
+    std::error_code ec;
+    if (fs::exists(ownPath, ec))
+        return false;
+    storage::removeJournalFiles(ownPath);
+    storage::renameWithoutReplacing(file, ownPath);
+    storage::removeJournalFiles(file);
+    storage::syncDirectory(ownPath.parent_path());
+    file = ownPath;
+    return true;
+}
+
+} // namespace
+
 void Engine::Impl::scanDataDirectory() {
     std::vector<fs::path> leftovers;
+    std::vector<fs::path> files; // listed first: settling a file renames it in the directory
     for (const auto& entry : fs::directory_iterator(config.dataDirectory)) {
         const std::string fileName = entry.path().filename().string();
         if (fileName.starts_with(".create-") || fileName.starts_with(".restore-") ||
@@ -48,11 +71,13 @@ void Engine::Impl::scanDataDirectory() {
             leftovers.push_back(entry.path()); // an unfinished create, restore or backup
             continue;
         }
-        if (!entry.is_regular_file() || entry.path().extension() != ".ztdb")
-            continue;
+        if (entry.is_regular_file() && entry.path().extension() == ".ztdb")
+            files.push_back(entry.path());
+    }
+    for (const fs::path& path : files) {
         DatabaseEntry db;
         try {
-            auto file = storage::DatabaseFile::open(entry.path(), false);
+            auto file = storage::DatabaseFile::open(path, false);
             db.name = file->meta(QStringLiteral("name"));
             db.id = file->meta(QStringLiteral("database_id")).toLongLong();
             db.family = file->meta(QStringLiteral("family"));
@@ -61,8 +86,8 @@ void Engine::Impl::scanDataDirectory() {
         } catch (const storage::StorageError&) {
             continue; // not one of ours, or damaged: leave it alone rather than refuse to start
         }
-        db.file = entry.path();
-        if (db.name.isEmpty())
+        db.file = path;
+        if (db.name.isEmpty() || !settleAtOwnPath(db.file, pathFor(db.name)))
             continue;
         nextDatabaseId = std::max(nextDatabaseId, db.id + 1);
         databases[storage::foldName(db.name)] = std::move(db);
@@ -83,6 +108,23 @@ constexpr SystemDatabase systemDatabases[] = {
     {"master", 1}, {"model", 3}, {"msdb", 4}, {"tempdb", 2}};
 
 const QString modelName = QStringLiteral("model");
+
+// A file at a new database's path that the engine does not know (left by hand, or one it
+// could not read at start) is kept, as SQL Server keeps a file in the way of CREATE DATABASE.
+void refuseFileInTheWay(const fs::path& target) {
+    std::error_code ec;
+    if (!fs::exists(target, ec))
+        return;
+    throw sql::SqlError(
+        {sql::makeMessage(5170, 16, 1,
+                          QStringLiteral("Cannot create file '%1' because it already exists. "
+                                         "Change the file path or the file name, and retry the "
+                                         "operation.")
+                              .arg(QString::fromStdString(target.string()))),
+         sql::makeMessage(1802, 16, 4,
+                          QStringLiteral("CREATE DATABASE failed. Some file names listed could "
+                                         "not be created. Check related errors."))});
+}
 
 fs::path temporaryIn(const fs::path& directory) {
     return directory / (".create-" +
@@ -161,7 +203,8 @@ void Engine::Impl::createReserved(const QString& name) {
         file.reset();
         if (!isSystemDatabase(key))
             holdFileWork("CREATE", db.name);
-        fs::rename(temporary, target);
+        refuseFileInTheWay(target);
+        storage::renameWithoutReplacing(temporary, target);
         storage::syncDirectory(config.dataDirectory);
     } catch (...) {
         storage::removeDatabaseFiles(temporary);
@@ -228,6 +271,12 @@ DatabaseLease& DatabaseLease::operator=(DatabaseLease&& other) noexcept {
         file_ = std::move(other.file_);
     }
     return *this;
+}
+
+void DatabaseLease::follow(const QString& key, const QString& name, const fs::path& file) {
+    key_ = key;
+    name_ = name;
+    file_ = file;
 }
 
 void DatabaseLease::release() {

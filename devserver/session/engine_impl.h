@@ -19,7 +19,7 @@ struct DatabaseEntry {
     QDateTime created;
     int leases = 0; // sessions (or statements) using it
     bool restoring = false;
-    bool pending = false; // being created or dropped: its file is not ready for use
+    bool pending = false; // being created, dropped or renamed: its file is not ready for use
 };
 
 // master, tempdb, model and msdb: always there, never created or dropped by a statement.
@@ -68,6 +68,8 @@ public:
     const std::filesystem::path& file() const { return file_; }
     const QString& key() const { return key_; }
     void release();
+    // The database it holds was renamed (its entry and file moved) by the lease's own session.
+    void follow(const QString& key, const QString& name, const std::filesystem::path& file);
 
 private:
     Engine::Impl* engine_ = nullptr;

@@ -27,8 +27,8 @@ struct EngineConfig {
     std::filesystem::path traceFile; // empty: no trace
     ServerVersion version = latestServerVersion();
     // For tests only: while this file exists, the file work of CREATE DATABASE, DROP DATABASE,
-    // BACKUP and RESTORE waits (outside the engine's lock), after appending "VERB name" to
-    // the file of the same name plus ".held". Empty: never waits.
+    // BACKUP, RESTORE and RENAME (a database's rename) waits (outside the engine's lock), after
+    // appending "VERB name" to the file of the same name plus ".held". Empty: never waits.
     std::filesystem::path holdFileWork;
 };
 

@@ -140,6 +140,8 @@ StatementResult SessionImpl::dispatch(sql::Statement& s) {
         return backupDatabase(s);
     case Kind::Restore:
         return restoreDatabase(s);
+    case Kind::RenameDatabase:
+        return renameDatabase(s);
     case Kind::CreateTable:
         return createTable(s);
     case Kind::DropTable:

@@ -71,6 +71,9 @@ private:
     StatementResult useDatabase(const sql::Statement& s);
     StatementResult backupDatabase(const sql::Statement& s);
     StatementResult restoreDatabase(const sql::Statement& s);
+    // ALTER DATABASE .. MODIFY NAME and sp_renamedb
+    StatementResult renameDatabase(const sql::Statement& s);
+    std::pair<QString, QString> renameArguments(const sql::Statement& s);
 
     // tables and rows (table_statements.cpp)
     StatementResult createTable(sql::Statement& s);

@@ -84,6 +84,7 @@ struct Statement {
         Use,
         Backup,
         Restore,
+        RenameDatabase, // ALTER DATABASE .. MODIFY NAME (names), or EXEC sp_renamedb (arguments)
         CreateTable,
         DropTable,
         Select,
@@ -104,6 +105,9 @@ struct Statement {
     QStringList names;
     QString path;
     bool replace = false;
+
+    // EXEC of a system procedure: its arguments in order, "@name" or empty for a positional one
+    std::vector<std::pair<QString, ExprPtr>> arguments;
 
     // tables
     ObjectName table;

@@ -149,6 +149,10 @@ private:
             return parseRestore();
         if (t.isWord("SET"))
             return parseSet();
+        if (t.isWord("ALTER") && peek(1).isWord("DATABASE"))
+            return parseAlterDatabase();
+        if (t.isWord("EXEC") || t.isWord("EXECUTE"))
+            return parseExec();
         if (t.isWord("IF"))
             return parseIf();
         if (t.isWord("BEGIN") && (peek(1).isWord("TRAN") || peek(1).isWord("TRANSACTION")))
@@ -159,6 +163,8 @@ private:
             return parseTransaction(Statement::Kind::RollbackTransaction);
         if (t.kind == Token::Kind::Word && isReservedKeyword(t.text) && t.text.size() > 1)
             throwNotSupported(QStringLiteral("The statement %1").arg(t.text.toUpper()));
+        if (firstInBatch && atProcedure("sp_renamedb"))
+            return parseProcedureCall(); // a batch may start with a procedure's bare name
         if (firstInBatch && t.isIdentifier())
             throw SqlError(2812, 16, 62,
                            QStringLiteral("Could not find stored procedure '%1'.").arg(t.text));
@@ -276,6 +282,67 @@ private:
         expectWord("FROM");
         parseDisk(s);
         parseBackupOptions(s);
+        return s;
+    }
+
+    // ALTER DATABASE name MODIFY NAME = new_name; the other ALTER DATABASE forms are refused.
+    Statement parseAlterDatabase() {
+        expectWord("ALTER");
+        expectWord("DATABASE");
+        if (peek().isWord("CURRENT"))
+            throwNotSupported(QStringLiteral("ALTER DATABASE CURRENT"));
+        Statement s;
+        s.kind = Statement::Kind::RenameDatabase;
+        s.names << identifier();
+        if (!peek().isWord("MODIFY") || !peek(1).isWord("NAME"))
+            throwNotSupported(QStringLiteral("ALTER DATABASE other than MODIFY NAME"));
+        pos_ += 2;
+        expectSymbol("=");
+        s.names << identifier();
+        return s;
+    }
+
+    // Whether the next tokens name the procedure, qualified or not (master..sp_renamedb).
+    bool atProcedure(const char* bareName) {
+        if (!atIdentifier())
+            return false;
+        const size_t start = pos_;
+        ObjectName name;
+        try {
+            name = objectName();
+        } catch (const SqlError&) {
+            pos_ = start;
+            return false;
+        }
+        pos_ = start;
+        return name.name().compare(QLatin1String(bareName), Qt::CaseInsensitive) == 0;
+    }
+
+    // EXEC runs sp_renamedb only; any other procedure is refused as before.
+    Statement parseExec() {
+        const QString verb = peek().text.toUpper();
+        ++pos_;
+        if (!atProcedure("sp_renamedb"))
+            throwNotSupported(QStringLiteral("The statement %1").arg(verb));
+        return parseProcedureCall();
+    }
+
+    // procedure [[@name =] value [, ...]]: the session checks the arguments against the
+    // procedure's parameters.
+    Statement parseProcedureCall() {
+        Statement s;
+        s.kind = Statement::Kind::RenameDatabase;
+        objectName();
+        if (peek().kind == Token::Kind::End || peek().isSymbol(";"))
+            return s;
+        do {
+            QString name;
+            if (peek().kind == Token::Kind::Variable && peek(1).isSymbol("=")) {
+                name = take().text;
+                ++pos_;
+            }
+            s.arguments.emplace_back(name, expression());
+        } while (acceptSymbol(","));
         return s;
     }
 

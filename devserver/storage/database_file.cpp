@@ -8,6 +8,9 @@
 
 #include <sqlite3.h>
 
+#include <cerrno>
+#include <cstdio>
+
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -532,6 +535,13 @@ void removeDatabaseFiles(const std::filesystem::path& file) {
     removeJournalFiles(file);
     std::error_code ec;
     std::filesystem::remove(file, ec);
+}
+
+void renameWithoutReplacing(const std::filesystem::path& from, const std::filesystem::path& to) {
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
+        return;
+    throw std::filesystem::filesystem_error("rename", from, to,
+                                            std::error_code(errno, std::generic_category()));
 }
 
 void syncDirectory(const std::filesystem::path& directory) {

@@ -104,6 +104,8 @@ void copyDatabaseFile(const std::filesystem::path& from, const std::filesystem::
 void removeJournalFiles(const std::filesystem::path& file);
 // Removes a database file with its journal files.
 void removeDatabaseFiles(const std::filesystem::path& file);
+// Moves a file in one step, failing (EEXIST) rather than replacing a file already at `to`.
+void renameWithoutReplacing(const std::filesystem::path& from, const std::filesystem::path& to);
 // Makes a rename or removal in the directory durable.
 void syncDirectory(const std::filesystem::path& directory);
 // A file name for a database name, safe on every file system and distinct per folded name.

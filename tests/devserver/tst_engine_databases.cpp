@@ -2,6 +2,8 @@
 
 #include "engine_fixture.h"
 
+#include "devserver/storage/database_file.h"
+
 #include <QFile>
 
 using namespace zt::test;
@@ -39,6 +41,16 @@ private slots:
     void backupOverwritesOnlyItsOwnBackup();
     void sessionBuiltins_data();
     void sessionBuiltins();
+    void renameForms_data();
+    void renameForms();
+    void renameRefusals_data();
+    void renameRefusals();
+    void renameRefusedWhileInUse();
+    void renameOwnCurrentDatabase();
+    void renameChangesCaseOnly();
+    void renameSurvivesRestart();
+    void renameCutShortIsSettled();
+    void createKeepsFileInTheWay();
 };
 
 void EngineDatabasesTest::loginRefusals_data() {
@@ -520,6 +532,224 @@ void EngineDatabasesTest::sessionBuiltins() {
     QCOMPARE(int(r.resultSet->columns.at(0).type), type);
     QCOMPARE(textAt(r, 0, 0), value);
     QCOMPARE(firstError(run(*s, "select NO_SUCH_FUNCTION()")), 195);
+}
+
+// A database "Old" with a table of two rows.
+static void createOld(ztds::Session& s) {
+    ZT_EXEC(s, "create database Old; use Old; create table t (a int not null);"
+               "insert into t values (1); insert into t values (2); use master");
+}
+
+static QString countIn(ztds::Session& s, const QString& database) {
+    const StatementResult r = run(s, QStringLiteral("select count(*) from %1.dbo.t").arg(database));
+    return r.failed ? describe(r) : textAt(r, 0, 0);
+}
+
+void EngineDatabasesTest::renameForms_data() {
+    QTest::addColumn<QString>("statement");
+    QTest::newRow("alter") << "alter database Old modify name = New";
+    QTest::newRow("alter bracketed") << "ALTER DATABASE [Old] MODIFY NAME = [New];";
+    QTest::newRow("exec unicode") << "exec sp_renamedb N'Old', N'New'";
+    QTest::newRow("execute plain") << "EXECUTE sp_renamedb 'Old', 'New'";
+    QTest::newRow("named") << "EXEC sp_renamedb @dbname = N'Old', @newname = N'New'";
+    QTest::newRow("named reversed") << "exec sp_renamedb @newname = N'New', @dbname = N'Old'";
+    QTest::newRow("bare procedure") << "sp_renamedb N'Old', N'New'";
+    QTest::newRow("qualified") << "exec master..sp_renamedb N'Old', N'New'";
+}
+
+// The renamed database keeps its tables and rows and answers to its new name only.
+void EngineDatabasesTest::renameForms() {
+    QFETCH(QString, statement);
+    EngineFixture f;
+    auto s = f.login();
+    createOld(*s);
+    ZT_EXEC(*s, statement);
+    QCOMPARE(countIn(*s, QStringLiteral("New")), QStringLiteral("2"));
+    QCOMPARE(firstError(run(*s, "use Old")), 911);
+    const StatementResult listed =
+        run(*s, "select name from sys.databases where name in ('Old', 'New')");
+    QCOMPARE(listed.resultSet->rows.size(), size_t(1));
+    QCOMPARE(textAt(listed, 0, 0), QStringLiteral("New"));
+    ZT_EXEC(*s, "create database Old"); // the old name is free again
+    QCOMPARE(countIn(*s, QStringLiteral("New")), QStringLiteral("2"));
+}
+
+void EngineDatabasesTest::renameRefusals_data() {
+    QTest::addColumn<QString>("user");
+    QTest::addColumn<QString>("statement");
+    QTest::addColumn<QList<int>>("numbers");
+    QTest::addColumn<QString>("text");
+    const QString sa = QStringLiteral("sa");
+    QTest::newRow("new name taken")
+        << sa << "alter database Old modify name = OTHER" << QList<int>{1801}
+        << "Database 'OTHER' already exists. Choose a different database name.";
+    QTest::newRow("new name taken, procedure")
+        << sa << "exec sp_renamedb N'Old', N'other'" << QList<int>{1801}
+        << "Database 'other' already exists. Choose a different database name.";
+    QTest::newRow("missing") << sa << "alter database Gone modify name = New" << QList<int>{911}
+                             << "Database 'Gone' does not exist. Make sure that the name is "
+                                "entered correctly.";
+    QTest::newRow("missing, procedure")
+        << sa << "exec sp_renamedb N'Gone', N'New'" << QList<int>{15010}
+        << "The database 'Gone' does not exist. Supply a valid database name. To see available "
+           "databases, use sys.databases.";
+    QTest::newRow("system database")
+        << sa << "alter database master modify name = boss" << QList<int>{5058}
+        << "Option 'MODIFY NAME' cannot be set in database 'master'.";
+    QTest::newRow("system database, procedure")
+        << sa << "exec sp_renamedb 'tempdb', 'scratch'" << QList<int>{5058}
+        << "Option 'MODIFY NAME' cannot be set in database 'tempdb'.";
+    QTest::newRow("public login") << "bob"
+                                  << "exec sp_renamedb N'Old', N'New'" << QList<int>{5011, 5069}
+                                  << "ALTER DATABASE statement failed.";
+    QTest::newRow("in a transaction")
+        << sa << "begin tran; alter database Old modify name = New" << QList<int>{226}
+        << "ALTER DATABASE statement not allowed within multi-statement transaction.";
+    QTest::newRow("parameter missing")
+        << sa << "exec sp_renamedb N'Old'" << QList<int>{201}
+        << "Procedure or function 'sp_renamedb' expects parameter '@newname', which was not "
+           "supplied.";
+    QTest::newRow("unknown parameter")
+        << sa << "exec sp_renamedb @db = N'Old', @newname = N'New'" << QList<int>{8145}
+        << "@db is not a parameter for procedure sp_renamedb.";
+}
+
+void EngineDatabasesTest::renameRefusals() {
+    QFETCH(QString, user);
+    QFETCH(QString, statement);
+    QFETCH(QList<int>, numbers);
+    QFETCH(QString, text);
+    EngineFixture f;
+    auto s = f.login();
+    createOld(*s);
+    ZT_EXEC(*s, "create database Other");
+    auto caller = user == QLatin1String("sa") ? std::move(s) : f.login(user, QStringLiteral("pw"));
+    QVERIFY(caller);
+    const StatementResult r = run(*caller, statement);
+    QList<int> got;
+    for (const auto& m : r.messages)
+        got << m.number;
+    QCOMPARE(got, numbers);
+    QCOMPARE(r.messages.back().text, text);
+    ZT_EXEC(*caller, "if @@trancount > 0 rollback");
+    auto sa = f.login();
+    QCOMPARE(countIn(*sa, QStringLiteral("Old")), QStringLiteral("2"));
+}
+
+void EngineDatabasesTest::renameRefusedWhileInUse() {
+    EngineFixture f;
+    auto s = f.login();
+    createOld(*s);
+    auto other = f.login(QStringLiteral("creator"), QStringLiteral("pw"), QStringLiteral("Old"));
+    QVERIFY(other);
+    for (const char* statement :
+         {"alter database Old modify name = New", "exec sp_renamedb N'Old', N'New'"}) {
+        const StatementResult r = run(*s, QString::fromLatin1(statement));
+        QCOMPARE(firstError(r), 5030);
+        QCOMPARE(int(r.messages.front().severity), 16);
+        QCOMPARE(int(r.messages.front().state), 2);
+        QCOMPARE(firstErrorText(r), QStringLiteral("The database could not be exclusively locked "
+                                                   "to perform the operation."));
+    }
+    QCOMPARE(countIn(*other, QStringLiteral("Old")), QStringLiteral("2"));
+    ZT_EXEC(*other, "use master");
+    ZT_EXEC(*other, "alter database Old modify name = New"); // a dbcreator may rename
+    QCOMPARE(countIn(*s, QStringLiteral("New")), QStringLiteral("2"));
+}
+
+// As on SQL Server, the session that is in the database may rename it when no one else uses it.
+void EngineDatabasesTest::renameOwnCurrentDatabase() {
+    EngineFixture f;
+    auto s = f.login();
+    createOld(*s);
+    ZT_EXEC(*s, "use Old; alter database Old modify name = New");
+    QCOMPARE(s->currentDatabase(), QStringLiteral("New"));
+    QCOMPARE(textAt(run(*s, "select db_name()"), 0, 0), QStringLiteral("New"));
+    ZT_EXEC(*s, "insert into t values (3)");
+    QCOMPARE(textAt(run(*s, "select count(*) from t"), 0, 0), QStringLiteral("3"));
+    ZT_EXEC(*s, "use master");
+    ZT_EXEC(*s, "drop database New"); // the session's lease moved with the name and is gone
+}
+
+void EngineDatabasesTest::renameChangesCaseOnly() {
+    EngineFixture f;
+    {
+        auto s = f.login();
+        createOld(*s);
+        ZT_EXEC(*s, "exec sp_renamedb N'Old', N'OLD'");
+        QCOMPARE(textAt(run(*s, "select name from sys.databases where name = 'old'"), 0, 0),
+                 QStringLiteral("OLD"));
+    }
+    f.restart();
+    auto s = f.login();
+    QCOMPARE(textAt(run(*s, "select name from sys.databases where name = 'old'"), 0, 0),
+             QStringLiteral("OLD"));
+    QCOMPARE(countIn(*s, QStringLiteral("old")), QStringLiteral("2"));
+}
+
+void EngineDatabasesTest::renameSurvivesRestart() {
+    EngineFixture f;
+    {
+        auto s = f.login();
+        createOld(*s);
+        ZT_EXEC(*s, "alter database Old modify name = [新帐套]");
+    }
+    f.restart();
+    auto s = f.login();
+    QCOMPARE(countIn(*s, QStringLiteral("[新帐套]")), QStringLiteral("2"));
+    QCOMPARE(firstError(run(*s, "use Old")), 911);
+    ZT_EXEC(*s, "create database Old");
+    QCOMPARE(firstError(run(*s, "select count(*) from Old.dbo.t")), 208);
+}
+
+// A crash after the new name went into the file but before the file moved leaves it at the
+// old name's path: the next start finds it under its new name only, and the old name is free.
+void EngineDatabasesTest::renameCutShortIsSettled() {
+    EngineFixture f;
+    {
+        auto s = f.login();
+        createOld(*s);
+    }
+    f.engine.reset();
+    const auto oldPath = f.dataDirectory() / ztds::storage::databaseFileName(QStringLiteral("Old"));
+    {
+        auto file = ztds::storage::DatabaseFile::open(oldPath, false);
+        ztds::storage::DatabaseFile::Transaction t(*file, true);
+        file->setMeta(QStringLiteral("name"), QStringLiteral("New"));
+        t.commit();
+    }
+    f.start();
+    auto s = f.login();
+    QCOMPARE(countIn(*s, QStringLiteral("New")), QStringLiteral("2"));
+    QCOMPARE(firstError(run(*s, "use Old")), 911);
+    ZT_EXEC(*s, "create database Old");
+    QCOMPARE(countIn(*s, QStringLiteral("New")), QStringLiteral("2"));
+    s.reset();
+    f.restart();
+    s = f.login();
+    QCOMPARE(countIn(*s, QStringLiteral("New")), QStringLiteral("2"));
+    QCOMPARE(firstError(run(*s, "select count(*) from Old.dbo.t")), 208);
+}
+
+// CREATE DATABASE does not write over a file it does not know at the new database's path.
+void EngineDatabasesTest::createKeepsFileInTheWay() {
+    EngineFixture f;
+    const auto path = f.dataDirectory() / ztds::storage::databaseFileName(QStringLiteral("Stray"));
+    {
+        QFile stray(QString::fromStdString(path.string()));
+        QVERIFY(stray.open(QIODevice::WriteOnly));
+        stray.write("not a database");
+    }
+    auto s = f.login();
+    const StatementResult r = run(*s, "create database Stray");
+    QList<int> got;
+    for (const auto& m : r.messages)
+        got << m.number;
+    QCOMPARE(got, (QList<int>{5170, 1802}));
+    QFile stray(QString::fromStdString(path.string()));
+    QVERIFY(stray.open(QIODevice::ReadOnly));
+    QCOMPARE(stray.readAll(), QByteArray("not a database"));
+    QCOMPARE(firstError(run(*s, "use Stray")), 911);
 }
 
 QTEST_GUILESS_MAIN(EngineDatabasesTest)

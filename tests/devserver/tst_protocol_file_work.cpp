@@ -1,5 +1,5 @@
 // zt-devserver writes and removes database files outside its engine lock: while CREATE
-// DATABASE, DROP DATABASE, BACKUP or RESTORE is held in the middle of its file work
+// DATABASE, DROP DATABASE, BACKUP, RESTORE or a rename is held in the middle of its file work
 // (--hold-file-work), other clients log in and work in other databases, and statements that
 // compete for the same database are answered at once, without seeing it half made.
 
@@ -175,6 +175,11 @@ void ProtocolFileWorkTest::othersWorkWhileFileWorkIsHeld_data() {
                                                << "select a from orig.dbo.t"
                                                << "5"
                                                << "orig";
+    QTest::newRow("rename database") << "exec sp_renamedb N'orig', N'renamed'"
+                                     << "RENAME orig"
+                                     << "select a from renamed.dbo.t"
+                                     << "6"
+                                     << "";
 }
 
 // The held statement cannot finish until the hold file goes, so everything the bystander
@@ -269,6 +274,15 @@ void ProtocolFileWorkTest::competingStatementsAnsweredAtOnce_data() {
     QTest::newRow("drop while restored over") << "restore database orig from disk='@BAK@'"
                                               << "RESTORE orig"
                                               << "drop database orig" << 3702;
+    QTest::newRow("create while renamed to") << "alter database orig modify name = renamed"
+                                             << "RENAME orig"
+                                             << "create database renamed" << 1801;
+    QTest::newRow("use while renamed") << "alter database orig modify name = renamed"
+                                       << "RENAME orig"
+                                       << "use orig" << 911;
+    QTest::newRow("rename twice") << "exec sp_renamedb N'orig', N'renamed'"
+                                  << "RENAME orig"
+                                  << "exec sp_renamedb N'orig', N'other'" << 5030;
 }
 
 // The competitor is refused while the held statement still owns the database: a name is
