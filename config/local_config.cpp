@@ -47,7 +47,8 @@ QString localDatabasePath() {
             try {
                 prepareLocalDatabase(chosen, shipped);
             } catch (const db::DbError&) {
-                // The first statement on the file reports what is wrong with it.
+                // Not fatal here: requireUsableLocalDatabase, before anything depends on the
+                // file, names it and what is wrong with it (missing, unreadable, read-only).
             }
         }
         return chosen;

@@ -11,7 +11,8 @@ namespace zt::config {
 
 // <directory of the executable>/data/CHWHDB.mdb, or for an installed program
 // ~/.local/share/zhangtao/CHWHDB.mdb (under $XDG_DATA_HOME), made ready from the shipped
-// template on the first call (see local_database_file.h).
+// template on the first call (see local_database_file.h). Never throws: a file that could not
+// be made ready is reported by requireUsableLocalDatabase.
 QString localDatabasePath();
 // "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + path + ";Persist Security Info=False"
 QString localConnectionString(const QString& databasePath = localDatabasePath());

@@ -1,5 +1,6 @@
 #include "config/local_database_file.h"
 
+#include "core/failure_explanation.h"
 #include "db/query.h"
 
 #include <QDir>
@@ -67,11 +68,6 @@ QStringList tablesOf(sqlite3* db, const QString& schema) {
                           .arg(schema));
 }
 
-QStringList columnsOf(sqlite3* db, const QString& schema, const QString& table) {
-    return column(db, QStringLiteral("select name from pragma_table_info(%1, %2)")
-                          .arg(literal(table), literal(schema)));
-}
-
 // A table the database lacks comes whole: as the template declares it, with its rows.
 void addTable(sqlite3* db, const QString& table) {
     const QStringList declaration = column(
@@ -81,40 +77,44 @@ void addTable(sqlite3* db, const QString& table) {
     run(db, QStringLiteral("insert into main.%1 select * from template.%1").arg(quoted(table)));
 }
 
-// Rows of the template that the table lacks, compared over the columns both have.
-void addMissingRows(sqlite3* db, const QString& table) {
-    const QStringList present = columnsOf(db, QStringLiteral("main"), table);
-    QStringList shared;
-    for (const QString& name : columnsOf(db, QStringLiteral("template"), table)) {
-        if (present.contains(name))
-            shared << quoted(name);
-    }
-    if (shared.isEmpty())
-        return;
-    const QString columns = shared.join(u',');
-    run(db, QStringLiteral("insert into main.%1 (%2) select %2 from template.%1 "
-                           "except select %2 from main.%1")
-                .arg(quoted(table), columns));
-}
-
-void mergeTemplate(const QString& databasePath, const QString& templatePath) {
+Database openDatabase(const QString& path, int flags) {
     sqlite3* raw = nullptr;
-    const int rc =
-        sqlite3_open_v2(databasePath.toUtf8().constData(), &raw, SQLITE_OPEN_READWRITE, nullptr);
-    const Database db(raw);
+    const int rc = sqlite3_open_v2(path.toUtf8().constData(), &raw, flags, nullptr);
+    Database db(raw);
     if (rc != SQLITE_OK)
         fail(raw);
     sqlite3_busy_timeout(raw, 5000);
+    return db;
+}
+
+int recordedVersion(sqlite3* db, const QString& schema) {
+    return column(db, QStringLiteral("pragma %1.user_version").arg(schema)).value(0).toInt();
+}
+
+// The version a file was last brought up to, read without opening it for writing.
+int recordedVersion(const QString& path) {
+    const Database db = openDatabase(path, SQLITE_OPEN_READONLY);
+    return recordedVersion(db.get(), QStringLiteral("main"));
+}
+
+// Brings the file up to the template's version: the template's tables it lacks arrive whole;
+// the tables it has stay as the site left them, rows and all.
+void upgradeFromTemplate(const QString& databasePath, const QString& templatePath) {
+    const Database db = openDatabase(databasePath, SQLITE_OPEN_READWRITE);
+    sqlite3* raw = db.get();
     run(raw, QStringLiteral("attach database %1 as template").arg(literal(templatePath)));
-    const QStringList existing = tablesOf(raw, QStringLiteral("main"));
-    // All or nothing: a merge that fails leaves the file as it was.
+    // All or nothing: an upgrade that fails leaves the file as it was.
     run(raw, QStringLiteral("begin immediate"));
     try {
-        for (const QString& table : tablesOf(raw, QStringLiteral("template"))) {
-            if (existing.contains(table, Qt::CaseInsensitive))
-                addMissingRows(raw, table);
-            else
-                addTable(raw, table);
+        const int target = recordedVersion(raw, QStringLiteral("template"));
+        // Another start may have upgraded it between the first look and the lock.
+        if (recordedVersion(raw, QStringLiteral("main")) < target) {
+            const QStringList existing = tablesOf(raw, QStringLiteral("main"));
+            for (const QString& table : tablesOf(raw, QStringLiteral("template"))) {
+                if (!existing.contains(table, Qt::CaseInsensitive))
+                    addTable(raw, table);
+            }
+            run(raw, QStringLiteral("pragma main.user_version = %1").arg(target));
         }
         run(raw, QStringLiteral("commit"));
     } catch (...) {
@@ -142,7 +142,88 @@ void copyTemplate(const QString& databasePath, const QString& templatePath) {
     }
 }
 
+// The check's failures: SQLite's code as it was (extended where SQLite gave one) and the file.
+[[noreturn]] void failLocal(const QString& text, int code, const QString& path) {
+    throw db::DbError(text, code, db::ErrorSource::LocalStore, {}, path);
+}
+
+[[noreturn]] void failLocal(sqlite3* db, const QString& path) {
+    failLocal(QString::fromUtf8(sqlite3_errmsg(db)), sqlite3_extended_errcode(db), path);
+}
+
+void runChecked(sqlite3* db, const char* sql, const QString& path) {
+    if (sqlite3_exec(db, sql, nullptr, nullptr, nullptr) != SQLITE_OK)
+        failLocal(db, path);
+}
+
+QStringList columnChecked(sqlite3* db, const QString& sql, const QString& path) {
+    try {
+        return column(db, sql);
+    } catch (const db::DbError& failure) {
+        failLocal(failure.text(), failure.number(), path);
+    }
+}
+
+// Whether the table is there, and its rows can be read to the end.
+void requireReadableTable(sqlite3* db, const QString& table, const QString& path) {
+    const QString lookUp = QStringLiteral("select name from sqlite_master where type='table' and "
+                                          "name=%1 collate nocase");
+    if (columnChecked(db, lookUp.arg(literal(table)), path).isEmpty())
+        failLocal(table, core::missingLocalTable, path);
+    columnChecked(db, QStringLiteral("select count(*) from ") + quoted(table), path);
+}
+
+// The file and its folder take writes: SQLite writes a journal beside the file.
+void requireWritablePlace(const QFileInfo& file) {
+    if (!file.isWritable())
+        failLocal(QStringLiteral("attempt to write a readonly database"), SQLITE_READONLY,
+                  file.filePath());
+    if (!QFileInfo(file.absolutePath()).isWritable())
+        failLocal(QStringLiteral("the folder of the database is read-only"), SQLITE_READONLY,
+                  file.filePath());
+}
+
 } // namespace
+
+const QStringList& requiredLocalTables() {
+    static const QStringList tables{
+        QStringLiteral("系统路径表"),   QStringLiteral("帐套信息表"),  QStringLiteral("col_num"),
+        QStringLiteral("colrow_num"),   QStringLiteral("hpszxxb"),     QStringLiteral("line_yesno"),
+        QStringLiteral("print_colrow"), QStringLiteral("print_model"), QStringLiteral("row_num"),
+        QStringLiteral("show_line"),    QStringLiteral("系统信息表"),  QStringLiteral("打印设置表"),
+        QStringLiteral("打印设置表1")};
+    return tables;
+}
+
+void requireUsableLocalDatabase(const QString& databasePath,
+                                std::chrono::milliseconds busyTimeout) {
+    const QFileInfo file(databasePath);
+    if (!file.exists())
+        failLocal(QStringLiteral("no such file"), SQLITE_CANTOPEN, databasePath);
+    if (!file.isFile())
+        failLocal(QStringLiteral("not a file"), SQLITE_CANTOPEN, databasePath);
+    requireWritablePlace(file);
+    sqlite3* raw = nullptr;
+    const int rc =
+        sqlite3_open_v2(databasePath.toUtf8().constData(), &raw, SQLITE_OPEN_READWRITE, nullptr);
+    const Database db(raw);
+    if (rc != SQLITE_OK) {
+        if (!raw)
+            failLocal(QString::fromUtf8(sqlite3_errstr(rc)), rc, databasePath);
+        failLocal(raw, databasePath);
+    }
+    sqlite3_extended_result_codes(raw, 1);
+    sqlite3_busy_timeout(raw, int(busyTimeout.count()));
+    // Opened read-only after all: the file system refused writing.
+    if (sqlite3_db_readonly(raw, "main") == 1)
+        failLocal(QStringLiteral("attempt to write a readonly database"), SQLITE_READONLY,
+                  databasePath);
+    for (const QString& table : requiredLocalTables())
+        requireReadableTable(raw, table, databasePath);
+    // The write lock is what storing a login needs; taking and dropping it changes nothing.
+    runChecked(raw, "begin immediate", databasePath);
+    runChecked(raw, "rollback", databasePath);
+}
 
 QString templateDatabasePath(const QString& programDirectory) {
     return QDir(programDirectory).filePath(QStringLiteral("data/CHWHDB.template.mdb"));
@@ -156,10 +237,14 @@ QString chooseLocalDatabasePath(const QString& programDirectory, const QString& 
 }
 
 void prepareLocalDatabase(const QString& databasePath, const QString& templatePath) {
-    if (!QFileInfo::exists(databasePath))
+    if (!QFileInfo::exists(databasePath)) {
         copyTemplate(databasePath, templatePath);
-    else
-        mergeTemplate(databasePath, templatePath);
+        return;
+    }
+    // The site's file first: one that cannot be read is reported whatever the template holds.
+    const int fileVersion = recordedVersion(databasePath);
+    if (recordedVersion(templatePath) > fileVersion)
+        upgradeFromTemplate(databasePath, templatePath);
 }
 
 } // namespace zt::config

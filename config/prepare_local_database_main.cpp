@@ -1,6 +1,7 @@
 // zt-prepare-local-database DATABASE TEMPLATE: the build's way to a working local
-// configuration database beside the programs. Made from the template when missing; after a
-// change of the template only given what it lacks, so a rebuild keeps what a user stored.
+// configuration database beside the programs. Made from the template when missing; from a
+// template of a higher version only given the tables it lacks, so a rebuild keeps what a user
+// stored and changed.
 
 #include "config/local_database_file.h"
 #include "db/query.h"

@@ -2,6 +2,10 @@
 
 #include "db/query.h"
 
+#include <QFileInfo>
+
+#include <sqlite3.h>
+
 namespace zt::core {
 
 namespace {
@@ -25,6 +29,35 @@ QString connectionCause(const db::DbError& error) {
     return QStringLiteral("与服务器的连接中断。");
 }
 
+// What is wrong with the file and what to do, after "本地配置数据库无法使用：<path> ".
+QString localFault(const db::DbError& error) {
+    if (error.number() == missingLocalTable)
+        return QStringLiteral("缺少表【%1】：请从备份恢复该文件，或将其删除后重新启动程序，"
+                              "由模板重新生成（其中保存的登录和帐套记录会丢失）。")
+            .arg(error.text());
+    switch (error.number() & 0xff) {
+    case SQLITE_READONLY:
+        return QStringLiteral("是只读的：请让当前用户可以写入该文件及其所在的文件夹后重试。");
+    case SQLITE_CORRUPT:
+    case SQLITE_NOTADB:
+        return QStringLiteral("已损坏：请从备份恢复该文件，或将其删除后重新启动程序，"
+                              "由模板重新生成（其中保存的登录和帐套记录会丢失）。");
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        return QStringLiteral("被其他程序占用：请关闭正在使用它的程序后重试。");
+    case SQLITE_FULL:
+        return QStringLiteral("所在的磁盘已满：请清理出磁盘空间后重试。");
+    case SQLITE_CANTOPEN:
+        if (!QFileInfo::exists(error.localPath()))
+            return QStringLiteral("不存在：请从备份恢复该文件，或重新安装程序。");
+        return QStringLiteral("无法打开：请确认它是一个文件，且当前用户可以读写它。");
+    default:
+        break;
+    }
+    // SQLite's own words only at the end, for whoever reads a log.
+    return QStringLiteral("读写出错：请检查该文件和磁盘后重试。（%1）").arg(error.text());
+}
+
 QString databaseCause(const db::DbError& error) {
     switch (error.source()) {
     case db::ErrorSource::Server:
@@ -34,8 +67,8 @@ QString databaseCause(const db::DbError& error) {
     case db::ErrorSource::Connection:
         return connectionCause(error);
     case db::ErrorSource::LocalStore:
-        return QStringLiteral("本地配置数据库无法使用：%1（%2）")
-            .arg(error.localPath(), error.text());
+        return QStringLiteral("本地配置数据库无法使用：%1 ").arg(error.localPath()) +
+               localFault(error);
     case db::ErrorSource::DataLayer:
         break;
     }
@@ -53,6 +86,11 @@ QString causeOf(const std::exception& failure) {
     if (const auto* error = dynamic_cast<const db::DbError*>(&failure))
         return databaseCause(*error);
     return QString::fromLocal8Bit(failure.what());
+}
+
+bool isLocalDatabaseFailure(const std::exception& failure) {
+    const auto* error = dynamic_cast<const db::DbError*>(&failure);
+    return error && error->source() == db::ErrorSource::LocalStore;
 }
 
 QString withCause(const QString& headline, const std::exception& failure) {

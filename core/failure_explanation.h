@@ -22,8 +22,18 @@ private:
     QString message_;
 };
 
-// One line on the cause of the failure.
+// The number of a db::DbError from the local configuration database when a table the
+// program needs is missing; its text is the table's name. An extended code of SQLite's
+// general error (1) that SQLite itself does not use, so that it reads as that error wherever
+// it is not known.
+inline constexpr int missingLocalTable = 1 | (0x70 << 8);
+
+// One line on the cause of the failure. For the local configuration database it names the
+// file, what is wrong with it and what to do.
 QString causeOf(const std::exception& failure);
+
+// Whether the failure lies with the local configuration database rather than the server.
+bool isLocalDatabaseFailure(const std::exception& failure);
 
 // headline, a line break, then the cause.
 QString withCause(const QString& headline, const std::exception& failure);

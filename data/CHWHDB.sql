@@ -3,6 +3,10 @@
 -- bin/data/CHWHDB.mdb. Text columns ignore letter case in comparisons, as the workstation's
 -- database always did, so a server name finds its row whatever its capitals.
 PRAGMA encoding = 'UTF-8';
+-- The template's version. A file made from an older one is given only the tables it lacks,
+-- and only when this is greater than the version the file records; raise it with every
+-- change here, or existing files are left as they are.
+PRAGMA user_version = 1;
 BEGIN TRANSACTION;
 
 -- How to log in to each server reached so far: `1` the integrated-security fragment or `2`

@@ -1,5 +1,6 @@
 #include "server/server_login.h"
 
+#include "config/local_database_file.h"
 #include "core/failure_explanation.h"
 #include "core/input_checks.h"
 #include "db/query.h"
@@ -43,6 +44,21 @@ void proveServer(db::Query& probeQuery, const QString& serverName,
 void proveAndStoreServer(db::Query& probeQuery, db::Query& localQuery, const QString& serverName,
                          const config::ServerLogin& login) {
     proveServer(probeQuery, serverName, login);
+    config::storeServerLogin(localQuery, serverName, login);
+}
+
+void proveServerForLocalDatabase(db::Query& probeQuery, const QString& localDatabasePath,
+                                 const QString& serverName, const config::ServerLogin& login) {
+    if (auto problem = serverInputProblem(serverName, login))
+        throw core::ExplainedFailure(*problem);
+    config::requireUsableLocalDatabase(localDatabasePath);
+    proveServer(probeQuery, serverName, login);
+}
+
+void proveAndStoreServer(db::Query& probeQuery, db::Query& localQuery,
+                         const QString& localDatabasePath, const QString& serverName,
+                         const config::ServerLogin& login) {
+    proveServerForLocalDatabase(probeQuery, localDatabasePath, serverName, login);
     config::storeServerLogin(localQuery, serverName, login);
 }
 

@@ -33,4 +33,17 @@ void proveServer(db::Query& probeQuery, const QString& serverName,
 void proveAndStoreServer(db::Query& probeQuery, db::Query& localQuery, const QString& serverName,
                          const config::ServerLogin& login);
 
+// proveServer for a login that is to be stored in the local configuration database at
+// localDatabasePath: refused input first, then the file is checked
+// (config::requireUsableLocalDatabase), so that a login the file could not keep never reaches
+// the server. A fault of the file throws db::DbError of ErrorSource::LocalStore
+// (core::isLocalDatabaseFailure tells it from the server's failures).
+void proveServerForLocalDatabase(db::Query& probeQuery, const QString& localDatabasePath,
+                                 const QString& serverName, const config::ServerLogin& login);
+
+// proveServerForLocalDatabase, then stores the login as proveAndStoreServer does.
+void proveAndStoreServer(db::Query& probeQuery, db::Query& localQuery,
+                         const QString& localDatabasePath, const QString& serverName,
+                         const config::ServerLogin& login);
+
 } // namespace zt::server

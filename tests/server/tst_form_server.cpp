@@ -27,6 +27,7 @@ using zt::server::TSQLServersListComboBox;
 namespace {
 
 const QString kFailure = QStringLiteral("连接服务器失败，请重新选择或录入服务器名称！");
+const QString kLocalFileUnusable = QStringLiteral("本地配置数据库无法使用！");
 const QString kNotice = QStringLiteral("服务器设置提示");
 const QString kLoginRows =
     QStringLiteral("select zjmc, \"1\", \"2\" from 系统路径表 order by rowid");
@@ -69,6 +70,7 @@ private slots:
     void storedLoginUpdatedInPlace();
     void connectionFailure_data();
     void connectionFailure();
+    void unusableLocalFileStopsBeforeTheServer();
     void integratedSecurityOnEveryShow();
     void refusedServerName_data();
     void refusedServerName();
@@ -359,6 +361,34 @@ void FormServerTest::connectionFailure() {
     QVERIFY(!accountSetPage_->isVisible());
     QCOMPARE(box()->currentText(), serverName);
     QCOMPARE(local_->rows(kLoginRows), QStringList());
+}
+
+void FormServerTest::unusableLocalFileStopsBeforeTheServer() {
+    {
+        QFile file(local_->path());
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        QCOMPARE(file.write(QByteArray(4096, 'x')), 4096);
+    }
+    const qint64 traceBefore = QFileInfo(server_->traceFile()).size();
+    box()->setEditText(dataSource());
+    chooseSqlLogin(QStringLiteral("sa"), QString());
+    pressNext();
+
+    QCOMPARE(dialogs_->events, (QStringList{"beep", "message"}));
+    const auto& shown = dialogs_->messages.first();
+    // Not the server's fault, and the server was not asked.
+    const QStringList lines = shown.text.split(u'\n');
+    QCOMPARE(lines.size(), 2);
+    QCOMPARE(lines.first(), kLocalFileUnusable);
+    QVERIFY2(lines.last().startsWith(QStringLiteral("本地配置数据库无法使用：") + local_->path() +
+                                     QStringLiteral(" 已损坏：")),
+             qPrintable(lines.last()));
+    QCOMPARE(shown.caption, kNotice);
+    QCOMPARE(shown.icon, DialogIcon::Information);
+    QCOMPARE(QFileInfo(server_->traceFile()).size(), traceBefore);
+    QVERIFY(page_->isVisible());
+    QVERIFY(!accountSetPage_->isVisible());
+    QVERIFY(!hasWaitCursor(child<QPushButton>("BitBtn7")));
 }
 
 void FormServerTest::integratedSecurityOnEveryShow() {
