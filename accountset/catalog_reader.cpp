@@ -1,5 +1,6 @@
 #include "accountset/catalog_reader.h"
 
+#include "db/sql_literal.h"
 #include "server/connection_strings.h"
 
 namespace zt::accountset {
@@ -19,6 +20,19 @@ CatalogReader::Rows CatalogReader::select(const QString& statement, const QStrin
     query_.sqlClear();
     query_.sqlAdd(statement);
     query_.open();
+    return readRows(columns);
+}
+
+CatalogReader::Rows CatalogReader::selectEvery(const QString& batch, const QStringList& columns) {
+    ++statements_;
+    query_.close();
+    query_.sqlClear();
+    query_.sqlAdd(batch);
+    query_.openEvery();
+    return readRows(columns);
+}
+
+CatalogReader::Rows CatalogReader::readRows(const QStringList& columns) {
     Rows rows;
     for (; !query_.eof(); query_.next()) {
         QStringList values;
@@ -46,7 +60,7 @@ Exchanges CatalogReader::exchanges() const {
 }
 
 QString bracketed(const QString& checkedName) {
-    return u'[' + checkedName + u']';
+    return db::bracketedName(checkedName);
 }
 
 QString unicodeLiteral(const QString& text) {

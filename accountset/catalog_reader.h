@@ -22,12 +22,16 @@ public:
 
     // Runs one select and returns the named columns of every row.
     Rows select(const QString& statement, const QStringList& columns);
+    // Runs a batch of selects answering the same columns, in one exchange; every row of them.
+    Rows selectEvery(const QString& batch, const QStringList& columns);
     // Runs one statement without rows.
     void execute(const QString& statement);
 
     Exchanges exchanges() const;
 
 private:
+    Rows readRows(const QStringList& columns);
+
     db::Query query_;
     QElapsedTimer timer_;
     int statements_ = 0;

@@ -1,10 +1,13 @@
 #include "accountset/operations.h"
 
 #include "accountset/sample_fallback.h"
+#include "accountset/server_databases.h"
 
 #include "config/local_config.h"
 #include "core/dialogs.h"
 #include "core/failure_explanation.h"
+#include "core/work_in_progress_names.h"
+#include "db/sql_literal.h"
 #include "schema/create_tables.h"
 #include "schema/table.h"
 #include "seed/default_data.h"
@@ -26,10 +29,6 @@ namespace {
 
 // SQL Server's "Database '...' already exists".
 constexpr int databaseAlreadyExists = 1801;
-// "Cannot drop database ... because it is currently in use."
-constexpr int databaseInUse = 3702;
-constexpr int dropAttempts = 30;
-constexpr unsigned long dropRetryMs = 100;
 
 QString creationCaption() {
     return QStringLiteral("新增帐套");
@@ -184,17 +183,16 @@ int accountSetTablesPresent(db::Query& query) {
 }
 
 // A database of that name exists already: when it is a half-made account set (a crash in an
-// earlier creation), say so instead of the server's bare refusal. Nothing is dropped: this
-// run did not make it.
-void explainExistingDatabase(PageQueries& queries, const QString& credentialPart,
-                             const QString& serverName, const QString& name) {
+// earlier version's creation), say so. Nothing is dropped: this run did not make it.
+[[noreturn]] void refuseExistingDatabase(PageQueries& queries, const QString& credentialPart,
+                                         const QString& serverName, const QString& name) {
     int found = -1;
     try {
         queries.newDatabase.setConnectionString(
             server::databaseConnectionString(credentialPart, name, serverName));
         found = accountSetTablesPresent(queries.newDatabase);
     } catch (const std::exception&) {
-        // Not readable with this login: the server's own refusal says enough.
+        // Not readable with this login: the name is taken all the same.
     }
     queries.newDatabase.disconnect();
     const int total = static_cast<int>(schema::accountSetTables().size());
@@ -204,34 +202,36 @@ void explainExistingDatabase(PageQueries& queries, const QString& credentialPart
                 .arg(name)
                 .arg(total)
                 .arg(found));
+    throw core::ExplainedFailure(
+        QStringLiteral("服务器上已有名为【%1】的数据库，请换一个帐套名称。").arg(name));
 }
 
-void createDatabase(PageQueries& queries, const QString& credentialPart, const QString& serverName,
-                    const QString& name) {
-    queries.serverCreate.setConnectionString(
-        server::serverConnectionString(credentialPart, serverName));
+// The new account set is built under a name that says it is unfinished, so that whatever
+// stops it half-way leaves nothing under the name the user chose. What an earlier,
+// interrupted creation of the same name left is cleared first. Answers the working name.
+QString createUnfinishedDatabase(PageQueries& queries, const QString& credentialPart,
+                                 const QString& serverName, const QString& name) {
+    db::Query& serverQuery = queries.serverCreate;
+    serverQuery.setConnectionString(server::serverConnectionString(credentialPart, serverName));
+    removeInterruptedCreations(serverQuery, name);
+    if (databaseExists(serverQuery, name))
+        refuseExistingDatabase(queries, credentialPart, serverName, name);
+    const QString working = core::unfinishedCreationName(name);
+    execute(serverQuery, {QStringLiteral("create database ") + db::bracketedName(working)});
+    return working;
+}
+
+// The finished database takes its name in one step; another creation that took the name
+// meanwhile makes this one fail (1801) and this run's database is dropped by the caller.
+void giveFinalName(db::Query& serverQuery, PageQueries& queries, const QString& credentialPart,
+                   const QString& serverName, const QString& working, const QString& name) {
     try {
-        execute(queries.serverCreate, {QStringLiteral("create database ") + name});
+        renameDatabase(serverQuery, working, name);
     } catch (const db::DbError& refusal) {
         if (refusal.source() == db::ErrorSource::Server &&
             refusal.number() == databaseAlreadyExists)
-            explainExistingDatabase(queries, credentialPart, serverName, name);
+            refuseExistingDatabase(queries, credentialPart, serverName, name);
         throw;
-    }
-}
-
-// "drop database"; the server ends the session of a connection closed just before on its own
-// time, and until then counts the database as in use, so that refusal is tried again a while.
-void dropDatabase(db::Query& serverQuery, const QString& name) {
-    for (int attempt = 1;; ++attempt) {
-        try {
-            execute(serverQuery, {QStringLiteral("drop database ") + name});
-            return;
-        } catch (const db::DbError& refusal) {
-            if (refusal.number() != databaseInUse || attempt == dropAttempts)
-                throw;
-        }
-        QThread::msleep(dropRetryMs);
     }
 }
 
@@ -251,7 +251,7 @@ bool dropDatabaseOfThisRun(db::Query& serverQuery, db::Query& databaseQuery,
 }
 
 // Leaves with the failure that ended the work; when what the run made could not be taken
-// back, the message names the database left behind.
+// back, the message names the database left behind and how to clear it.
 [[noreturn]] void failAfterCleanUp(const std::exception_ptr& failure, bool cleanedUp,
                                    const QString& name) {
     if (cleanedUp)
@@ -264,9 +264,11 @@ bool dropDatabaseOfThisRun(db::Query& serverQuery, db::Query& databaseQuery,
     } catch (...) {
         cause = QStringLiteral("未知错误");
     }
-    throw core::ExplainedFailure(
-        cause + u'\n' +
-        QStringLiteral("数据库【%1】未能从服务器上删除，它仍留在服务器上。").arg(name));
+    QString left = QStringLiteral("数据库【%1】未能从服务器上删除，它仍留在服务器上。").arg(name);
+    if (core::accountSetOfUnfinishedCreation(name))
+        left += QStringLiteral("它是一次未完成的创建，不占用帐套名称；再次创建同名帐套或运行"
+                               "“zt-admin clean-up”时会将它删除。");
+    throw core::ExplainedFailure(cause + u'\n' + left);
 }
 
 void fillNewDatabase(PageQueries& queries, const Environment& env, const QString& credentialPart,
@@ -285,12 +287,21 @@ void fillNewDatabase(PageQueries& queries, const Environment& env, const QString
     queries.newDatabase.disconnect();
 }
 
-bool databaseExists(db::Query& serverQuery, const QString& name) {
-    openSelect(serverQuery, QStringLiteral("select name from sys.databases where name=N") +
-                                db::quotedLiteral(name));
-    const bool exists = !serverQuery.eof();
-    serverQuery.close();
-    return exists;
+// "restore database" of the shipped backup under the target's name; a server that cannot
+// read the backup gets the same sample built instead.
+void restoreOrBuildSample(PageQueries& queries, const Environment& env,
+                          const SampleTarget& target) {
+    try {
+        execute(queries.serverRestore,
+                {QStringLiteral("restore database ") + statementNameOf(target) +
+                 QStringLiteral(" from disk=") + db::quotedLiteral(env.sampleBackupPath)});
+    } catch (const db::DbError& failure) {
+        const QString dataFile = sampleDataFileBeside(env.sampleBackupPath);
+        if (!buildsSampleInstead(failure, dataFile))
+            throw;
+        buildSampleAccountSet({queries.serverRestore, queries.newDatabase, queries.localSettings},
+                              target, dataFile);
+    }
 }
 
 RegistryRow readRegistryRow(db::Query& list) {
@@ -420,16 +431,23 @@ CreateOutcome createAccountSet(PageQueries& queries, const Environment& env,
     const QString credentialPart = readServerLogin(queries, env, serverName);
 
     reportProgress(env, CreationStage::CreatingDatabase, 0, 1);
-    createDatabase(queries, credentialPart, serverName, name);
+    const QString working = createUnfinishedDatabase(queries, credentialPart, serverName, name);
+    const QString serverConnection = server::serverConnectionString(credentialPart, serverName);
+    try {
+        fillNewDatabase(queries, env, credentialPart, serverName, working);
+        giveFinalName(queries.serverCreate, queries, credentialPart, serverName, working, name);
+    } catch (...) {
+        const bool cleanedUp = dropDatabaseOfThisRun(queries.serverCreate, queries.newDatabase,
+                                                     serverConnection, working);
+        failAfterCleanUp(std::current_exception(), cleanedUp, working);
+    }
     bool networkRegistered = true;
     try {
-        fillNewDatabase(queries, env, credentialPart, serverName, name);
         reportProgress(env, CreationStage::Registering, 0, 1);
         networkRegistered = recordAccountSet(queries, env, accountSet, credentialPart);
     } catch (...) {
-        const bool cleanedUp =
-            dropDatabaseOfThisRun(queries.serverCreate, queries.newDatabase,
-                                  server::serverConnectionString(credentialPart, serverName), name);
+        const bool cleanedUp = dropDatabaseOfThisRun(queries.serverCreate, queries.newDatabase,
+                                                     serverConnection, name);
         failAfterCleanUp(std::current_exception(), cleanedUp, name);
     }
     inform(env, QStringLiteral("帐套创建成功！"), successCaption());
@@ -468,22 +486,28 @@ RestoreOutcome restoreSample(PageQueries& queries, const Environment& env,
 
     const QString serverConnection =
         server::serverConnectionString(credentialPart, sample.serverName);
-    queries.serverRestore.setConnectionString(serverConnection);
-    // A database that was there before the restore is not this run's to drop.
-    const bool existedBefore = databaseExists(queries.serverRestore, sample.name);
+    db::Query& serverQuery = queries.serverRestore;
+    serverQuery.setConnectionString(serverConnection);
+    removeInterruptedCreations(serverQuery, sample.name);
+    // A database that was there before the restore is not this run's to drop, and the server's
+    // own rules for restoring over it apply. A new sample is restored under an unfinished name
+    // and takes its own name only when whole.
+    const bool existedBefore = databaseExists(serverQuery, sample.name);
+    const QString target = existedBefore ? sample.name : core::unfinishedCreationName(sample.name);
     reportProgress(env, CreationStage::CreatingDatabase, 0, 1);
     try {
-        execute(queries.serverRestore,
-                {QStringLiteral("restore database ") + sample.name + QStringLiteral(" from disk=") +
-                 db::quotedLiteral(env.sampleBackupPath)});
-    } catch (const db::DbError& failure) {
-        // A server that cannot read the shipped backup gets the same sample built instead.
-        const QString dataFile = sampleDataFileBeside(env.sampleBackupPath);
-        if (!buildsSampleInstead(failure, dataFile))
+        restoreOrBuildSample(
+            queries, env,
+            {sample.serverName, credentialPart, env.localConnectionString, {}, target});
+        if (target != sample.name)
+            giveFinalName(queries.serverRestore, queries, credentialPart, sample.serverName, target,
+                          sample.name);
+    } catch (...) {
+        if (target == sample.name)
             throw;
-        buildSampleAccountSet({queries.serverRestore, queries.newDatabase, queries.localSettings},
-                              {sample.serverName, credentialPart, env.localConnectionString, {}},
-                              dataFile);
+        const bool cleanedUp = dropDatabaseOfThisRun(queries.serverRestore, queries.newDatabase,
+                                                     serverConnection, target);
+        failAfterCleanUp(std::current_exception(), cleanedUp, target);
     }
 
     bool networkRegistered = true;

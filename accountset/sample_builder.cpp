@@ -2,6 +2,7 @@
 
 #include "accountset/operations.h"
 #include "db/query.h"
+#include "db/sql_literal.h"
 #include "schema/create_tables.h"
 #include "seed/default_data.h"
 #include "server/connection_strings.h"
@@ -19,6 +20,15 @@ void execute(db::Query& query, const QString& statement) {
 
 } // namespace
 
+QString databaseOf(const SampleTarget& target) {
+    return target.databaseName.isEmpty() ? sampleAccountSetName() : target.databaseName;
+}
+
+QString statementNameOf(const SampleTarget& target) {
+    const QString name = databaseOf(target);
+    return name == sampleAccountSetName() ? name : db::bracketedName(name);
+}
+
 QStringList sampleStatements(const QString& fileText) {
     QStringList statements;
     for (const QString& line : fileText.split(u'\n')) {
@@ -31,9 +41,8 @@ QStringList sampleStatements(const QString& fileText) {
 
 void fillSampleDatabase(const SampleQueries& queries, const SampleTarget& target,
                         const QStringList& statements) {
-    const QString name = sampleAccountSetName();
-    queries.database.setConnectionString(
-        server::databaseConnectionString(target.credentialPart, name, target.serverName));
+    queries.database.setConnectionString(server::databaseConnectionString(
+        target.credentialPart, databaseOf(target), target.serverName));
     schema::createSchema(queries.database);
     queries.templates.setConnectionString(target.localConnectionString);
     seed::seedDefaultData(queries.templates, queries.database);

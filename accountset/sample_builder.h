@@ -21,7 +21,13 @@ struct SampleTarget {
     QString credentialPart;        // as stored in 系统路径表
     QString localConnectionString; // where the template rows come from
     QString backupPath;            // as the server sees it
+    QString databaseName;          // where the sample is built; empty: the sample's own name
 };
+
+// The database the target names: its databaseName, else the sample's own name.
+QString databaseOf(const SampleTarget& target);
+// That name as a statement takes it: the sample's own name as it is, any other bracketed.
+QString statementNameOf(const SampleTarget& target);
 
 // The query objects that make the sample: one at server level, one in the sample database,
 // one on the local configuration database for the template rows.

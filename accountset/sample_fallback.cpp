@@ -42,7 +42,7 @@ void dropQuietly(const SampleQueries& queries, const SampleTarget& target) {
         server::serverConnectionString(target.credentialPart, target.serverName));
     for (int attempt = 1; attempt <= tries; ++attempt) {
         try {
-            run(queries.database, QStringLiteral("drop database ") + sampleAccountSetName());
+            run(queries.database, QStringLiteral("drop database ") + statementNameOf(target));
             return;
         } catch (const db::DbError& failure) {
             if (failure.number() != databaseInUse)
@@ -72,7 +72,7 @@ void buildSampleAccountSet(const SampleQueries& queries, const SampleTarget& tar
     const QStringList statements = sampleStatements(readDataFile(dataFile));
     queries.serverLevel.setConnectionString(
         server::serverConnectionString(target.credentialPart, target.serverName));
-    run(queries.serverLevel, QStringLiteral("create database ") + sampleAccountSetName());
+    run(queries.serverLevel, QStringLiteral("create database ") + statementNameOf(target));
     try {
         fillSampleDatabase(queries, target, statements);
     } catch (...) {

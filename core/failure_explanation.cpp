@@ -80,6 +80,10 @@ QString databaseCause(const db::DbError& error) {
 ExplainedFailure::ExplainedFailure(const QString& message)
     : std::runtime_error(message.toStdString()), message_(message) {}
 
+QString unusableLocalDatabaseHeadline() {
+    return QStringLiteral("本地配置数据库无法使用！");
+}
+
 QString causeOf(const std::exception& failure) {
     if (const auto* refused = dynamic_cast<const ExplainedFailure*>(&failure))
         return refused->message();

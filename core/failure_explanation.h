@@ -34,6 +34,8 @@ QString causeOf(const std::exception& failure);
 
 // Whether the failure lies with the local configuration database rather than the server.
 bool isLocalDatabaseFailure(const std::exception& failure);
+// The first line of every report of such a failure: "本地配置数据库无法使用！"
+QString unusableLocalDatabaseHeadline();
 
 // headline, a line break, then the cause.
 QString withCause(const QString& headline, const std::exception& failure);

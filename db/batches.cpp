@@ -35,10 +35,15 @@ QList<Batch> composeBatches(const QStringList& statements, const BatchPlan& plan
     do {
         QStringList lines = statements.mid(first, perBatch);
         const int done = std::min(total, first + perBatch);
+        // Under XACT_ABORT a statement-level error (a duplicate key, a NULL into NOT NULL, a
+        // cut string) ends the batch and rolls the whole transaction back; without it the
+        // server would go on and commit the rest of the batch.
         if (plan.transaction && first == 0)
-            lines.prepend(QStringLiteral("BEGIN TRANSACTION"));
+            lines = QStringList{QStringLiteral("SET XACT_ABORT ON"),
+                                QStringLiteral("BEGIN TRANSACTION")} +
+                    lines;
         if (plan.transaction && done == total)
-            lines.append(QStringLiteral("COMMIT TRANSACTION"));
+            lines << QStringLiteral("COMMIT TRANSACTION") << QStringLiteral("SET XACT_ABORT OFF");
         if (!lines.isEmpty())
             batches.append({lines.join(u'\n'), done});
         first = done;

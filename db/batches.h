@@ -12,7 +12,8 @@ class Query;
 
 struct BatchPlan {
     int statementsPerBatch = 100;
-    // BEGIN TRANSACTION before the first statement, COMMIT TRANSACTION after the last; a
+    // SET XACT_ABORT ON and BEGIN TRANSACTION before the first statement, COMMIT TRANSACTION
+    // and SET XACT_ABORT OFF after the last: any error rolls back the whole transaction, and a
     // failure (or a throw from `sent`) rolls back before it leaves.
     bool transaction = false;
     // Told after each batch has run: statements done, of how many. It may throw to stop.

@@ -539,6 +539,22 @@ ResultSet OdbcProvider::select(const QString& sql) {
     return result;
 }
 
+ResultSet OdbcProvider::selectEvery(const QString& sql) {
+    const StatementRef statement = handles_->run({sql, {}});
+    if (!seekResultWithColumns(statement.get()))
+        throw DbError(QStringLiteral("CommandText does not return a result set."));
+    ResultSet all = fetchResult(statement.get());
+    for (;;) {
+        const SQLRETURN rc = SQLMoreResults(statement.get());
+        if (rc == SQL_NO_DATA)
+            return all;
+        check(rc, SQL_HANDLE_STMT, statement.get());
+        if (!seekResultWithColumns(statement.get()))
+            return all;
+        all.rows += fetchResult(statement.get()).rows;
+    }
+}
+
 void OdbcProvider::execute(const QString& sql) {
     const StatementRef statement = handles_->run({sql, {}});
     drainResults(statement.get());

@@ -20,6 +20,7 @@ public:
     ~OdbcProvider() override;
 
     ResultSet select(const QString& sql) override;
+    ResultSet selectEvery(const QString& sql) override;
     void execute(const QString& sql) override;
     void insertRow(const ResultSet& result, Row& row, const QVector<bool>& assigned) override;
     void updateRow(const ResultSet& result, const Row& original, const Row& changed,

@@ -47,6 +47,10 @@ public:
 
     // Runs a select; throws DbError when it fails or returns no result set.
     virtual ResultSet select(const QString& sql) = 0;
+    // Runs a batch of selects that answer the same columns, in one exchange: the rows of every
+    // result one after another (not updatable). Where a store takes one select at a time,
+    // that one select.
+    virtual ResultSet selectEvery(const QString& sql) { return select(sql); }
     // Runs a statement that returns no rows.
     virtual void execute(const QString& sql) = 0;
 

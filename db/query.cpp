@@ -262,6 +262,15 @@ void Query::open() {
     impl_->notify(Change::Reset);
 }
 
+void Query::openEvery() {
+    if (impl_->result)
+        return;
+    impl_->result = impl_->connection().selectEvery(sqlText());
+    impl_->position = 0;
+    impl_->state = State::Browse;
+    impl_->notify(Change::Reset);
+}
+
 void Query::execSql() {
     impl_->connection().execute(sqlText());
 }

@@ -82,7 +82,10 @@ public:
 
     void open();    // run a select; keep an updatable result positioned on the first row
     void execSql(); // run a statement that returns no rows
-    void close();   // drop the result, keep the connection
+    // Run a batch of selects of the same columns in one exchange; their rows in one read-only
+    // result, positioned on the first row.
+    void openEvery();
+    void close(); // drop the result, keep the connection
     // Drop the result and the connection; the next use connects afresh, also when the
     // connection is shared.
     void disconnect();

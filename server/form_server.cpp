@@ -23,7 +23,6 @@ namespace {
 const QString kNoticeCaption = QStringLiteral("服务器设置提示");
 const QString kConnectionFailed = QStringLiteral("连接服务器失败，请重新选择或录入服务器名称！");
 // Not the server's fault: the login could not be stored, so the server was not asked.
-const QString kLocalDatabaseUnusable = QStringLiteral("本地配置数据库无法使用！");
 const QString kNoServerName = QStringLiteral("请选择或录入SQL服务器名称！");
 const QString kCaptionSuffix = QStringLiteral("【服务器设置】");
 const QString kHostLookupCaption = QStringLiteral("获取服务器");
@@ -159,8 +158,9 @@ void Tform_server::BitBtn7Click() {
         wait.restore();
         handOver(name);
     } catch (const std::exception& failure) {
-        const QString& headline =
-            core::isLocalDatabaseFailure(failure) ? kLocalDatabaseUnusable : kConnectionFailed;
+        const QString& headline = core::isLocalDatabaseFailure(failure)
+                                      ? core::unusableLocalDatabaseHeadline()
+                                      : kConnectionFailed;
         connectionFailed(wait, core::withCause(headline, failure));
     } catch (...) {
         connectionFailed(wait, kConnectionFailed);

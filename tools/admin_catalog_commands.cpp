@@ -3,6 +3,8 @@
 #include "accountset/account_set_scan.h"
 #include "accountset/account_set_verifier.h"
 #include "config/local_config.h"
+#include "config/local_database_file.h"
+#include "core/failure_explanation.h"
 #include "db/query.h"
 #include "schema/table.h"
 #include "seed/default_data.h"
@@ -22,7 +24,8 @@ constexpr int failure = 1;
 constexpr int usage = 2;
 
 const QStringList commandWords = {QStringLiteral("verify"), QStringLiteral("repair"),
-                                  QStringLiteral("scan"), QStringLiteral("drop-incomplete")};
+                                  QStringLiteral("scan"), QStringLiteral("drop-incomplete"),
+                                  QStringLiteral("clean-up")};
 const QStringList optionsWithValue = {
     QStringLiteral("server"), QStringLiteral("user"), QStringLiteral("password"),
     QStringLiteral("account-password"), QStringLiteral("local-database")};
@@ -30,9 +33,11 @@ const QStringList optionsWithValue = {
 struct CatalogCommand {
     QString name;
     QString database;
+    QStringList databases; // clean-up: the half-made account sets named to go too
     ServerTarget server;
     QString localDatabasePath;
     bool json = false;
+    bool apply = false; // --yes
 };
 
 struct UsageError {
@@ -72,8 +77,9 @@ CatalogCommand parseCommand(const QStringList& arguments) {
     const QStringList words = parser.positionalArguments();
     CatalogCommand command;
     command.name = words.value(0);
+    const bool cleans = command.name == u"clean-up";
     const int names = command.name == u"scan" ? 0 : 1;
-    if (words.size() != 1 + names)
+    if (!cleans && words.size() != 1 + names)
         throw UsageError{QStringLiteral("wrong number of arguments for %1").arg(command.name)};
     if (!parser.isSet(QStringLiteral("server")))
         throw UsageError{QStringLiteral("--server is required")};
@@ -82,9 +88,11 @@ CatalogCommand parseCommand(const QStringList& arguments) {
     const bool drops = command.name == u"drop-incomplete";
     if (drops && !parser.isSet(QStringLiteral("yes")))
         throw UsageError{QStringLiteral("drop-incomplete needs --yes")};
-    if (!drops && parser.isSet(QStringLiteral("yes")))
-        throw UsageError{QStringLiteral("--yes belongs to drop-incomplete")};
+    if (!drops && !cleans && parser.isSet(QStringLiteral("yes")))
+        throw UsageError{QStringLiteral("--yes belongs to drop-incomplete and clean-up")};
     command.database = words.value(1);
+    command.databases = words.mid(1);
+    command.apply = parser.isSet(QStringLiteral("yes"));
     command.server.serverName = parser.value(QStringLiteral("server"));
     command.server.credentialPart = credentialPart(parser);
     command.localDatabasePath = parser.isSet(QStringLiteral("local-database"))
@@ -264,42 +272,74 @@ int repair(const CatalogCommand& command, QTextStream& out) {
 
 QString statusText(const ScannedDatabase& d) {
     const int total = int(schema::accountSetTables().size());
-    if (!d.readable)
+    switch (d.kind) {
+    case DatabaseKind::AccountSet:
+        return QStringLiteral("完整（%1/%2）").arg(d.tables).arg(total);
+    case DatabaseKind::Incomplete:
+        return d.tables == total
+                   ? QStringLiteral("不完整（%1/%2，缺少默认数据）").arg(d.tables).arg(total)
+                   : QStringLiteral("不完整（%1/%2）").arg(d.tables).arg(total);
+    case DatabaseKind::Empty:
+        return QStringLiteral("空数据库");
+    case DatabaseKind::UnfinishedCreation:
+        return QStringLiteral("未完成的创建");
+    case DatabaseKind::Probe:
+        return QStringLiteral("遗留的探测数据库");
+    case DatabaseKind::Unreadable:
         return QStringLiteral("无法读取");
-    return d.complete() ? QStringLiteral("完整（%1/%2）").arg(d.tables).arg(total)
-                        : QStringLiteral("不完整（%1/%2）").arg(d.tables).arg(total);
+    }
+    return {};
 }
 
-QString statusKey(const ScannedDatabase& d) {
-    if (!d.readable)
+QString kindKey(DatabaseKind kind) {
+    switch (kind) {
+    case DatabaseKind::AccountSet:
+        return QStringLiteral("complete");
+    case DatabaseKind::Incomplete:
+        return QStringLiteral("incomplete");
+    case DatabaseKind::Empty:
+        return QStringLiteral("empty");
+    case DatabaseKind::UnfinishedCreation:
+        return QStringLiteral("unfinishedCreation");
+    case DatabaseKind::Probe:
+        return QStringLiteral("probe");
+    case DatabaseKind::Unreadable:
         return QStringLiteral("unreadable");
-    return d.complete() ? QStringLiteral("complete") : QStringLiteral("incomplete");
+    }
+    return {};
 }
 
 void printScan(const Scan& scan, const QString& serverName, QTextStream& out) {
     std::vector<QStringList> rows;
     int incomplete = 0;
+    int leftovers = 0;
     for (const ScannedDatabase& d : scan.databases) {
-        if (d.readable && !d.complete())
-            ++incomplete;
+        incomplete += d.kind == DatabaseKind::Incomplete ? 1 : 0;
+        leftovers += d.leftover() ? 1 : 0;
         rows.push_back({d.name, statusText(d),
                         d.registered ? QStringLiteral("已登记") : QStringLiteral("未登记"),
                         d.error});
     }
+    for (const OrphanRegistryRow& row : scan.orphanRegistryRows)
+        rows.push_back({row.name, QStringLiteral("数据库不存在"), QStringLiteral("已登记"),
+                        QStringLiteral("网络帐套登记行 id=%1").arg(row.id)});
     if (!rows.empty())
         printTable(out,
                    {QStringLiteral("数据库"), QStringLiteral("状态"),
                     QStringLiteral("网络帐套登记"), QString()},
                    rows);
-    if (!scan.skipped.isEmpty())
-        out << QStringLiteral("名称不是普通标识符，未检查：%1")
-                   .arg(scan.skipped.join(QStringLiteral("、")))
-            << Qt::endl;
-    out << QStringLiteral("服务器 %1 上有 %2 个数据库存放帐套的表，其中 %3 个不完整。")
+    out << QStringLiteral("服务器 %1 上有 %2 个数据库与帐套有关，其中 %3 个不完整，%4 个是中断的"
+                          "操作留下的；%5 行网络帐套登记指向不存在的数据库。")
                .arg(serverName)
                .arg(scan.databases.size())
                .arg(incomplete)
+               .arg(leftovers)
+               .arg(scan.orphanRegistryRows.size())
         << measured(scan.exchanges) << Qt::endl;
+    if (leftovers > 0 || !scan.orphanRegistryRows.empty())
+        out << QStringLiteral(
+                   "“zt-admin clean-up --yes”可删除中断的操作留下的数据库和无效的登记行。")
+            << Qt::endl;
 }
 
 int scan(const CatalogCommand& command, QTextStream& out) {
@@ -311,22 +351,26 @@ int scan(const CatalogCommand& command, QTextStream& out) {
     QJsonArray databases;
     for (const ScannedDatabase& d : result.databases) {
         QJsonObject object{{QStringLiteral("name"), d.name},
-                           {QStringLiteral("status"), statusKey(d)},
+                           {QStringLiteral("status"), kindKey(d.kind)},
                            {QStringLiteral("tables"), d.tables},
                            {QStringLiteral("of"), int(schema::accountSetTables().size())},
+                           {QStringLiteral("defaultRows"), d.defaultRows},
                            {QStringLiteral("registered"), d.registered}};
-        if (!d.readable)
+        if (!d.error.isEmpty())
             object.insert(QStringLiteral("error"), d.error);
         databases.append(object);
     }
-    printJson(out,
-              QJsonObject{{QStringLiteral("server"), command.server.serverName},
-                          {QStringLiteral("registryExists"), result.registryExists},
-                          {QStringLiteral("databases"), databases},
-                          {QStringLiteral("skipped"), stringsJson(result.skipped)},
-                          {QStringLiteral("statements"), result.exchanges.statements},
-                          {QStringLiteral("seconds"), result.exchanges.seconds}},
-              command.name);
+    QJsonArray orphans;
+    for (const OrphanRegistryRow& row : result.orphanRegistryRows)
+        orphans.append(
+            QJsonObject{{QStringLiteral("id"), row.id}, {QStringLiteral("name"), row.name}});
+    QJsonObject object{{QStringLiteral("server"), command.server.serverName},
+                       {QStringLiteral("registryExists"), result.registryExists},
+                       {QStringLiteral("databases"), databases},
+                       {QStringLiteral("orphanRegistryRows"), orphans},
+                       {QStringLiteral("statements"), result.exchanges.statements},
+                       {QStringLiteral("seconds"), result.exchanges.seconds}};
+    printJson(out, object, command.name);
     return success;
 }
 
@@ -346,6 +390,8 @@ QString dropOutcomeKey(DropOutcome outcome) {
         return QStringLiteral("registeredLocally");
     case DropOutcome::Unreadable:
         return QStringLiteral("unreadable");
+    case DropOutcome::InUse:
+        return QStringLiteral("inUse");
     }
     return {};
 }
@@ -363,15 +409,15 @@ QString dropOutcomeText(const DropResult& result, const QString& name) {
     case DropOutcome::NotAnAccountSet:
         return QStringLiteral("数据库【%1】中没有帐套的表，不删除。").arg(name);
     case DropOutcome::Complete:
-        return QStringLiteral("数据库【%1】是完整的帐套（%2 张表齐全），不删除。")
-            .arg(name)
-            .arg(total);
+        return QStringLiteral("数据库【%1】是完整的帐套，不删除。").arg(name);
     case DropOutcome::Registered:
         return QStringLiteral("数据库【%1】已登记为网络帐套，不删除。").arg(name);
     case DropOutcome::RegisteredLocally:
         return QStringLiteral("数据库【%1】已登记在本机的帐套信息表中，不删除。").arg(name);
     case DropOutcome::Unreadable:
         return QStringLiteral("无法读取数据库【%1】的表，不删除。").arg(name);
+    case DropOutcome::InUse:
+        return QStringLiteral("数据库【%1】正在被使用，未删除：请稍后再试。").arg(name);
     }
     return {};
 }
@@ -392,7 +438,57 @@ int dropIncomplete(const CatalogCommand& command, QTextStream& out, QTextStream&
     return dropped ? success : failure;
 }
 
+QString cleanUpItemText(const CleanUpItem& item, bool applied) {
+    if (item.registryRow)
+        return (applied ? QStringLiteral("已删除网络帐套登记行：【%1】（数据库不存在）")
+                        : QStringLiteral("将删除网络帐套登记行：【%1】（数据库不存在）"))
+            .arg(item.name);
+    if (item.outcome != DropOutcome::Dropped)
+        return dropOutcomeText({item.outcome, 0}, item.name);
+    ScannedDatabase d;
+    d.kind = item.kind;
+    return (applied ? QStringLiteral("已删除数据库【%1】（%2）")
+                    : QStringLiteral("将删除数据库【%1】（%2）"))
+        .arg(item.name, statusText(d));
+}
+
+int cleanUp(const CatalogCommand& command, QTextStream& out) {
+    const CleanUp result =
+        cleanUpServer(command.server, command.databases,
+                      config::localConnectionString(command.localDatabasePath), command.apply);
+    bool refused = false;
+    for (const CleanUpItem& item : result.items)
+        refused = refused || item.outcome != DropOutcome::Dropped;
+    if (command.json) {
+        QJsonArray items;
+        for (const CleanUpItem& item : result.items)
+            items.append(
+                QJsonObject{{QStringLiteral("name"), item.name},
+                            {QStringLiteral("kind"),
+                             item.registryRow ? QStringLiteral("registryRow") : kindKey(item.kind)},
+                            {QStringLiteral("named"), item.named},
+                            {QStringLiteral("outcome"), dropOutcomeKey(item.outcome)}});
+        printJson(out,
+                  QJsonObject{{QStringLiteral("applied"), result.applied},
+                              {QStringLiteral("items"), items},
+                              {QStringLiteral("statements"), result.exchanges.statements},
+                              {QStringLiteral("seconds"), result.exchanges.seconds}},
+                  command.name);
+        return refused ? failure : success;
+    }
+    for (const CleanUpItem& item : result.items)
+        out << cleanUpItemText(item, result.applied) << Qt::endl;
+    if (result.items.empty())
+        out << QStringLiteral("服务器 %1 上没有需要清理的内容。").arg(command.server.serverName)
+            << Qt::endl;
+    else if (!result.applied)
+        out << QStringLiteral("以上内容尚未删除：加上 --yes 即删除。") << Qt::endl;
+    return refused ? failure : success;
+}
+
 int run(const CatalogCommand& command, QTextStream& out, QTextStream& err) {
+    if (command.name == u"clean-up")
+        return cleanUp(command, out);
     if (command.name == u"verify")
         return verify(command, out);
     if (command.name == u"repair")
@@ -412,13 +508,18 @@ QString catalogCommandsHelp() {
         "  zt-admin repair --server S [--user U --password P] [--json] NAME\n"
         "  zt-admin scan --server S [--user U --password P] [--json]\n"
         "  zt-admin drop-incomplete --server S [--user U --password P] [--json] NAME --yes\n"
+        "  zt-admin clean-up --server S [--user U --password P] [--json] [--yes] [NAME...]\n"
         "verify compares the account set with the 108 table definitions and its default rows.\n"
         "repair creates missing tables and adds missing default rows; it never drops or alters\n"
         "anything and refuses when columns differ. scan lists every database holding any of\n"
         "the 108 tables. drop-incomplete drops a database only when scan calls it incomplete\n"
-        "and neither the network registry nor this workstation names it.\n"
+        "and neither the network registry nor this workstation names it. clean-up lists (and\n"
+        "with --yes removes) what interrupted work of this program left: unfinished creations\n"
+        "(NAME$zt_building$...), probe databases (abcde12345_...), network registry rows\n"
+        "naming no database, and each NAME given that drop-incomplete would drop; never a\n"
+        "complete or registered account set.\n"
         "  --json                print the result as JSON\n"
-        "  --yes                 confirms drop-incomplete\n"
+        "  --yes                 confirms drop-incomplete and clean-up\n"
         "Exit status 4: verify found differences, or repair refused or left some.\n");
 }
 
@@ -434,6 +535,12 @@ std::optional<int> runCatalogCommand(const QStringList& arguments, QTextStream& 
         err << QStringLiteral("zt-admin: ") << error.text << Qt::endl
             << QStringLiteral("Try 'zt-admin --help'.") << Qt::endl;
         return usage;
+    }
+    try {
+        config::requireUsableLocalDatabase(command.localDatabasePath);
+    } catch (const std::exception& error) {
+        err << core::withCause(core::unusableLocalDatabaseHeadline(), error) << Qt::endl;
+        return failure;
     }
     try {
         return run(command, out, err);

@@ -1,5 +1,6 @@
 #include "tools/admin_tool.h"
 
+#include "accountset/account_set_adoption.h"
 #include "accountset/operations.h"
 #include "config/local_config.h"
 #include "core/application.h"
@@ -28,12 +29,17 @@ const QString helpText = QStringLiteral(
     "  zt-admin list --server S [--user U --password P]\n"
     "  zt-admin select --server S [--user U --password P] NAME\n"
     "  zt-admin delete --server S [--user U --password P] --account-password K NAME\n"
+    "  zt-admin register --server S [--user U --password P] [--account-password K] [--network]"
+    " NAME\n"
     "\n"
     "Creates, restores, lists, selects and deletes account sets as the wizard does, using the\n"
     "local configuration database data/CHWHDB.mdb beside this program. Without --user the\n"
     "server is reached with integrated security. The server is proved (a probe database is\n"
     "created and dropped) and its login stored before any command. Confirmations count as\n"
     "given. list prints one network account set a line: name, server, date (tab-separated).\n"
+    "register records an account set that is on the server but not registered (a creation\n"
+    "cut off after its work on the server): it must verify as complete; it is added to this\n"
+    "workstation's 帐套信息表 and, with --network, to the network registry, where missing.\n"
     "\n"
     "Options:\n"
     "  --server S            the SQL Server (as the wizard's server box takes it)\n"
@@ -131,7 +137,8 @@ public:
 
 // How many positional arguments follow the command word.
 int namesTaken(const QString& command) {
-    if (command == u"create" || command == u"select" || command == u"delete")
+    if (command == u"create" || command == u"select" || command == u"delete" ||
+        command == u"register")
         return 1;
     if (command == u"list" || command == u"restore-sample")
         return 0;
@@ -153,7 +160,8 @@ void checkOptionsFit(const QCommandLineParser& parser, const QString& command) {
         throw UsageError(QStringLiteral("--server is required"));
     if (parser.isSet(QStringLiteral("password")) && !parser.isSet(QStringLiteral("user")))
         throw UsageError(QStringLiteral("--password needs --user"));
-    const bool creates = command == u"create" || command == u"restore-sample";
+    const bool creates =
+        command == u"create" || command == u"restore-sample" || command == u"register";
     if (!creates && parser.isSet(QStringLiteral("network")))
         throw UsageError(QStringLiteral("--network belongs to create and restore-sample"));
     if (command == u"delete" && !parser.isSet(QStringLiteral("account-password")))
@@ -223,6 +231,19 @@ int exitCodeOf(CreateOutcome outcome) {
     }
 }
 
+int exitCodeOf(AdoptOutcome outcome) {
+    switch (outcome) {
+    case AdoptOutcome::Adopted:
+        return AdminSuccess;
+    case AdoptOutcome::AdoptedWithoutNetwork:
+        return AdminCreatedWithoutNetwork;
+    case AdoptOutcome::Incomplete:
+        return AdminDifferencesFound;
+    default:
+        return AdminFailure;
+    }
+}
+
 int exitCodeOf(RestoreOutcome outcome) {
     switch (outcome) {
     case RestoreOutcome::Restored:
@@ -239,15 +260,16 @@ int exitCodeOf(RestoreOutcome outcome) {
 std::optional<QString> inputProblem(const Command& command) {
     if (auto problem = server::serverInputProblem(command.serverName, command.login))
         return problem;
-    const bool named =
-        command.name == u"create" || command.name == u"select" || command.name == u"delete";
+    const bool named = command.name == u"create" || command.name == u"select" ||
+                       command.name == u"delete" || command.name == u"register";
     if (named) {
         if (command.accountSetName.isEmpty())
             return QStringLiteral("帐套名称不能为空！");
         if (auto problem = core::accountSetNameProblem(command.accountSetName))
             return problem;
     }
-    if (command.name == u"create" || command.name == u"restore-sample")
+    if (command.name == u"create" || command.name == u"restore-sample" ||
+        command.name == u"register")
         return core::accountPasswordProblem(command.accountPassword);
     return std::nullopt;
 }
@@ -262,6 +284,8 @@ int runCommand(PageQueries& queries, const Environment& env, const Command& comm
         return exitCodeOf(restoreSample(queries, env, input));
     if (command.name == u"list")
         return listRegistry(queries, env, command, out);
+    if (command.name == u"register")
+        return exitCodeOf(adoptAccountSet(queries, env, input).outcome);
     NetworkList list;
     const int row = findNetworkAccountSet(queries, env, list, command, err);
     if (row < 0)
@@ -276,18 +300,22 @@ int runCommand(PageQueries& queries, const Environment& env, const Command& comm
                : AdminFailure;
 }
 
-// The probe query goes on holding its connection, which the command's queries share.
+// The probe query goes on holding its connection, which the command's queries share. The
+// local configuration database is checked before anything reaches the server.
 bool proveServer(const Command& command, const QString& localConnection, db::Query& probe,
                  QTextStream& err) {
     db::Query local(QStringLiteral("ADOQuery2"));
     try {
         local.setConnectionString(localConnection);
-        server::proveAndStoreServer(probe, local, command.serverName, command.login);
+        server::proveAndStoreServer(probe, local, command.localDatabasePath, command.serverName,
+                                    command.login);
         return true;
     } catch (const std::exception& failure) {
-        err << core::withCause(QStringLiteral("连接服务器失败，请重新选择或录入服务器名称！"),
-                               failure)
-            << Qt::endl;
+        const QString headline =
+            core::isLocalDatabaseFailure(failure)
+                ? core::unusableLocalDatabaseHeadline()
+                : QStringLiteral("连接服务器失败，请重新选择或录入服务器名称！");
+        err << core::withCause(headline, failure) << Qt::endl;
         return false;
     }
 }

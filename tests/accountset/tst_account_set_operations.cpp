@@ -6,6 +6,7 @@
 #include "accountset/operations.h"
 #include "accountset/sample_builder.h"
 #include "config/local_config.h"
+#include "core/failure_explanation.h"
 #include "tests/seed/account_set_fixture.h"
 #include "tests/support/recording_dialogs.h"
 
@@ -294,9 +295,14 @@ void TestAccountSetOperations::existingDatabaseFailsAtCreation() {
              CreateOutcome::Created);
     const int registered = localRegistrations(*fixture_).size();
     dialogs_.clear();
-    QVERIFY_THROWS_EXCEPTION(DbError,
-                             zt::accountset::createAccountSet(*queries_, environment(),
-                                                              accountSet(QStringLiteral("twice"))));
+    try {
+        zt::accountset::createAccountSet(*queries_, environment(),
+                                         accountSet(QStringLiteral("twice")));
+        QFAIL("a second account set of the same name was created");
+    } catch (const zt::core::ExplainedFailure& refusal) {
+        QCOMPARE(refusal.message(),
+                 QStringLiteral("服务器上已有名为【twice】的数据库，请换一个帐套名称。"));
+    }
     QVERIFY(dialogs_.messages.isEmpty());
     QCOMPARE(localRegistrations(*fixture_).size(), registered);
 }

@@ -1,0 +1,107 @@
+#include "accountset/server_databases.h"
+
+#include "core/input_checks.h"
+#include "core/work_in_progress_names.h"
+#include "db/query.h"
+#include "db/sql_literal.h"
+
+#include <QThread>
+
+#include <exception>
+
+namespace zt::accountset {
+
+namespace {
+
+constexpr int databaseInUse = 3702;
+constexpr int cannotLockDatabase = 5030;
+// The server ends the session of a connection closed just before on its own time: a few
+// seconds of retries, bounded in count.
+constexpr int attempts = 30;
+constexpr unsigned long retryPauseMs = 100;
+
+QString unicodeLiteral(const QString& text) {
+    return u'N' + db::quotedLiteral(text);
+}
+
+QStringList firstColumn(db::Query& query, const QString& statement) {
+    query.close();
+    query.sqlClear();
+    query.sqlAdd(statement);
+    query.open();
+    QStringList values;
+    for (query.first(); !query.eof(); query.next())
+        values << query.fieldByName(QStringLiteral("name")).asString();
+    query.close();
+    return values;
+}
+
+// Runs the statement, again after a pause while the server answers `busyNumber`.
+void executeRetrying(db::Query& query, const QString& statement, int busyNumber) {
+    for (int attempt = 1;; ++attempt) {
+        try {
+            db::executeLines(query, {statement});
+            return;
+        } catch (const db::DbError& refusal) {
+            if (refusal.number() != busyNumber || attempt == attempts)
+                throw;
+        }
+        QThread::msleep(retryPauseMs);
+    }
+}
+
+// An account set's own name goes in as it is (a checked identifier); the names of unfinished
+// work hold a '$' and go between brackets.
+QString dropStatement(const QString& name) {
+    const bool plain = core::isAcceptableAccountSetName(name) && name == core::trimmedText(name);
+    return QStringLiteral("drop database ") + (plain ? name : db::bracketedName(name));
+}
+
+} // namespace
+
+bool databaseExists(db::Query& serverQuery, const QString& name) {
+    return !firstColumn(serverQuery, QStringLiteral("select name from master..sysdatabases where "
+                                                    "name=") +
+                                         unicodeLiteral(name))
+                .isEmpty();
+}
+
+void dropDatabase(db::Query& serverQuery, const QString& name) {
+    executeRetrying(serverQuery, dropStatement(name), databaseInUse);
+}
+
+bool dropIfUnused(db::Query& serverQuery, const QString& name) {
+    try {
+        db::executeLines(serverQuery, {dropStatement(name)});
+        return true;
+    } catch (const db::DbError&) {
+        return false;
+    }
+}
+
+void renameDatabase(db::Query& serverQuery, const QString& from, const QString& to) {
+    executeRetrying(serverQuery,
+                    QStringLiteral("exec sp_renamedb ") + unicodeLiteral(from) +
+                        QStringLiteral(", ") + unicodeLiteral(to),
+                    cannotLockDatabase);
+}
+
+QStringList unfinishedCreationsOf(db::Query& serverQuery, const QString& accountSetName) {
+    QStringList found;
+    const QStringList candidates = firstColumn(
+        serverQuery, QStringLiteral("select name from master..sysdatabases where name like N'") +
+                         core::unfinishedCreationPattern() + u'\'');
+    for (const QString& name : candidates) {
+        const auto owner = core::accountSetOfUnfinishedCreation(name);
+        if (owner && owner->compare(accountSetName, Qt::CaseInsensitive) == 0)
+            found << name;
+    }
+    return found;
+}
+
+void removeInterruptedCreations(db::Query& serverQuery, const QString& accountSetName) {
+    for (const QString& name : unfinishedCreationsOf(serverQuery, accountSetName))
+        dropIfUnused(serverQuery, name);
+}
+
+} // namespace zt::accountset
