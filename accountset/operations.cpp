@@ -246,6 +246,11 @@ bool dropDatabaseOfThisRun(db::Query& serverQuery, db::Query& databaseQuery,
         dropDatabase(serverQuery, name);
         return true;
     } catch (const std::exception&) {
+        // Perhaps already gone (the step that failed took back its own work).
+    }
+    try {
+        return !databaseExists(serverQuery, name);
+    } catch (const std::exception&) {
         return false;
     }
 }
@@ -301,6 +306,7 @@ void restoreOrBuildSample(PageQueries& queries, const Environment& env,
             throw;
         buildSampleAccountSet({queries.serverRestore, queries.newDatabase, queries.localSettings},
                               target, dataFile);
+        queries.newDatabase.disconnect(); // the rename needs the database to itself
     }
 }
 
