@@ -6,13 +6,13 @@
 // at loopback, and the ratio of the two.
 
 #include "benchmarks/bsqldb_yardstick.h"
-#include "benchmarks/latency_proxy.h"
 #include "db/batches.h"
 #include "db/query.h"
 #include "schema/create_tables.h"
 #include "seed/default_data.h"
 #include "server/connection_strings.h"
 #include "tests/seed/account_set_fixture.h"
+#include "tests/support/latency_proxy.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -32,7 +32,7 @@ struct Figures {
     long connections = 0;
 };
 
-bool createThrough(const zt::test::AccountSetFixture& fixture, zt::bench::LatencyProxy& proxy,
+bool createThrough(const zt::test::AccountSetFixture& fixture, zt::test::LatencyProxy& proxy,
                    const QString& name, Figures& figures) {
     proxy.resetCounts();
     QProcess admin;
@@ -145,7 +145,7 @@ int main(int argc, char** argv) {
     std::printf("round trip  seconds (median of %d)  round trips  connections\n", rounds);
     int run = 0;
     for (const int delayMs : {0, 10, 20, 50}) {
-        zt::bench::LatencyProxy proxy(fixture.server().port(), std::chrono::milliseconds(delayMs));
+        zt::test::LatencyProxy proxy(fixture.server().port(), std::chrono::milliseconds(delayMs));
         std::vector<Figures> all;
         for (int round = 0; round < rounds; ++round) {
             Figures figures;

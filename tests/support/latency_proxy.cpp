@@ -1,10 +1,10 @@
-#include "benchmarks/latency_proxy.h"
+#include "tests/support/latency_proxy.h"
 
 #include <array>
 #include <deque>
 #include <vector>
 
-namespace zt::bench {
+namespace zt::test {
 
 namespace {
 
@@ -16,12 +16,14 @@ struct Chunk {
     std::vector<char> bytes;
 };
 
+} // namespace
+
 // One accepted client and its upstream connection. Each direction reads as fast as data comes
 // and writes every chunk once its delay has passed, in order, so delays do not add up.
-class Session : public std::enable_shared_from_this<Session> {
+class ProxySession : public std::enable_shared_from_this<ProxySession> {
 public:
-    Session(tcp::socket client, asio::io_context& io, Clock::duration oneWay,
-            std::atomic<long>& roundTrips)
+    ProxySession(tcp::socket client, asio::io_context& io, Clock::duration oneWay,
+                 std::atomic<long>& roundTrips)
         : client_(std::move(client)), server_(io), oneWay_(oneWay),
           roundTrips_(roundTrips), toServer_{asio::steady_timer(io), {}, false},
           toClient_{asio::steady_timer(io), {}, false} {}
@@ -36,7 +38,6 @@ public:
         });
     }
 
-private:
     struct Direction {
         asio::steady_timer timer;
         std::deque<Chunk> queue;
@@ -84,6 +85,12 @@ private:
             });
     }
 
+    // From any thread: the closing runs on the proxy's own.
+    void cut() {
+        asio::post(client_.get_executor(), [self = shared_from_this()] { self->shut(); });
+    }
+
+private:
     void shut() {
         asio::error_code ignored;
         client_.close(ignored);
@@ -100,8 +107,6 @@ private:
     Direction toClient_;
     bool serverSpokeLast_ = true;
 };
-
-} // namespace
 
 LatencyProxy::LatencyProxy(std::uint16_t upstreamPort, std::chrono::milliseconds roundTrip)
     : acceptor_(io_, tcp::endpoint(asio::ip::address_v4::loopback(), 0)),
@@ -122,15 +127,28 @@ void LatencyProxy::resetCounts() {
     connections_ = 0;
 }
 
+void LatencyProxy::cutConnections() {
+    std::lock_guard lock(sessionsMutex_);
+    for (const auto& weak : sessions_)
+        if (const auto session = weak.lock())
+            session->cut();
+    sessions_.clear();
+}
+
 void LatencyProxy::accept() {
     acceptor_.async_accept([this](const asio::error_code& error, tcp::socket client) {
         if (error)
             return;
         ++connections_;
         client.set_option(tcp::no_delay(true));
-        std::make_shared<Session>(std::move(client), io_, oneWay_, roundTrips_)->start(upstream_);
+        auto session = std::make_shared<ProxySession>(std::move(client), io_, oneWay_, roundTrips_);
+        {
+            std::lock_guard lock(sessionsMutex_);
+            sessions_.push_back(session);
+        }
+        session->start(upstream_);
         accept();
     });
 }
 
-} // namespace zt::bench
+} // namespace zt::test

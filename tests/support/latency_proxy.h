@@ -1,7 +1,8 @@
 #pragma once
 // A loopback TCP proxy that holds every chunk it passes on for a fixed time in each direction,
 // so that a local server answers as if it were a given round trip away. It counts round trips:
-// each time the client speaks again after the server has answered.
+// each time the client speaks again after the server has answered. It can also cut every
+// connection it carries at once, as a VPN that drops would.
 
 #include <asio.hpp>
 
@@ -9,9 +10,11 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <thread>
+#include <vector>
 
-namespace zt::bench {
+namespace zt::test {
 
 class LatencyProxy {
 public:
@@ -25,6 +28,8 @@ public:
     long roundTrips() const { return roundTrips_.load(); }
     long connections() const { return connections_.load(); }
     void resetCounts();
+    // Closes every connection it carries now, in both directions; new ones are still taken.
+    void cutConnections();
 
 private:
     void accept();
@@ -36,7 +41,9 @@ private:
     std::uint16_t port_ = 0;
     std::atomic<long> roundTrips_{0};
     std::atomic<long> connections_{0};
+    std::mutex sessionsMutex_;
+    std::vector<std::weak_ptr<class ProxySession>> sessions_;
     std::thread thread_;
 };
 
-} // namespace zt::bench
+} // namespace zt::test
