@@ -140,7 +140,7 @@ void readIdentities(CatalogReader& reader, const QString& database, FoundTables&
 
 bool databaseExists(CatalogReader& reader, const QString& database) {
     return !reader
-                .select(QStringLiteral("select name from sys.databases where name = %1")
+                .select(QStringLiteral("select name from master..sysdatabases where name = %1")
                             .arg(unicodeLiteral(database)),
                         {QStringLiteral("name")})
                 .empty();
