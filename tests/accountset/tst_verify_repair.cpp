@@ -57,6 +57,8 @@ private slots:
     void scanFindsHalfMadeDatabase();
     void dropIncompleteDropsOnlyUnregisteredIncomplete_data();
     void dropIncompleteDropsOnlyUnregisteredIncomplete();
+    void cleanUpRemovesOnlyWhatThisProgramLeft();
+    void registerAdoptsOnlyACompleteAccountSet();
     void adminVerifyReportsAndExits();
     void adminUsageErrors_data();
     void adminUsageErrors();
@@ -66,6 +68,8 @@ private:
     void makeAccountSet(const QString& name) const;
     void makeHalfMadeDatabase(const QString& name, int tables) const;
     void registerInNetwork(const QString& name) const;
+    // missing, empty, half (12 tables), rowless (108 tables), whole, other (a table of its own)
+    void make(const QString& name, const QString& made) const;
     ProgramRun admin(const QStringList& arguments) const;
 
     AccountSetFixture fixture_;
@@ -347,27 +351,48 @@ void TestVerifyRepair::scanFindsHalfMadeDatabase() {
 
 void TestVerifyRepair::dropIncompleteDropsOnlyUnregisteredIncomplete_data() {
     QTest::addColumn<QString>("name");
-    QTest::addColumn<int>("tables"); // 108: a full account set
+    QTest::addColumn<QString>("made"); // missing, empty, half, rowless, whole, other
     QTest::addColumn<bool>("registered");
     QTest::addColumn<QString>("outcome");
     QTest::addColumn<int>("exitCode");
 
-    QTest::newRow("incomplete") << "drop_half" << 12 << false << "dropped" << 0;
-    QTest::newRow("complete") << "drop_whole" << 108 << false << "complete" << 1;
-    QTest::newRow("registered") << "drop_registered" << 12 << true << "registered" << 1;
-    QTest::newRow("missing") << "drop_missing" << 0 << false << "notFound" << 1;
+    QTest::newRow("incomplete") << "drop_half"
+                                << "half" << false << "dropped" << 0;
+    QTest::newRow("tables without default rows") << "drop_rowless"
+                                                 << "rowless" << false << "dropped" << 0;
+    QTest::newRow("empty") << "drop_empty"
+                           << "empty" << false << "dropped" << 0;
+    QTest::newRow("complete") << "drop_whole"
+                              << "whole" << false << "complete" << 1;
+    QTest::newRow("registered") << "drop_registered"
+                                << "half" << true << "registered" << 1;
+    QTest::newRow("someone else's") << "drop_other"
+                                    << "other" << false << "notAnAccountSet" << 1;
+    QTest::newRow("missing") << "drop_missing"
+                             << "missing" << false << "notFound" << 1;
+}
+
+void TestVerifyRepair::make(const QString& name, const QString& made) const {
+    if (made == u"whole")
+        makeAccountSet(name);
+    else if (made == u"half")
+        makeHalfMadeDatabase(name, 12);
+    else if (made == u"rowless")
+        fixture_.createEmptyAccountSet(name);
+    else if (made == u"empty" || made == u"other")
+        fixture_.execServer(QStringLiteral("master"),
+                            QStringLiteral("create database [%1]").arg(name));
+    if (made == u"other")
+        fixture_.execServer(name, QStringLiteral("create table [t] ([x] [int] NULL)"));
 }
 
 void TestVerifyRepair::dropIncompleteDropsOnlyUnregisteredIncomplete() {
     QFETCH(QString, name);
-    QFETCH(int, tables);
+    QFETCH(QString, made);
     QFETCH(bool, registered);
     QFETCH(QString, outcome);
     QFETCH(int, exitCode);
-    if (tables == 108)
-        makeAccountSet(name);
-    else if (tables > 0)
-        makeHalfMadeDatabase(name, tables);
+    make(name, made);
     if (registered)
         registerInNetwork(name);
 
@@ -379,7 +404,71 @@ void TestVerifyRepair::dropIncompleteDropsOnlyUnregisteredIncomplete() {
     QCOMPARE(run.exitCode, exitCode);
     QCOMPARE(QJsonDocument::fromJson(run.out.toUtf8()).object().value("outcome").toString(),
              outcome);
-    QCOMPARE(fixture_.databaseExists(name), tables > 0 && outcome != u"dropped");
+    QCOMPARE(fixture_.databaseExists(name), made != u"missing" && outcome != u"dropped");
+}
+
+void TestVerifyRepair::cleanUpRemovesOnlyWhatThisProgramLeft() {
+    const QString unfinished = QStringLiteral("cu_kept$zt_building$0123abcd");
+    const QString probe = QStringLiteral("abcde12345_00000000000000c1");
+    make(unfinished, QStringLiteral("half"));
+    make(probe, QStringLiteral("empty"));
+    make(QStringLiteral("cu_whole"), QStringLiteral("whole"));
+    make(QStringLiteral("cu_named"), QStringLiteral("rowless"));
+    make(QStringLiteral("cu_registered"), QStringLiteral("half"));
+    make(QStringLiteral("cu_other"), QStringLiteral("other"));
+    registerInNetwork(QStringLiteral("cu_registered"));
+    registerInNetwork(QStringLiteral("cu_gone")); // names no database
+    const QStringList named = {"cu_named", "cu_registered", "cu_whole"};
+
+    // Without --yes it only lists.
+    ProgramRun run = admin(QStringList{"clean-up", "--json"} + fixture_.adminOptions() + named);
+    QStringList listed;
+    for (const QJsonValue& item :
+         QJsonDocument::fromJson(run.out.toUtf8()).object().value("items").toArray())
+        listed << item.toObject().value("name").toString() + u'=' +
+                      item.toObject().value("outcome").toString();
+    for (const QString& expected :
+         {unfinished + "=dropped", probe + "=dropped", QStringLiteral("cu_gone=dropped"),
+          QStringLiteral("cu_named=dropped"), QStringLiteral("cu_registered=registered"),
+          QStringLiteral("cu_whole=complete")})
+        QVERIFY2(listed.contains(expected), qPrintable(listed.join(u' ')));
+    QVERIFY(fixture_.databaseExists(unfinished) && fixture_.databaseExists(probe));
+
+    run = admin(QStringList{"clean-up", "--yes"} + fixture_.adminOptions() + named);
+    QCOMPARE(run.exitCode, 1); // two named ones were refused
+    for (const QString& gone : {unfinished, probe, QStringLiteral("cu_named")})
+        QVERIFY2(!fixture_.databaseExists(gone), qPrintable(gone));
+    for (const char* kept : {"cu_whole", "cu_registered", "cu_other"})
+        QVERIFY2(fixture_.databaseExists(QString::fromUtf8(kept)), kept);
+    QVERIFY(!fixture_
+                 .serverColumn(QStringLiteral("master"),
+                               QStringLiteral("select ztmc from CHdatebase"),
+                               QStringLiteral("ztmc"))
+                 .contains(QStringLiteral("cu_gone")));
+}
+
+void TestVerifyRepair::registerAdoptsOnlyACompleteAccountSet() {
+    make(QStringLiteral("adopt_half"), QStringLiteral("rowless"));
+    make(QStringLiteral("adopt_whole"), QStringLiteral("whole"));
+    auto registerArgs = [&](const char* name) {
+        // (The network registry of this fixture is a narrow one; the fault test registers there.)
+        return QStringList{"register", "--account-password", "k"} + fixture_.adminOptions() +
+               QStringList{QString::fromUtf8(name)};
+    };
+    ProgramRun run = admin(registerArgs("adopt_half"));
+    QCOMPARE(run.exitCode, 4);
+    QVERIFY2(run.out.contains(QStringLiteral("zt-admin repair")), qPrintable(run.out));
+    QCOMPARE(admin(registerArgs("adopt_missing")).exitCode, 1);
+
+    run = admin(registerArgs("adopt_whole"));
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(fixture_.localColumn(QStringLiteral("select kl, net from 帐套信息表 where "
+                                                 "ztmc='adopt_whole'"),
+                                  QStringLiteral("net")),
+             QStringList{QStringLiteral("否")});
+    run = admin(registerArgs("adopt_whole"));
+    QCOMPARE(run.exitCode, 1);
+    QVERIFY(run.out.contains(QStringLiteral("已经登记")));
 }
 
 void TestVerifyRepair::adminVerifyReportsAndExits() {
@@ -414,6 +503,7 @@ void TestVerifyRepair::adminUsageErrors_data() {
     QTest::newRow("scan with a name") << QStringList{"scan", "--server", "s", "x"};
     QTest::newRow("verify without server") << QStringList{"verify", "x"};
     QTest::newRow("yes outside drop") << QStringList{"repair", "--server", "s", "x", "--yes"};
+    QTest::newRow("clean-up without server") << QStringList{"clean-up", "--yes"};
     QTest::newRow("drop without yes") << QStringList{"drop-incomplete", "--server", "s", "x"};
     QTest::newRow("unknown option") << QStringList{"scan", "--server", "s", "--frob"};
 }
