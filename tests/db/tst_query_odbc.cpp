@@ -1,5 +1,6 @@
 // Query objects over SQL Server through unixODBC and the FreeTDS driver, against zt-devserver.
 // Every function gets a server of its own and makes the database and rows it needs.
+#include "db/batches.h"
 #include "db/odbc_provider.h"
 #include "db/query.h"
 #include "tests/support/devserver_process.h"
@@ -73,6 +74,8 @@ private slots:
     void unreachableServerFails();
     void integratedSecurityIsRefusedByThisServer();
     void connectionIsReopenedWhenStringChanges();
+    void transactionOfBatchesFailsWhole_data();
+    void transactionOfBatchesFailsWhole();
 
 private:
     QString credentials() const {
@@ -460,6 +463,45 @@ void TestQueryOdbc::connectionIsReopenedWhenStringChanges() {
     query.setConnectionString(oneDatabase());
     open(query, QStringLiteral("select db_name()"));
     QCOMPARE(query.textAt(0, query.fieldNames().first()), kDatabase);
+}
+
+void TestQueryOdbc::transactionOfBatchesFailsWhole_data() {
+    QTest::addColumn<QString>("bad");
+    QTest::addColumn<int>("number");
+    QTest::addColumn<int>("perBatch");
+    const QString duplicate = QStringLiteral("insert into CHdatebase (ztmc) values (N'甲')");
+    const QString nullIntoNotNull = QStringLiteral("insert into 打印设置表1 (model) values (N'x')");
+    const QString tooLong =
+        QStringLiteral("insert into 打印设置表1 (model, yesno) values (N'%1', 1)")
+            .arg(QString(13, u'长'));
+    // Statement-level errors: without XACT_ABORT the server would go on and commit the rest.
+    for (const int perBatch : {100, 1}) {
+        QTest::addRow("duplicate key, %d a batch", perBatch) << duplicate << 2627 << perBatch;
+        QTest::addRow("NULL into NOT NULL, %d a batch", perBatch)
+            << nullIntoNotNull << 515 << perBatch;
+        QTest::addRow("cut text, %d a batch", perBatch) << tooLong << 8152 << perBatch;
+    }
+}
+
+void TestQueryOdbc::transactionOfBatchesFailsWhole() {
+    QFETCH(QString, bad);
+    QFETCH(int, number);
+    QFETCH(int, perBatch);
+    QVERIFY(createDatabaseAndTables());
+    Query query(QStringLiteral("ADOcreate"));
+    query.setConnectionString(oneDatabase());
+    const QStringList statements = {
+        QStringLiteral("insert into CHdatebase (ztmc) values (N'甲')"),
+        QStringLiteral("insert into 打印设置表1 (model, yesno) values (N'ok', 1)"), bad,
+        QStringLiteral("insert into 无键表 (mc) values (N'after')")};
+    zt::db::BatchPlan plan;
+    plan.statementsPerBatch = perBatch;
+    plan.transaction = true;
+    QCOMPARE(failureOf([&] { zt::db::executeInBatches(query, statements, plan); }).number, number);
+    for (const char* table : {"CHdatebase", "打印设置表1", "无键表"}) {
+        open(query, QStringLiteral("select count(*) as n from ") + QString::fromUtf8(table));
+        QCOMPARE(query.fieldByName(QStringLiteral("n")).asInteger(), 0);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestQueryOdbc)
