@@ -14,6 +14,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QTest>
 
 using zt::test::AccountSetFixture;
@@ -56,6 +57,8 @@ class TestCreationFaults : public QObject {
 private slots:
     void cutOffCreationLeavesTheNameUsable_data();
     void cutOffCreationLeavesTheNameUsable();
+    void cutOffSampleRestoreLeavesTheNameUsable_data();
+    void cutOffSampleRestoreLeavesTheNameUsable();
 };
 
 void TestCreationFaults::cutOffCreationLeavesTheNameUsable_data() {
@@ -147,6 +150,51 @@ void TestCreationFaults::cutOffCreationLeavesTheNameUsable() {
                               QStringLiteral("ztmc"))
                  .size(),
              1);
+}
+
+void TestCreationFaults::cutOffSampleRestoreLeavesTheNameUsable_data() {
+    QTest::addColumn<QString>("fault");
+    QTest::newRow("client killed amid the restore") << "client";
+    QTest::newRow("server killed amid the restore") << "server";
+}
+
+void TestCreationFaults::cutOffSampleRestoreLeavesTheNameUsable() {
+    QFETCH(QString, fault);
+    QTemporaryDir holdDir;
+    const QString hold = holdDir.filePath(QStringLiteral("hold"));
+    AccountSetFixture own({"--hold-file-work", hold, "--delay-ms", "50"});
+    QVERIFY(own.start());
+    const QString sample = QStringLiteral("澄桦3000商业例子帐");
+
+    QProcess restore;
+    restore.start(QStringLiteral(ZT_ADMIN_PATH),
+                  QStringList{"restore-sample", "--network"} + own.adminOptions());
+    // Past the server check (whose probe the hold would stop too), two slow answers before the
+    // restore: then the server is to stop in the middle of the restore's file work.
+    QTRY_VERIFY_WITH_TIMEOUT(readAll(own.server().traceFile()).contains(u"zt_building$%'"), 30000);
+    QFile(hold).open(QIODevice::WriteOnly);
+    QTRY_VERIFY_WITH_TIMEOUT(readAll(hold + QStringLiteral(".held")).contains(u"RESTORE"), 30000);
+    // Restored under a name of its own, never the sample's.
+    QVERIFY(readAll(hold + QStringLiteral(".held"))
+                .contains(QStringLiteral("RESTORE ") + sample + QStringLiteral("$zt_building$")));
+    if (fault == u"client")
+        restore.kill();
+    else
+        own.server().kill();
+    QFile::remove(hold);
+    finishRun(restore, processTimeoutMs);
+    if (fault == u"server")
+        QVERIFY(own.server().restart());
+
+    if (own.databaseExists(sample))
+        QCOMPARE(admin(QStringList{"verify"} + own.adminOptions() + QStringList{sample}).exitCode,
+                 0);
+    QVERIFY(admin(QStringList{"clean-up", "--yes"} + own.adminOptions()).exitCode == 0);
+    const ProgramRun scan = admin(QStringList{"scan", "--json"} + own.adminOptions());
+    QCOMPARE(leftoversOf(QJsonDocument::fromJson(scan.out.toUtf8()).object()), QStringList());
+    const ProgramRun again = admin(QStringList{"restore-sample", "--network"} + own.adminOptions());
+    QVERIFY2(again.exitCode == 0, qPrintable(again.out + again.err));
+    QVERIFY(own.databaseExists(sample));
 }
 
 QTEST_GUILESS_MAIN(TestCreationFaults)
