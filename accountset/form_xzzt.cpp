@@ -6,6 +6,7 @@
 #include "core/dialogs.h"
 #include "db/query_table_model.h"
 #include "resources/resources.h"
+#include "widgets/popups.h"
 #include "widgets/wait_cursor.h"
 
 #include "ui_form_xzzt.h"
@@ -68,7 +69,10 @@ void Tform_xzzt::connectHandlers() {
     // "退出&X" is the window's cancel button: Esc reaches it from every control of the page.
     auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     escape->setContext(Qt::WindowShortcut);
-    connect(escape, &QShortcut::activated, this, &Tform_xzzt::BitBtn8Click);
+    connect(escape, &QShortcut::activated, this, [this] {
+        if (!closeOpenPopup())
+            BitBtn8Click();
+    });
 
     connect(ui_->PageControl1, &QTabWidget::currentChanged, this, &Tform_xzzt::PageControl1Change);
     connect(ui_->BitBtn7, &QPushButton::clicked, this, &Tform_xzzt::BitBtn7Click);
@@ -311,14 +315,20 @@ void Tform_xzzt::BitBtn5Click() {
         const WaitCursor wait(ui_->BitBtn5);
         const int row = selectedRegistryRow();
         const QString typed = ui_->Edit3->text();
-        // The grid reads the registry list that the deletion changes: it waits to repaint.
-        ui_->DBGrid1->setUpdatesEnabled(false);
-        ProgressWindow window(this, dialogs_, QStringLiteral("正在删除帐套…"), false);
-        window.run([&](Dialogs& shown, const accountset::CreationProgress&) {
-            outcome = accountset::deleteNetworkAccountSet(queries_, environment(shown),
-                                                          networkList_, row, typed);
-        });
-        ui_->DBGrid1->setUpdatesEnabled(true);
+        // The password is checked before any progress shows: a wrong one changes nothing.
+        if (const auto refusal =
+                accountset::refuseNetworkDeletion(environment(), networkList_, row, typed)) {
+            outcome = *refusal;
+        } else {
+            // The grid reads the registry list that the deletion changes: it waits to repaint.
+            ui_->DBGrid1->setUpdatesEnabled(false);
+            ProgressWindow window(this, dialogs_, QStringLiteral("正在删除帐套…"), false);
+            window.run([&](Dialogs& shown, const accountset::CreationProgress&) {
+                outcome = accountset::deleteNetworkAccountSet(queries_, environment(shown),
+                                                              networkList_, row, typed);
+            });
+            ui_->DBGrid1->setUpdatesEnabled(true);
+        }
     }
     switch (outcome) {
     case accountset::DeleteOutcome::WrongPassword:

@@ -591,16 +591,23 @@ bool confirmNetworkDeletion(const Environment& env, const NetworkList& list, int
                             QStringLiteral("】的账套吗？"));
 }
 
-DeleteOutcome deleteNetworkAccountSet(PageQueries& queries, const Environment& env,
-                                      NetworkList& list, int row, const QString& typedPassword) {
+std::optional<DeleteOutcome> refuseNetworkDeletion(const Environment& env, const NetworkList& list,
+                                                   int row, const QString& typedPassword) {
     if (!hasRow(list, row))
         return DeleteOutcome::NothingToDelete;
-    const RegistryRow chosen = list.rows.at(static_cast<std::size_t>(row));
-    if (chosen.kl != typedPassword) {
+    if (list.rows.at(static_cast<std::size_t>(row)).kl != typedPassword) {
         env.dialogs.beep();
         env.dialogs.message(QStringLiteral("帐套口令错误"), deletionCaption(), DialogIcon::Error);
         return DeleteOutcome::WrongPassword;
     }
+    return std::nullopt;
+}
+
+DeleteOutcome deleteNetworkAccountSet(PageQueries& queries, const Environment& env,
+                                      NetworkList& list, int row, const QString& typedPassword) {
+    if (const auto refusal = refuseNetworkDeletion(env, list, row, typedPassword))
+        return *refusal;
+    const RegistryRow chosen = list.rows.at(static_cast<std::size_t>(row));
     try {
         // A registry name that is no plain identifier would change the drop statement.
         if (!isAcceptableAccountSetName(chosen.ztmc) || chosen.ztmc != trimmedText(chosen.ztmc))

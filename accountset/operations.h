@@ -183,6 +183,10 @@ SelectOutcome selectNetworkAccountSet(PageQueries& queries, const Environment& e
 bool confirmNetworkDeletion(const Environment& env, const NetworkList& list, int row);
 
 enum class DeleteOutcome { NothingToDelete, WrongPassword, Deleted, Failed };
+// The checks of "删除&D" before anything reaches the server: no row chosen, or a password that
+// is not the account set's (beep and "帐套口令错误"). Nothing when the deletion may go on.
+std::optional<DeleteOutcome> refuseNetworkDeletion(const Environment& env, const NetworkList& list,
+                                                   int row, const QString& typedPassword);
 // "删除&D": password check, drop database, registry row deleted. Never throws.
 DeleteOutcome deleteNetworkAccountSet(PageQueries& queries, const Environment& env,
                                       NetworkList& list, int row, const QString& typedPassword);

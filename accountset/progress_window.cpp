@@ -1,11 +1,15 @@
 #include "accountset/progress_window.h"
 
+#include "widgets/input_hold.h"
+
 #include <QCloseEvent>
 #include <QEventLoop>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QThread>
+#include <QTimer>
 
+#include <algorithm>
 #include <atomic>
 #include <exception>
 #include <memory>
@@ -15,6 +19,7 @@ namespace zt {
 namespace {
 
 constexpr int steps = 100;
+constexpr int appearAfterMs = 500;
 
 // Where a stage sits on the bar: the tables take most of a creation.
 int stepOf(accountset::CreationStage stage, int done, int total) {
@@ -48,22 +53,29 @@ protected:
 
 // Shows messages and asks questions on the user-interface thread, for a work that runs on
 // another one.
+// Every box of the operation first closes the progress window for good: no live "取消" is
+// left behind a box, where a click meant for the box's button would land on it.
 class UiThreadDialogs : public Dialogs {
 public:
-    UiThreadDialogs(Dialogs& shown, QWidget* context) : shown_(shown), context_(context) {}
+    UiThreadDialogs(Dialogs& shown, QWidget* context, std::function<void()> beforeBox)
+        : shown_(shown), context_(context), beforeBox_(std::move(beforeBox)) {}
 
     DialogAnswer message(const QString& text, const QString& caption, DialogIcon icon,
                          DialogButtons buttons) override {
         DialogAnswer answer = DialogAnswer::Ok;
-        ProgressWindow::onUiThread(context_,
-                                   [&] { answer = shown_.message(text, caption, icon, buttons); });
+        ProgressWindow::onUiThread(context_, [&] {
+            beforeBox_();
+            answer = shown_.message(text, caption, icon, buttons);
+        });
         return answer;
     }
     std::optional<QString> inputText(const QString& caption, const QString& prompt,
                                      bool masked) override {
         std::optional<QString> answer;
-        ProgressWindow::onUiThread(context_,
-                                   [&] { answer = shown_.inputText(caption, prompt, masked); });
+        ProgressWindow::onUiThread(context_, [&] {
+            beforeBox_();
+            answer = shown_.inputText(caption, prompt, masked);
+        });
         return answer;
     }
     void beep() override {
@@ -73,7 +85,15 @@ public:
 private:
     Dialogs& shown_;
     QWidget* context_;
+    std::function<void()> beforeBox_;
 };
+
+// Wide enough for its whole title, which a narrow window would cut.
+void fitTitle(QWidget& window, const QString& title) {
+    const int frameAndButtons = 160;
+    window.setMinimumWidth(std::max(
+        window.minimumWidth(), window.fontMetrics().horizontalAdvance(title) + frameAndButtons));
+}
 
 } // namespace
 
@@ -110,9 +130,24 @@ void ProgressWindow::run(const Work& work) {
         window.setCancelButton(nullptr);
     }
     window.setValue(0);
-    window.show();
+    fitTitle(window, window.windowTitle());
+    // The window appears only for work that lasts more than a moment; till then the owner's
+    // window takes no input, so nothing starts twice.
+    const InputHold hold(owner_);
+    bool boxShown = false;
+    QTimer appear;
+    appear.setSingleShot(true);
+    QObject::connect(&appear, &QTimer::timeout, &window, [&] {
+        if (!boxShown)
+            window.show();
+    });
+    appear.start(appearAfterMs);
 
-    UiThreadDialogs dialogs(dialogs_, &window);
+    UiThreadDialogs dialogs(dialogs_, &window, [&] {
+        boxShown = true;
+        appear.stop();
+        window.hide();
+    });
     const accountset::CreationProgress progress = [&](accountset::CreationStage stage, int done,
                                                       int total) {
         if (cancelRequested)

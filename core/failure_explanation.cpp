@@ -3,6 +3,7 @@
 #include "db/query.h"
 
 #include <QFileInfo>
+#include <QHash>
 
 #include <sqlite3.h>
 
@@ -63,6 +64,8 @@ QString databaseCause(const db::DbError& error) {
     case db::ErrorSource::Server:
         if (error.number() == loginFailed)
             return QStringLiteral("登录被拒绝：用户名或密码错误。");
+        if (const auto line = serverErrorExplanation(error.number()))
+            return *line + u'\n' + error.text();
         return error.text();
     case db::ErrorSource::Connection:
         return connectionCause(error);
@@ -79,6 +82,42 @@ QString databaseCause(const db::DbError& error) {
 
 ExplainedFailure::ExplainedFailure(const QString& message)
     : std::runtime_error(message.toStdString()), message_(message) {}
+
+std::optional<QString> serverErrorExplanation(int number) {
+    // The refusals an installer meets, each with what it means here and what to do.
+    static const QHash<int, QString> lines = {
+        {1801, QStringLiteral("服务器上已有同名的数据库：请换一个帐套名称。")},
+        {4060, QStringLiteral("无法打开所需的数据库：它不存在，或此登录无权访问它；请检查帐套名称"
+                              "和登录的权限。")},
+        {229, QStringLiteral("权限不足：此登录无权读写该表；请改用有权限的登录（如sysadmin角色"
+                             "的成员），或请管理员为它授权。")},
+        {262, QStringLiteral("权限不足：此登录无权在该数据库中创建对象；请改用有权限的登录"
+                             "（如sysadmin或dbcreator角色的成员）。")},
+        {15247, QStringLiteral("权限不足：此登录无权执行该操作；请改用sysadmin角色的登录。")},
+        {3201, QStringLiteral("服务器无法打开备份文件：备份文件须位于服务器本身能读取的位置。")},
+        {3101, QStringLiteral("该数据库正在使用，无法还原：请关闭正在使用它的程序后重试。")},
+        {3154, QStringLiteral("服务器上已有的同名数据库与备份中的不是同一个：请先删除或重命名"
+                              "服务器上的该数据库。")},
+        {3159, QStringLiteral("服务器要求先备份该数据库的日志尾部才能覆盖它：请先备份或删除服务器"
+                              "上的该数据库。")},
+        {5030, QStringLiteral("该数据库正在被其他连接使用，无法独占：请关闭这些连接后重试。")},
+        {1105,
+         QStringLiteral("服务器上数据库的空间已满：请为服务器释放磁盘空间或扩大数据库后重试。")},
+        {9002,
+         QStringLiteral("服务器上数据库的日志已满：请为服务器释放磁盘空间或备份日志后重试。")},
+        {17809, QStringLiteral("服务器的连接数已达上限：请稍后重试，或请管理员提高允许的连接数。")},
+    };
+    const auto it = lines.constFind(number);
+    if (it == lines.constEnd())
+        return std::nullopt;
+    return *it;
+}
+
+QString integratedSecurityAdvice() {
+    return QStringLiteral("Windows集成安全登录需要本机持有该域的Kerberos票据（可用“kinit "
+                          "用户名@域名”取得）；也可改用SQL Server登录，或选“使用指定的用户和"
+                          "密码”并以“域名\\用户名”的形式输入域帐户及其密码（以NTLM方式登录）。");
+}
 
 QString unusableLocalDatabaseHeadline() {
     return QStringLiteral("本地配置数据库无法使用！");

@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <exception>
+#include <optional>
 #include <stdexcept>
 
 namespace zt::core {
@@ -36,6 +37,14 @@ QString causeOf(const std::exception& failure);
 bool isLocalDatabaseFailure(const std::exception& failure);
 // The first line of every report of such a failure: "本地配置数据库无法使用！"
 QString unusableLocalDatabaseHeadline();
+
+// A line in Chinese on what a server's refusal means and what to do, for the errors an
+// installer meets (1801, 4060, 229, 262, 15247, 3201, 3101, 3154, 3159, 5030, 1105, 9002,
+// 17809); the cause of such an error is this line, then the server's own text.
+std::optional<QString> serverErrorExplanation(int number);
+
+// What a failed Windows integrated login needs on this computer, and what else works.
+QString integratedSecurityAdvice();
 
 // headline, a line break, then the cause.
 QString withCause(const QString& headline, const std::exception& failure);

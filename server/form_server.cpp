@@ -7,6 +7,7 @@
 #include "server/connection_strings.h"
 #include "server/server_login.h"
 #include "ui_form_server.h"
+#include "widgets/popups.h"
 #include "widgets/wait_cursor.h"
 
 #include <QCloseEvent>
@@ -91,7 +92,10 @@ void Tform_server::connectHandlers() {
     connect(ui_->Actserver, &QAction::triggered, this, handle(&Tform_server::ActserverExecute));
     // "退出&X" is the page's cancel button: Esc presses it.
     auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
-    connect(escape, &QShortcut::activated, ui_->BitBtn8, &QPushButton::click);
+    connect(escape, &QShortcut::activated, this, [this] {
+        if (!closeOpenPopup())
+            ui_->BitBtn8->click();
+    });
 }
 
 void Tform_server::FormCreate() {

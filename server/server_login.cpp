@@ -31,13 +31,34 @@ std::optional<QString> serverInputProblem(const QString& serverName,
     return std::nullopt;
 }
 
+namespace {
+
+// A login refused or never completed: with integrated security the usual cause on this
+// platform is a missing Kerberos ticket, which the driver's words do not say.
+bool isLoginFailure(const db::DbError& failure) {
+    constexpr int loginFailed = 18456;
+    constexpr int untrustedDomain = 18452;
+    if (failure.source() == db::ErrorSource::Server)
+        return failure.number() == loginFailed || failure.number() == untrustedDomain;
+    return failure.source() == db::ErrorSource::Connection;
+}
+
+} // namespace
+
 void proveServer(db::Query& probeQuery, const QString& serverName,
                  const config::ServerLogin& login) {
     if (auto problem = serverInputProblem(serverName, login))
         throw core::ExplainedFailure(*problem);
     const QString database = core::uniqueProbeDatabaseName();
     probeQuery.setConnectionString(probeConnectionString(serverName, login));
-    executeStatement(probeQuery, QStringLiteral("create database ") + database);
+    try {
+        executeStatement(probeQuery, QStringLiteral("create database ") + database);
+    } catch (const db::DbError& failure) {
+        if (!login.integratedSecurity || !isLoginFailure(failure))
+            throw;
+        throw core::ExplainedFailure(core::causeOf(failure) + u'\n' +
+                                     core::integratedSecurityAdvice());
+    }
     executeStatement(probeQuery, QStringLiteral("drop database ") + database);
 }
 

@@ -8,6 +8,7 @@
 #include "db/query.h"
 #include "schema/table.h"
 #include "seed/default_data.h"
+#include "server/server_login.h"
 
 #include <QCommandLineParser>
 #include <QJsonArray>
@@ -22,6 +23,9 @@ namespace {
 constexpr int success = 0;
 constexpr int failure = 1;
 constexpr int usage = 2;
+constexpr int loginRefused = 18456;
+const QString connectionFailedHeadline =
+    QStringLiteral("连接服务器失败，请重新选择或录入服务器名称！");
 
 const QStringList commandWords = {QStringLiteral("verify"), QStringLiteral("repair"),
                                   QStringLiteral("scan"), QStringLiteral("drop-incomplete"),
@@ -35,6 +39,7 @@ struct CatalogCommand {
     QString database;
     QStringList databases; // clean-up: the half-made account sets named to go too
     ServerTarget server;
+    config::ServerLogin login;
     QString localDatabasePath;
     bool json = false;
     bool apply = false; // --yes
@@ -95,6 +100,9 @@ CatalogCommand parseCommand(const QStringList& arguments) {
     command.apply = parser.isSet(QStringLiteral("yes"));
     command.server.serverName = parser.value(QStringLiteral("server"));
     command.server.credentialPart = credentialPart(parser);
+    command.login.integratedSecurity = !parser.isSet(QStringLiteral("user"));
+    command.login.userName = parser.value(QStringLiteral("user"));
+    command.login.password = parser.value(QStringLiteral("password"));
     command.localDatabasePath = parser.isSet(QStringLiteral("local-database"))
                                     ? parser.value(QStringLiteral("local-database"))
                                     : config::localDatabasePath();
@@ -199,6 +207,8 @@ QJsonObject verificationJson(const Verification& v) {
 
 void printJson(QTextStream& out, QJsonObject object, const QString& command) {
     object.insert(QStringLiteral("command"), command);
+    if (!object.contains(QStringLiteral("ok")))
+        object.insert(QStringLiteral("ok"), true); // the command ran to its end
     out << QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Indented));
 }
 
@@ -486,6 +496,18 @@ int cleanUp(const CatalogCommand& command, QTextStream& out) {
     return refused ? failure : success;
 }
 
+// The message on standard error; with --json also a result object, so that a script always
+// has one to read.
+int reportFailure(const CatalogCommand& command, const QString& message, QTextStream& out,
+                  QTextStream& err) {
+    err << message << Qt::endl;
+    if (command.json)
+        printJson(out,
+                  QJsonObject{{QStringLiteral("ok"), false}, {QStringLiteral("error"), message}},
+                  command.name);
+    return failure;
+}
+
 int run(const CatalogCommand& command, QTextStream& out, QTextStream& err) {
     if (command.name == u"clean-up")
         return cleanUp(command, out);
@@ -536,18 +558,24 @@ std::optional<int> runCatalogCommand(const QStringList& arguments, QTextStream& 
             << QStringLiteral("Try 'zt-admin --help'.") << Qt::endl;
         return usage;
     }
+    if (const auto problem = server::serverInputProblem(command.server.serverName, command.login))
+        return reportFailure(command, *problem, out, err);
     try {
         config::requireUsableLocalDatabase(command.localDatabasePath);
     } catch (const std::exception& error) {
-        err << core::withCause(core::unusableLocalDatabaseHeadline(), error) << Qt::endl;
-        return failure;
+        return reportFailure(command, core::withCause(core::unusableLocalDatabaseHeadline(), error),
+                             out, err);
     }
     try {
         return run(command, out, err);
     } catch (const std::exception& error) {
         const auto* dbError = dynamic_cast<const db::DbError*>(&error);
-        err << (dbError ? dbError->text() : QString::fromLocal8Bit(error.what())) << Qt::endl;
-        return failure;
+        const bool unreachable = dbError && (dbError->source() == db::ErrorSource::Connection ||
+                                             dbError->number() == loginRefused);
+        return reportFailure(command,
+                             unreachable ? core::withCause(connectionFailedHeadline, error)
+                                         : core::causeOf(error),
+                             out, err);
     }
 }
 

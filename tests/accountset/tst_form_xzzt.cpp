@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTabWidget>
@@ -381,9 +382,18 @@ void TestFormXzzt::deletionThroughThePasswordBox() {
     QTRY_VERIFY(child<QLineEdit>("Edit3")->hasFocus());
 
     dialogs_.clear();
+    // A wrong password is told before any progress window opens.
+    bool progressShown = false;
+    dialogs_.onMessage = [&](const RecordingDialogs::Message&) {
+        for (QWidget* widget : QApplication::topLevelWidgets())
+            progressShown =
+                progressShown || (qobject_cast<QProgressDialog*>(widget) && widget->isVisible());
+    };
     QTest::keyClicks(child<QLineEdit>("Edit3"), QStringLiteral("K1"));
     QTest::keyClick(child<QLineEdit>("Edit3"), Qt::Key_Return);
     QCOMPARE(dialogs_.messageTexts(), QStringList{QStringLiteral("帐套口令错误")});
+    QVERIFY(!progressShown);
+    dialogs_.onMessage = {};
     QVERIFY(box->isVisible());
 
     dialogs_.clear();

@@ -89,6 +89,7 @@ private slots:
     void cleanup();
     void windowRepaintsWhileCreating();
     void cancelButtonLeavesNothingBehind();
+    void noBoxOpensWhileTheProgressWindowShows();
     void cancelAtEachStageLeavesNothing_data();
     void cancelAtEachStageLeavesNothing();
 
@@ -193,6 +194,24 @@ void TestProgressWindow::cancelButtonLeavesNothingBehind() {
     QVERIFY(dialogs_.messages.isEmpty()); // neither a success nor an error box
     QCOMPARE(close.count(), 0);
     QVERIFY(nothingLeftOf(slow_, name));
+}
+
+void TestProgressWindow::noBoxOpensWhileTheProgressWindowShows() {
+    const QString name = QStringLiteral("盒前帐");
+    fillPage(name);
+    int boxesBehindProgress = 0;
+    dialogs_.onMessage = [&](const RecordingDialogs::Message&) {
+        boxesBehindProgress += visibleProgressWindow() ? 1 : 0;
+    };
+    bool titleFits = false;
+    createWhileTicking([&] {
+        if (QProgressDialog* window = visibleProgressWindow())
+            titleFits =
+                window->width() > window->fontMetrics().horizontalAdvance(window->windowTitle());
+    });
+    QCOMPARE(dialogs_.messageTexts().value(0), QStringLiteral("帐套创建成功！"));
+    QCOMPARE(boxesBehindProgress, 0);
+    QVERIFY(titleFits);
 }
 
 void TestProgressWindow::cancelAtEachStageLeavesNothing_data() {

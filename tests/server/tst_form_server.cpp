@@ -304,18 +304,25 @@ void FormServerTest::connectionFailure_data() {
     QTest::addColumn<QString>("user");
     QTest::addColumn<QString>("password");
     QTest::addColumn<QString>("cause");
+    QTest::addColumn<QString>("more"); // a further line, when there is one
     QTest::newRow("wrong password") << "" << false << "sa"
                                     << "nope"
-                                    << "登录被拒绝：用户名或密码错误。";
+                                    << "登录被拒绝：用户名或密码错误。"
+                                    << "";
     QTest::newRow("closed port") << "closed" << false << "sa"
                                  << ""
-                                 << "无法连接到服务器";
+                                 << "无法连接到服务器"
+                                 << "";
+    // The server's own words follow the Chinese line.
     QTest::newRow("login may not create databases") << "" << false << "viewer"
                                                     << "pw"
+                                                    << "权限不足"
                                                     << "CREATE DATABASE permission denied";
-    QTest::newRow("integrated security refused") << "" << true << ""
-                                                 << ""
-                                                 << "无法与服务器建立连接";
+    QTest::newRow("integrated security refused")
+        << "" << true << ""
+        << ""
+        << "无法与服务器建立连接"
+        << "Windows集成安全登录需要本机持有该域的Kerberos票据";
 }
 
 void FormServerTest::connectionFailure() {
@@ -324,6 +331,7 @@ void FormServerTest::connectionFailure() {
     QFETCH(QString, user);
     QFETCH(QString, password);
     QFETCH(QString, cause);
+    QFETCH(QString, more);
 
     if (serverName == u"closed") {
         test::DevServerProcess stopped;
@@ -348,9 +356,10 @@ void FormServerTest::connectionFailure() {
     const auto& shown = dialogs_->messages.first();
     // The fixed message first, then one line on the cause; never the driver's own text.
     const QStringList lines = shown.text.split(u'\n');
-    QCOMPARE(lines.size(), 2);
+    QCOMPARE(lines.size(), more.isEmpty() ? 2 : 3);
     QCOMPARE(lines.first(), kFailure);
-    QVERIFY2(lines.last().startsWith(cause), qPrintable(lines.last()));
+    QVERIFY2(lines.at(1).startsWith(cause), qPrintable(lines.at(1)));
+    QVERIFY2(lines.last().startsWith(more), qPrintable(lines.last()));
     QVERIFY(!shown.text.contains(QStringLiteral("Adaptive Server")));
     QCOMPARE(shown.caption, kNotice);
     QCOMPARE(shown.icon, DialogIcon::Information);
