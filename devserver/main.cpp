@@ -2,6 +2,7 @@
 
 #include "devserver/net/logger.h"
 #include "devserver/net/tcp_server.h"
+#include "devserver/net/tls.h"
 #include "devserver/session/session.h"
 #include "devserver/tds/connection.h"
 #include "devserver/tds/trace_file.h"
@@ -28,6 +29,8 @@ constexpr std::string_view usageText =
     "Usage: zt-devserver [--listen HOST:PORT] [--data DIR] [--login NAME:PASSWORD[:ROLE]]...\n"
     "                    [--trace FILE] [--tds-version 7.1|7.2|7.3|7.4] [--max-connections N]\n"
     "                    [--login-timeout SECONDS] [--delay-ms N] [--hold-file-work PATH]\n"
+    "                    [--certificate FILE --key FILE] [--force-encryption]\n"
+    "                    [--tls-priority STRING]\n"
     "A development SQL Server: speaks TDS to SQL Server clients, keeps each database in a\n"
     "SQLite file.\n"
     "\n"
@@ -50,6 +53,17 @@ constexpr std::string_view usageText =
     "                       sp_renamedb) wait in the middle of their file work, outside\n"
     "                       the server's lock (60 seconds at most), after appending a line\n"
     "                       'VERB name' to PATH.held\n"
+    "  --certificate FILE   the server's TLS certificate (PEM); without it a self-signed\n"
+    "                       RSA 2048 certificate for the listen host is made at each start\n"
+    "  --key FILE           the certificate's private key (PEM)\n"
+    "  --force-encryption   encrypt whole connections even when the client only offers to;\n"
+    "                       a client that cannot encrypt is refused (ENCRYPT_REQ, then\n"
+    "                       closed); by default the login at least is encrypted, the rest\n"
+    "                       when the client asks for it\n"
+    "  --tls-priority S     GnuTLS priority string for the TLS versions and ciphers offered\n"
+    "                       (default NORMAL:-VERS-TLS1.3, TLS 1.2 at most as SQL Server\n"
+    "                       with TDS 7.x), e.g. NORMAL:-VERS-ALL:+VERS-TLS1.0 for an old\n"
+    "                       server\n"
     "  --help               show this text\n";
 
 struct Options {
@@ -62,6 +76,10 @@ struct Options {
     int delayMs = 0;
     int loginTimeoutSeconds = 30;
     std::filesystem::path holdFileWork;
+    std::filesystem::path certificateFile;
+    std::filesystem::path keyFile;
+    bool forceEncryption = false;
+    std::string tlsPriority;
     bool help = false;
 };
 
@@ -143,15 +161,32 @@ Options parseOptions(int argc, char** argv) {
             options.delayMs = parseCount(arg, value(), 0, 600000);
         else if (arg == "--hold-file-work")
             options.holdFileWork = value();
+        else if (arg == "--certificate")
+            options.certificateFile = value();
+        else if (arg == "--key")
+            options.keyFile = value();
+        else if (arg == "--force-encryption")
+            options.forceEncryption = true;
+        else if (arg == "--tls-priority")
+            options.tlsPriority = value();
         else
             throw UsageError("unknown option '" + arg + "' (try --help)");
     }
     if (options.dataDirectory.empty())
         throw UsageError("--data needs a directory");
+    if (options.certificateFile.empty() != options.keyFile.empty())
+        throw UsageError("--certificate and --key go together");
     if (options.logins.empty())
         options.logins.push_back(
             ztds::Login{QStringLiteral("sa"), QString(), ztds::Role::SysAdmin});
     return options;
+}
+
+// The HOST of "HOST:PORT" or "[V6ADDRESS]:PORT", for the self-signed certificate's name.
+std::string listenHost(const std::string& listen) {
+    if (listen.starts_with('['))
+        return listen.substr(1, listen.find(']') - 1);
+    return listen.substr(0, listen.rfind(':'));
 }
 
 int fail(std::string_view message) {
@@ -166,6 +201,14 @@ int run(const Options& options) {
         endpoint = ztds::net::parseListenAddress(options.listen, context);
     } catch (const std::invalid_argument& e) {
         return fail(std::string("--listen: ") + e.what());
+    }
+
+    std::optional<ztds::net::TlsCredentials> tls;
+    try {
+        tls.emplace(ztds::net::TlsSettings{options.certificateFile, options.keyFile,
+                                           listenHost(options.listen), options.tlsPriority});
+    } catch (const std::runtime_error& e) {
+        return fail(std::string("TLS: ") + e.what());
     }
 
     std::optional<ztds::tds::TraceFile> trace;
@@ -195,6 +238,8 @@ int run(const Options& options) {
     server.version = options.version;
     server.responseDelay = std::chrono::milliseconds(options.delayMs);
     server.loginTimeout = std::chrono::seconds(options.loginTimeoutSeconds);
+    server.tls = &*tls;
+    server.forceEncryption = options.forceEncryption;
 
     std::optional<ztds::net::TcpServer> listener;
     // Taken over before the port opens: a client may stop the server as soon as it connects.

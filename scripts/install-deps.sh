@@ -8,7 +8,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools libqt6gui6 qt6-qpa-plugins
     libsqlite3-dev sqlite3
     unixodbc unixodbc-dev tdsodbc freetds-bin
-    libasio-dev libjpeg-dev
+    libasio-dev libjpeg-dev libgnutls28-dev
     clang libclang-rt-14-dev
     xvfb xauth fonts-noto-cjk qt6-translations-l10n
     desktop-file-utils appstream

@@ -1,5 +1,7 @@
 #include "devserver/net/packet_channel.h"
 
+#include "devserver/net/tls.h"
+
 #include <poll.h>
 
 #include <algorithm>
@@ -45,25 +47,37 @@ void PacketChannel::waitReadable() {
     }
 }
 
-bool PacketChannel::readExactly(std::span<uint8_t> buffer, bool eofAllowed) {
+size_t PacketChannel::readRaw(std::span<uint8_t> buffer) {
+    if (deadline_)
+        waitReadable();
     asio::error_code error;
-    size_t read = 0;
-    if (!deadline_) {
-        read = asio::read(socket_, asio::buffer(buffer.data(), buffer.size()), error);
-    } else {
-        while (read < buffer.size() && !error) {
-            waitReadable();
-            read +=
-                socket_.read_some(asio::buffer(buffer.data() + read, buffer.size() - read), error);
-        }
-    }
-    if (!error)
-        return true;
-    if (error == asio::error::eof && read == 0 && eofAllowed)
-        return false;
+    const size_t read = socket_.read_some(asio::buffer(buffer.data(), buffer.size()), error);
     if (error == asio::error::eof)
-        throw ProtocolError("connection closed in the middle of a packet");
-    throw asio::system_error(error);
+        return 0;
+    if (error)
+        throw asio::system_error(error);
+    return read;
+}
+
+void PacketChannel::writeRaw(std::span<const uint8_t> bytes) {
+    asio::write(socket_, asio::buffer(bytes.data(), bytes.size()));
+}
+
+size_t PacketChannel::readSome(std::span<uint8_t> buffer) {
+    return tls_ ? tls_->read(buffer) : readRaw(buffer);
+}
+
+bool PacketChannel::readExactly(std::span<uint8_t> buffer, bool eofAllowed) {
+    size_t read = 0;
+    while (read < buffer.size()) {
+        const size_t got = readSome(buffer.subspan(read));
+        if (got == 0 && read == 0 && eofAllowed)
+            return false;
+        if (got == 0)
+            throw ProtocolError("connection closed in the middle of a packet");
+        read += got;
+    }
+    return true;
 }
 
 std::optional<Message> PacketChannel::readMessage() {
@@ -93,6 +107,8 @@ std::optional<Message> PacketChannel::readMessage() {
         const size_t offset = message.payload.size();
         message.payload.resize(offset + length - headerSize);
         readExactly(std::span(message.payload).subspan(offset), false);
+        if (tlsForOnePacket_) // the rest of the message, if any, comes in clear
+            setTls(nullptr);
         first = false;
         if (status & statusEndOfMessage) {
             if (status & statusIgnore) {
@@ -119,7 +135,10 @@ void PacketChannel::writeMessage(uint8_t type, std::span<const uint8_t> payload)
                        uint8_t(length & 0xFF), uint8_t(spid_ >> 8), uint8_t(spid_ & 0xFF),
                        packetNumber, 0});
         packet.insert(packet.end(), payload.begin() + offset, payload.begin() + offset + chunk);
-        asio::write(socket_, asio::buffer(packet));
+        if (tls_)
+            tls_->write(packet);
+        else
+            writeRaw(packet);
         offset += chunk;
         ++packetNumber; // wraps at 256, as the protocol intends
     } while (offset < payload.size());

@@ -53,6 +53,8 @@ struct Message {
     std::vector<uint8_t> payload;
 };
 
+class TlsSession;
+
 class PacketChannel {
 public:
     static constexpr size_t headerSize = 8;
@@ -75,6 +77,15 @@ public:
     size_t packetSize() const { return packetSize_; }
     void setSpid(uint16_t spid) { spid_ = spid; }
     void setMessageLimit(size_t bytes) { messageLimit_ = bytes; }
+    // Packets travel inside this TLS session from now on; null: in clear again. With
+    // onePacket, only the next packet read does (the LOGIN7 of login-only encryption).
+    void setTls(TlsSession* tls, bool onePacket = false) {
+        tls_ = tls;
+        tlsForOnePacket_ = onePacket;
+    }
+    // The socket below any TLS: some bytes (0 when the peer closed), all bytes.
+    size_t readRaw(std::span<uint8_t> buffer);
+    void writeRaw(std::span<const uint8_t> bytes);
     // Reads past the deadline throw TimeoutError; nullopt: wait as long as it takes.
     void setDeadline(std::optional<std::chrono::steady_clock::time_point> deadline) {
         deadline_ = deadline;
@@ -82,6 +93,7 @@ public:
 
 private:
     bool readExactly(std::span<uint8_t> buffer, bool eofAllowed);
+    size_t readSome(std::span<uint8_t> buffer);
     void waitReadable();
 
     asio::ip::tcp::socket& socket_;
@@ -89,6 +101,8 @@ private:
     uint16_t spid_ = 0;
     size_t messageLimit_ = maxMessageSize;
     std::optional<std::chrono::steady_clock::time_point> deadline_;
+    TlsSession* tls_ = nullptr;
+    bool tlsForOnePacket_ = false;
 };
 
 } // namespace ztds::net

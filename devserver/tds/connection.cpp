@@ -1,6 +1,7 @@
 #include "devserver/tds/connection.h"
 
 #include "devserver/net/packet_channel.h"
+#include "devserver/net/tls.h"
 #include "devserver/tds/byte_buffer.h"
 #include "devserver/tds/login.h"
 #include "devserver/tds/rpc.h"
@@ -110,10 +111,7 @@ public:
 
     void run() {
         try {
-            if (context_.overLimit)
-                refuse();
-            else
-                serve();
+            serve();
         } catch (const net::TimeoutError& e) {
             log(e.what());
         } catch (const net::ProtocolError& e) {
@@ -130,22 +128,39 @@ public:
 
 private:
     void serve() {
-        bool preLoginSeen = false;
         channel_.setMessageLimit(net::PacketChannel::maxPreLoginMessageSize);
         channel_.setDeadline(std::chrono::steady_clock::now() + server_.loginTimeout);
-        while (!session_) {
+        const auto login7 = openConnection();
+        if (!login7)
+            return;
+        if (context_.overLimit) {
+            refuse();
+            return;
+        }
+        if (!login(*login7))
+            return;
+        channel_.setDeadline(std::nullopt);
+        channel_.setMessageLimit(net::PacketChannel::maxMessageSize);
+        while (auto message = channel_.readMessage())
+            dispatch(*message);
+    }
+
+    // PRELOGIN, TLS as it decided, then the LOGIN7 record; nullopt when the client went away
+    // or was refused.
+    std::optional<std::vector<uint8_t>> openConnection() {
+        bool preLoginSeen = false;
+        for (;;) {
             auto message = channel_.readMessage();
             if (!message)
-                return;
+                return std::nullopt;
             if (message->ignored)
                 continue;
             if (message->type == net::packet_type::PreLogin && !preLoginSeen) {
                 preLoginSeen = true;
-                send(net::packet_type::TabularResult,
-                     preLoginResponse(message->payload, server_.version));
+                if (!negotiate(message->payload))
+                    return std::nullopt;
             } else if (message->type == net::packet_type::Login7) {
-                if (!login(message->payload))
-                    return;
+                return std::move(message->payload);
             } else if (message->type == net::packet_type::PreTds7Login) {
                 throw net::ProtocolError("client asked for a TDS version before 7.0");
             } else {
@@ -153,38 +168,54 @@ private:
                                          " before login");
             }
         }
-        channel_.setDeadline(std::nullopt);
-        channel_.setMessageLimit(net::PacketChannel::maxMessageSize);
-        while (auto message = channel_.readMessage())
-            dispatch(*message);
     }
 
-    // Past the connection limit: answer PRELOGIN, then refuse the login as SQL Server does.
-    void refuse() {
-        channel_.setMessageLimit(net::PacketChannel::maxPreLoginMessageSize);
-        channel_.setDeadline(std::chrono::steady_clock::now() + server_.loginTimeout);
-        while (auto message = channel_.readMessage()) {
-            if (message->ignored)
-                continue;
-            if (message->type == net::packet_type::PreLogin) {
-                send(net::packet_type::TabularResult,
-                     preLoginResponse(message->payload, server_.version));
-                continue;
-            }
-            TokenWriter tokens(tds_version::V7_1);
-            tokens.message(errorMessage(
-                17809, 1,
-                QStringLiteral("Could not connect because the maximum number of '%1' user "
-                               "connections has already been reached. The system administrator "
-                               "can use sp_configure to increase the maximum value. The "
-                               "connection has been closed.")
-                    .arg(context_.limit),
-                20));
-            tokens.done(DoneKind::Done, done_status::Error, 0, 0);
-            send(tokens);
-            log("refused: " + std::to_string(context_.limit) + " connections already open");
-            return;
+    EncryptionPolicy encryptionPolicy() const {
+        if (!server_.tls)
+            return EncryptionPolicy::NotSupported;
+        return server_.forceEncryption ? EncryptionPolicy::Forced : EncryptionPolicy::Offered;
+    }
+
+    // Answers PRELOGIN and sets up TLS as the answer says; false: the connection ends here.
+    bool negotiate(std::span<const uint8_t> request) {
+        const auto answer = preLoginResponse(request, server_.version, encryptionPolicy());
+        send(net::packet_type::TabularResult, answer.response);
+        switch (answer.encryption) {
+        case Encryption::None:
+            return true;
+        case Encryption::Refused:
+            // As SQL Server with "force encryption": ENCRYPT_REQ, then the connection ends.
+            log("refused: encryption is required and the client cannot encrypt");
+            return false;
+        case Encryption::LoginOnly:
+        case Encryption::Whole:
+            startTls(answer.encryption == Encryption::LoginOnly);
+            return true;
         }
+        return false;
+    }
+
+    void startTls(bool loginOnly) {
+        tls_ = std::make_unique<net::TlsSession>(*server_.tls, channel_);
+        tls_->handshake();
+        channel_.setTls(tls_.get(), loginOnly);
+        log(std::string(loginOnly ? "login" : "connection") + " encrypted, " + tls_->description());
+    }
+
+    // Past the connection limit: refuse the login as SQL Server does.
+    void refuse() {
+        TokenWriter tokens(tds_version::V7_1);
+        tokens.message(errorMessage(
+            17809, 1,
+            QStringLiteral("Could not connect because the maximum number of '%1' user "
+                           "connections has already been reached. The system administrator "
+                           "can use sp_configure to increase the maximum value. The "
+                           "connection has been closed.")
+                .arg(context_.limit),
+            20));
+        tokens.done(DoneKind::Done, done_status::Error, 0, 0);
+        send(tokens);
+        log("refused: " + std::to_string(context_.limit) + " connections already open");
     }
 
     void dispatch(const net::Message& message) {
@@ -551,6 +582,7 @@ private:
     net::ConnectionContext& context_;
     const ServerContext& server_;
     net::PacketChannel channel_;
+    std::unique_ptr<net::TlsSession> tls_; // from the PRELOGIN exchange on, when encrypted
     uint32_t tdsVersion_ = tds_version::V7_4;
     std::unique_ptr<Session> session_;
     QString database_;

@@ -5,11 +5,16 @@
 #include "devserver/net/logger.h"
 #include "devserver/net/tcp_server.h"
 #include "devserver/session/session.h"
+#include "devserver/tds/login.h"
 
 #include <QString>
 
 #include <chrono>
 #include <functional>
+
+namespace ztds::net {
+class TlsCredentials;
+}
 
 namespace ztds::tds {
 
@@ -36,6 +41,9 @@ struct ServerContext {
     std::chrono::milliseconds loginTimeout = std::chrono::seconds(30);
     // For tests of slow servers: every answer waits this long before it is sent.
     std::chrono::milliseconds responseDelay{0};
+    // Null: no certificate, every connection in clear (ENCRYPT_NOT_SUP).
+    const net::TlsCredentials* tls = nullptr;
+    bool forceEncryption = false;
 };
 
 // Returns when the client disconnects or breaks the protocol (logged, connection closed).

@@ -107,27 +107,79 @@ bool isTds72OrLater(uint32_t version) {
     return version >= tds_version::V7_2;
 }
 
-std::vector<uint8_t> preLoginResponse(std::span<const uint8_t> request,
-                                      const ServerVersion& version) {
-    // Walk the client's option list so that garbage is refused before any login.
+namespace {
+
+enum PreLoginOption : uint8_t {
+    Version = 0,
+    EncryptionOption = 1,
+    InstOpt = 2,
+    ThreadId = 3,
+    Mars = 4,
+    Terminator = 0xFF
+};
+
+namespace encrypt {
+constexpr uint8_t Off = 0;
+constexpr uint8_t On = 1;
+constexpr uint8_t NotSupported = 2;
+constexpr uint8_t Required = 3;
+constexpr uint8_t ClientCertificate = 0x80; // a flag on top of the others; not offered here
+} // namespace encrypt
+
+// Walks the client's option list so that garbage is refused before any login; returns the
+// client's ENCRYPTION value (a client that sends none cannot encrypt).
+uint8_t clientEncryption(std::span<const uint8_t> request) {
     ByteReader reader(request);
+    uint8_t value = encrypt::NotSupported;
     for (;;) {
         const uint8_t token = reader.u8();
-        if (token == 0xFF)
+        if (token == Terminator)
             break;
         const uint16_t offset = reader.u16BigEndian();
         const uint16_t length = reader.u16BigEndian();
         if (size_t(offset) + length > request.size())
             throw ProtocolError("PRELOGIN option lies outside the message");
+        if (token == EncryptionOption && length >= 1)
+            value = request[offset];
     }
+    value &= uint8_t(~encrypt::ClientCertificate);
+    if (value > encrypt::Required)
+        throw ProtocolError("PRELOGIN encryption value " + std::to_string(value) + " is unknown");
+    return value;
+}
 
-    enum : uint8_t { Version = 0, Encryption = 1, InstOpt = 2, ThreadId = 3, Mars = 4 };
-    constexpr uint8_t encryptNotSupported = 2;
+struct Decision {
+    uint8_t answer;
+    Encryption encryption;
+};
+
+Decision decide(uint8_t client, EncryptionPolicy policy) {
+    const bool clientCan = client != encrypt::NotSupported;
+    const bool clientWants = client == encrypt::On || client == encrypt::Required;
+    switch (policy) {
+    case EncryptionPolicy::NotSupported:
+        return {encrypt::NotSupported, Encryption::None};
+    case EncryptionPolicy::Offered:
+        if (!clientCan)
+            return {encrypt::NotSupported, Encryption::None};
+        return clientWants ? Decision{encrypt::On, Encryption::Whole}
+                           : Decision{encrypt::Off, Encryption::LoginOnly};
+    case EncryptionPolicy::Forced:
+        return {encrypt::Required, clientCan ? Encryption::Whole : Encryption::Refused};
+    }
+    return {encrypt::NotSupported, Encryption::None};
+}
+
+} // namespace
+
+PreLoginAnswer preLoginResponse(std::span<const uint8_t> request, const ServerVersion& version,
+                                EncryptionPolicy policy) {
+    const Decision decision = decide(clientEncryption(request), policy);
     const std::array<std::pair<uint8_t, std::vector<uint8_t>>, 5> options{{
         {Version,
          {version.major, version.minor, uint8_t(version.build >> 8), uint8_t(version.build & 0xFF),
           0, 0}},
-        {Encryption, {encryptNotSupported}},
+        {EncryptionOption, {decision.answer}},
         {InstOpt, {0}},
         {ThreadId, {}},
         {Mars, {0}},
@@ -144,9 +196,9 @@ std::vector<uint8_t> preLoginResponse(std::span<const uint8_t> request,
         header.u8(uint8_t(value.size() & 0xFF));
         body.bytes(value);
     }
-    header.u8(0xFF);
+    header.u8(Terminator);
     header.bytes(body.data());
-    return std::move(header.data());
+    return {std::move(header.data()), decision.encryption};
 }
 
 } // namespace ztds::tds

@@ -42,8 +42,26 @@ Login7 parseLogin7(std::span<const uint8_t> payload);
 uint32_t negotiatedVersion(uint32_t requested, uint32_t highest);
 bool isTds72OrLater(uint32_t version);
 
-// Checks the client's PRELOGIN and builds the answer: no encryption, no MARS.
-std::vector<uint8_t> preLoginResponse(std::span<const uint8_t> request,
-                                      const ServerVersion& version);
+// What this server does about encryption: no certificate (ENCRYPT_NOT_SUP, all in clear), a
+// certificate (the login at least is encrypted), or SQL Server's "force encryption".
+enum class EncryptionPolicy { NotSupported, Offered, Forced };
+
+// What the PRELOGIN exchange decided for this connection.
+enum class Encryption {
+    None,      // all in clear
+    LoginOnly, // the first LOGIN7 packet inside TLS, then TLS ends
+    Whole,     // TLS to the end of the connection
+    Refused,   // the client cannot encrypt and the server insists: close after the answer
+};
+
+struct PreLoginAnswer {
+    std::vector<uint8_t> response;
+    Encryption encryption = Encryption::None;
+};
+
+// Checks the client's PRELOGIN and builds the answer: the encryption as MS-TDS's table of
+// client and server values decides it, no MARS. Throws ProtocolError on a malformed request.
+PreLoginAnswer preLoginResponse(std::span<const uint8_t> request, const ServerVersion& version,
+                                EncryptionPolicy policy = EncryptionPolicy::NotSupported);
 
 } // namespace ztds::tds

@@ -75,9 +75,9 @@ public:
     }
 
     static std::vector<uint8_t> preLogin() {
-        // VERSION and ENCRYPTION (off), then the terminator.
+        // VERSION and ENCRYPTION (not supported: this client cannot do TLS), then the terminator.
         return {0x00, 0x00, 0x0B, 0x00, 0x06, 0x01, 0x00, 0x11, 0x00,
-                0x01, 0xFF, 0x0B, 0x00, 0x0C, 0x00, 0x00, 0x00, 0x00};
+                0x01, 0xFF, 0x0B, 0x00, 0x0C, 0x00, 0x00, 0x00, 0x02};
     }
 
     static std::vector<uint8_t> login7(const QString& user, const QString& password,
