@@ -179,7 +179,7 @@ sql::EvalEnv SessionImpl::environment(const std::vector<RpcParameter>* params) {
 }
 
 QString SessionImpl::databaseUserName() const {
-    return login_.role == Role::SysAdmin ? QStringLiteral("dbo") : QStringLiteral("guest");
+    return ownsDatabase(database_.key()) ? QStringLiteral("dbo") : QStringLiteral("guest");
 }
 
 Typed SessionImpl::databaseNameOf(const Args& args) {
@@ -222,8 +222,9 @@ Typed SessionImpl::serverProperty(const Args& args) const {
     const QString property = args.empty() ? QString() : sql::toText(args[0]).toLower();
     if (property == QLatin1String("productversion"))
         return text(latin1(engine_.config.version.productVersion));
+    if (property == QLatin1String("productlevel"))
+        return text(latin1(engine_.config.version.productLevel));
     static const std::pair<const char*, const char*> properties[] = {
-        {"productlevel", "RTM"},
         {"edition", "Developer Edition (64-bit)"},
         {"enginedition", "3"},
         {"collation", "Chinese_PRC_CI_AS"},

@@ -83,10 +83,101 @@ int storedLength(const storage::ColumnDef& c) {
         return 2;
     case SqlType::Numeric:
         return 17;
+    case SqlType::DateTime2:
+        return c.fractionalDigits <= 2 ? 6 : c.fractionalDigits <= 4 ? 7 : 8;
     default:
         return 8;
     }
 }
+
+// systypes.xtype: the type's number in syscolumns.
+int typeNumber(SqlType t) {
+    switch (t) {
+    case SqlType::NVarChar:
+        return 231;
+    case SqlType::NText:
+        return 99;
+    case SqlType::Int:
+        return 56;
+    case SqlType::BigInt:
+        return 127;
+    case SqlType::Money:
+        return 60;
+    case SqlType::SmallDateTime:
+        return 58;
+    case SqlType::DateTime:
+        return 61;
+    case SqlType::Float:
+        return 62;
+    case SqlType::Bit:
+        return 104;
+    case SqlType::TinyInt:
+        return 48;
+    case SqlType::SmallInt:
+        return 52;
+    case SqlType::Real:
+        return 59;
+    case SqlType::Char:
+        return 175;
+    case SqlType::VarChar:
+        return 167;
+    case SqlType::NChar:
+        return 239;
+    case SqlType::VarBinary:
+        return 165;
+    case SqlType::Numeric:
+        return 108;
+    case SqlType::UniqueIdentifier:
+        return 36;
+    case SqlType::DateTime2:
+        return 42;
+    }
+    return 231;
+}
+
+// systypes.prec and .scale as syscolumns repeats them (xprec, xscale).
+std::pair<int, int> typePrecision(const storage::ColumnDef& c) {
+    switch (c.type) {
+    case SqlType::Int:
+        return {10, 0};
+    case SqlType::BigInt:
+    case SqlType::Money:
+        return {19, c.type == SqlType::Money ? 4 : 0};
+    case SqlType::SmallInt:
+        return {5, 0};
+    case SqlType::TinyInt:
+        return {3, 0};
+    case SqlType::Bit:
+        return {1, 0};
+    case SqlType::Float:
+        return {53, 0};
+    case SqlType::Real:
+        return {24, 0};
+    case SqlType::DateTime:
+        return {23, 3};
+    case SqlType::SmallDateTime:
+        return {16, 0};
+    case SqlType::DateTime2:
+        return {c.fractionalDigits == 0 ? 19 : 20 + c.fractionalDigits, c.fractionalDigits};
+    default:
+        return {0, 0};
+    }
+}
+
+DateTimeValue sqlDateTime(const QDateTime& t) {
+    const QDateTime when = t.isValid() ? t : QDateTime::currentDateTime();
+    return DateTimeValue{static_cast<int32_t>(QDate(1900, 1, 1).daysTo(when.date())),
+                         when.time().msecsSinceStartOfDay()};
+}
+
+// The system tables each database lists in sysobjects: the ones this server answers.
+struct SystemTable {
+    const char* name;
+    int64_t id; // as SQL Server numbers them
+    bool masterOnly;
+};
+constexpr SystemTable systemTables[] = {
+    {"sysobjects", 1, false}, {"syscolumns", 3, false}, {"sysdatabases", 30, true}};
 
 storage::StoredRow row(std::vector<Value> values) {
     return storage::StoredRow{0, std::move(values)};
@@ -94,22 +185,34 @@ storage::StoredRow row(std::vector<Value> values) {
 
 } // namespace
 
+namespace {
+
+bool named(const QString& name, const char* candidate) {
+    return name.compare(QLatin1String(candidate), Qt::CaseInsensitive) == 0;
+}
+
+// SQL Server 2000's system tables, compatibility views since 2005: sysobjects and syscolumns
+// in every database, sysdatabases in master.
+bool isSystemTable(const QString& name) {
+    return named(name, "sysdatabases") || named(name, "sysobjects") || named(name, "syscolumns");
+}
+
+} // namespace
+
 std::optional<RowSource> SessionImpl::catalogView(const sql::ObjectName& name) {
     const QString schema = name.schema();
-    const bool information =
-        schema.compare(QLatin1String("INFORMATION_SCHEMA"), Qt::CaseInsensitive) == 0;
-    const bool dboOrDefault =
-        schema.isEmpty() || schema.compare(QLatin1String("dbo"), Qt::CaseInsensitive) == 0;
-    // Old tools still read the compatibility views master..sysdatabases and sysobjects.
-    const bool legacy =
-        dboOrDefault &&
-        (name.name().compare(QLatin1String("sysdatabases"), Qt::CaseInsensitive) == 0 ||
-         name.name().compare(QLatin1String("sysobjects"), Qt::CaseInsensitive) == 0);
-    const bool system = legacy || schema.compare(QLatin1String("sys"), Qt::CaseInsensitive) == 0;
-    if (!information && !system)
+    const ServerVersion& version = engine_.config.version;
+    const bool information = named(schema, "INFORMATION_SCHEMA");
+    const bool legacy = (schema.isEmpty() || named(schema, "dbo")) && isSystemTable(name.name());
+    // Before SQL Server 2005 there is no sys schema: a sys view is an unknown object (208).
+    const bool modern = version.sysCatalogViews && named(schema, "sys");
+    if (!information && !legacy && !modern)
         return std::nullopt;
     sql::ObjectName databaseOnly = name;
     DatabaseUse db = useFor(databaseOnly);
+    if (legacy && !version.sysCatalogViews && named(name.name(), "sysdatabases") &&
+        db.key != QLatin1String("master"))
+        sql::throwInvalidObject(name.text());
     storage::DatabaseFile::Transaction t(*db.file, false);
     RowSource src = information ? informationSchema(db, name.name().toUpper(), name.text())
                                 : systemView(db, name.name().toLower(), name.text());
@@ -118,10 +221,14 @@ std::optional<RowSource> SessionImpl::catalogView(const sql::ObjectName& name) {
     return src;
 }
 
+std::vector<storage::TableDef> SessionImpl::visibleTables(DatabaseUse& db) const {
+    return seesTablesOf(db) ? db.file->tables() : std::vector<storage::TableDef>{};
+}
+
 RowSource SessionImpl::informationSchema(DatabaseUse& db, const QString& view,
                                          const QString& writtenName) {
     RowSource src;
-    const auto tables = db.file->tables();
+    const auto tables = visibleTables(db);
     const QString dbo = QStringLiteral("dbo");
     if (view == QLatin1String("TABLES")) {
         src.columns = {name128("TABLE_CATALOG"), name128("TABLE_SCHEMA"),
@@ -267,19 +374,10 @@ RowSource SessionImpl::systemView(DatabaseUse& db, const QString& view,
         }
         return src;
     }
-    if (view == QLatin1String("sysobjects")) {
-        src.columns = {name128("name", false),
-                       column("id", SqlType::Int, 0, false),
-                       column("xtype", SqlType::NVarChar, 2),
-                       column("type", SqlType::NVarChar, 2),
-                       column("uid", SqlType::Int),
-                       column("crdate", SqlType::DateTime, 0, false)};
-        RowSource modern = systemView(db, QStringLiteral("objects"), writtenName);
-        for (auto& r : modern.rows)
-            src.rows.push_back(
-                row({r.values[0], r.values[1], r.values[3], r.values[3], integer(1), r.values[5]}));
-        return src;
-    }
+    if (view == QLatin1String("sysobjects"))
+        return sysObjects(db);
+    if (view == QLatin1String("syscolumns"))
+        return sysColumns(db);
     if (view == QLatin1String("databases")) {
         src.columns = {name128("name"),
                        column("database_id", SqlType::Int, 0, false),
@@ -304,7 +402,8 @@ RowSource SessionImpl::systemView(DatabaseUse& db, const QString& view,
                                      created.time().msecsSinceStartOfDay()};
             rows.emplace_back(
                 d.id,
-                row({text(d.name), integer(d.id), when, integer(150),
+                row({text(d.name), integer(d.id), when,
+                     integer(engine_.config.version.compatibilityLevel),
                      text(QStringLiteral("Chinese_PRC_CI_AS")), integer(0),
                      text(QStringLiteral("MULTI_USER")), integer(0), integer(d.restoring ? 1 : 0),
                      text(d.restoring ? QStringLiteral("RESTORING") : QStringLiteral("ONLINE")),
@@ -316,7 +415,7 @@ RowSource SessionImpl::systemView(DatabaseUse& db, const QString& view,
             src.rows.push_back(std::move(r.second));
         return src;
     }
-    const auto tables = db.file->tables();
+    const auto tables = visibleTables(db);
     if (view == QLatin1String("tables") || view == QLatin1String("objects")) {
         src.columns = {name128("name", false),
                        column("object_id", SqlType::Int, 0, false),
@@ -352,6 +451,104 @@ RowSource SessionImpl::systemView(DatabaseUse& db, const QString& view,
         return src;
     }
     sql::throwInvalidObject(writtenName);
+}
+
+RowSource SessionImpl::sysObjects(DatabaseUse& db) {
+    RowSource src;
+    src.columns = {name128("name", false),
+                   column("id", SqlType::Int, 0, false),
+                   column("xtype", SqlType::NVarChar, 2, false),
+                   column("uid", SqlType::SmallInt),
+                   column("status", SqlType::Int),
+                   column("parent_obj", SqlType::Int, 0, false),
+                   column("crdate", SqlType::DateTime, 0, false),
+                   column("type", SqlType::NVarChar, 2),
+                   column("refdate", SqlType::DateTime, 0, false)};
+    QDateTime databaseCreated;
+    {
+        std::lock_guard lock(engine_.mutex);
+        const auto it = engine_.databases.find(db.key);
+        if (it != engine_.databases.end())
+            databaseCreated = it->second.created;
+    }
+    const DateTimeValue systemDate = sqlDateTime(databaseCreated);
+    const auto add = [&](const QString& name, int64_t id, const char* xtype, const char* type,
+                         int64_t parent, const DateTimeValue& created) {
+        src.rows.push_back(
+            row({text(name), integer(id), text(QLatin1String(xtype)), integer(1), integer(0),
+                 integer(parent), created, text(QLatin1String(type)), created}));
+    };
+    for (const auto& t : systemTables)
+        if (!t.masterOnly || db.key == QLatin1String("master"))
+            add(QLatin1String(t.name), t.id, "S ", "S ", 0, systemDate);
+    for (const auto& t : visibleTables(db)) {
+        const DateTimeValue created =
+            sqlDateTime(QDateTime::fromString(t.created, Qt::ISODateWithMs));
+        add(t.name, t.id, "U ", "U ", 0, created);
+        if (!t.primaryKeyName.isEmpty())
+            add(t.primaryKeyName, storage::keyObjectId(t.id), "PK", "K ", t.id, created);
+    }
+    return src;
+}
+
+RowSource SessionImpl::sysColumns(DatabaseUse& db) {
+    RowSource src;
+    src.columns = {name128("name"),
+                   column("id", SqlType::Int, 0, false),
+                   column("xtype", SqlType::TinyInt, 0, false),
+                   column("xusertype", SqlType::SmallInt),
+                   column("length", SqlType::SmallInt, 0, false),
+                   column("xprec", SqlType::TinyInt, 0, false),
+                   column("xscale", SqlType::TinyInt, 0, false),
+                   column("colid", SqlType::SmallInt),
+                   column("colstat", SqlType::SmallInt, 0, false),
+                   column("cdefault", SqlType::Int, 0, false),
+                   column("domain", SqlType::Int, 0, false),
+                   column("number", SqlType::SmallInt),
+                   column("colorder", SqlType::SmallInt),
+                   column("status", SqlType::TinyInt),
+                   column("prec", SqlType::SmallInt),
+                   column("scale", SqlType::Int),
+                   column("iscomputed", SqlType::Int),
+                   column("isoutparam", SqlType::Int),
+                   column("isnullable", SqlType::Int),
+                   name128("collation")};
+    for (const auto& t : visibleTables(db)) {
+        for (size_t i = 0; i < t.columns.size(); ++i) {
+            const auto& c = t.columns[i];
+            const auto [xprec, xscale] = typePrecision(c);
+            const bool isText = sql::isText(sql::tagOf(c.type));
+            const int64_t type = typeNumber(c.type);
+            const auto colid = static_cast<int64_t>(i + 1);
+            // status: 0x08 allows NULL, 0x80 identity; colstat: 1 identity.
+            const int64_t status = (c.nullable ? 0x08 : 0) | (c.identity ? 0x80 : 0);
+            const Value prec = isText ? (c.length == ztds::maxLength ? integer(-1)
+                                         : c.type == SqlType::NText  ? integer(1073741823)
+                                                                     : integer(c.length))
+                                      : integer(xprec);
+            src.rows.push_back(row({text(c.name),
+                                    integer(t.id),
+                                    integer(type),
+                                    integer(type),
+                                    integer(storedLength(c)),
+                                    integer(xprec),
+                                    integer(xscale),
+                                    integer(colid),
+                                    integer(c.identity ? 1 : 0),
+                                    integer(0),
+                                    integer(0),
+                                    integer(0),
+                                    integer(colid),
+                                    integer(status),
+                                    prec,
+                                    isText ? null : integer(xscale),
+                                    integer(0),
+                                    integer(0),
+                                    integer(c.nullable ? 1 : 0),
+                                    isText ? text(c.collation) : null}));
+        }
+    }
+    return src;
 }
 
 } // namespace ztds

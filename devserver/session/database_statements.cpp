@@ -303,7 +303,17 @@ void refuseRestoreOver(const DatabaseEntry& existing, bool inUseByThisSession,
                         terminating("RESTORE")});
 }
 
-RestoreClaim claimRestoreTarget(Engine::Impl& engine, const QString& name,
+// dbcreator restores over its own databases only.
+void refuseRestoreByOther(const Login& login, const DatabaseEntry& existing) {
+    if (!isOwner(login, existing))
+        throw SqlError({makeMessage(3110, 14, 1,
+                                    QStringLiteral("User does not have permission to RESTORE "
+                                                   "database '%1'.")
+                                        .arg(existing.name)),
+                        terminating("RESTORE")});
+}
+
+RestoreClaim claimRestoreTarget(Engine::Impl& engine, const QString& name, const Login& login,
                                 const QString& sessionDatabaseKey, const BackupHeader& backup,
                                 bool replace) {
     RestoreClaim claim{storage::foldName(name), name};
@@ -318,6 +328,7 @@ RestoreClaim claimRestoreTarget(Engine::Impl& engine, const QString& name,
         entry.restoring = true; // and said to be in the middle of a restore
         return claim;
     }
+    refuseRestoreByOther(login, existing->second);
     refuseRestoreOver(existing->second, sessionDatabaseKey == claim.key, backup.family, replace);
     existing->second.restoring = true;
     claim.id = existing->second.id;
@@ -335,7 +346,7 @@ void abandonRestore(Engine::Impl& engine, const RestoreClaim& claim) {
 
 // The backed-up file under a temporary name, stamped as the database it now is.
 void writeStampedCopy(const fs::path& temporary, const RestoreClaim& claim,
-                      const BackupHeader& backup) {
+                      const BackupHeader& backup, const QString& owner) {
     {
         QFile out(QString::fromStdString(temporary.string()));
         if (!out.open(QIODevice::WriteOnly) || out.write(backup.payload) != backup.payload.size())
@@ -347,6 +358,7 @@ void writeStampedCopy(const fs::path& temporary, const RestoreClaim& claim,
     file->setMeta(QStringLiteral("name"), claim.name);
     file->setMeta(QStringLiteral("database_id"), QString::number(claim.id));
     file->setMeta(QStringLiteral("family"), backup.family);
+    file->setMeta(QStringLiteral("owner"), owner); // who restored it, as SQL Server records
     file->setMeta(QStringLiteral("created"),
                   QDateTime::currentDateTime().toString(Qt::ISODateWithMs));
     t.commit();
@@ -355,13 +367,13 @@ void writeStampedCopy(const fs::path& temporary, const RestoreClaim& claim,
 // Without the mutex: the claim keeps others away. Returns the database's file; on failure
 // the claim is given up and the exception passes on.
 fs::path writeRestoredFile(Engine::Impl& engine, const RestoreClaim& claim,
-                           const BackupHeader& backup) {
+                           const BackupHeader& backup, const QString& owner) {
     const fs::path temporary =
         engine.config.dataDirectory /
         (".restore-" + QUuid::createUuid().toString(QUuid::WithoutBraces).toStdString() + ".ztdb");
     const fs::path target = engine.pathFor(claim.name);
     try {
-        writeStampedCopy(temporary, claim, backup);
+        writeStampedCopy(temporary, claim, backup, owner);
         engine.holdFileWork("RESTORE", claim.name);
         // The old file stays until the rename replaces it in one step, so a crash leaves
         // the old database or the restored one, never neither. Its journal files must go
@@ -378,13 +390,14 @@ fs::path writeRestoredFile(Engine::Impl& engine, const RestoreClaim& claim,
 }
 
 void registerRestoredDatabase(Engine::Impl& engine, const RestoreClaim& claim, const fs::path& file,
-                              const QString& family) {
+                              const QString& family, const QString& owner) {
     std::lock_guard lock(engine.mutex);
     DatabaseEntry& entry = engine.databases.at(claim.key);
     entry.name = claim.name;
     entry.file = file;
     entry.id = claim.id;
     entry.family = family;
+    entry.owner = owner;
     entry.created = QDateTime::currentDateTime();
     entry.restoring = false;
     entry.pending = false;
@@ -543,11 +556,49 @@ void registerRenamed(Engine::Impl& engine, const RenameClaim& claim) {
 
 } // namespace
 
-bool SessionImpl::maySchemaChange(const QString& databaseName) const {
+bool SessionImpl::ownsDatabase(const QString& key) const {
     if (login_.role == Role::SysAdmin)
         return true;
-    return login_.role == Role::DbCreator &&
-           storage::foldName(databaseName) != QLatin1String("master");
+    std::lock_guard lock(engine_.mutex);
+    const auto it = engine_.databases.find(key);
+    return it != engine_.databases.end() && isOwner(login_, it->second);
+}
+
+bool SessionImpl::maySchemaChange(const QString& databaseName) const {
+    return ownsDatabase(storage::foldName(databaseName));
+}
+
+void SessionImpl::requireEntry(const QString& key, const QString& name) const {
+    if (mayEnter(engine_, login_, key))
+        return;
+    if (engine_.config.version.rewordedMessages)
+        throw SqlError(916, 14, 1,
+                       QStringLiteral("The server principal \"%1\" is not able to access the "
+                                      "database \"%2\" under the current security context.")
+                           .arg(login_.name, name));
+    throw SqlError(916, 14, 1,
+                   QStringLiteral("Server user '%1' is not a valid user in database '%2'.")
+                       .arg(login_.name, name));
+}
+
+void SessionImpl::requireTableRight(const DatabaseUse& db, const storage::TableDef& table,
+                                    const char* verb) const {
+    if (ownsDatabase(db.key))
+        return;
+    const QString permission = QLatin1String(verb);
+    if (engine_.config.version.rewordedMessages)
+        throw SqlError(229, 14, 5,
+                       QStringLiteral("The %1 permission was denied on the object '%2', database "
+                                      "'%3', schema 'dbo'.")
+                           .arg(permission, table.name, db.name));
+    throw SqlError(229, 14, 1,
+                   QStringLiteral("%1 permission denied on object '%2', database '%3', owner "
+                                  "'dbo'.")
+                       .arg(permission, table.name, db.name));
+}
+
+bool SessionImpl::seesTablesOf(const DatabaseUse& db) const {
+    return !engine_.config.version.metadataVisibility || ownsDatabase(db.key);
 }
 
 StatementResult SessionImpl::createDatabase(const sql::Statement& s) {
@@ -561,12 +612,14 @@ StatementResult SessionImpl::createDatabase(const sql::Statement& s) {
                        QStringLiteral("The identifier that starts with '%1' is too long. Maximum "
                                       "length is 128.")
                            .arg(name.left(128)));
+    if (!s.collation.isEmpty())
+        requireKeptCollation(s.collation, true); // its char and varchar columns' default
     if (!engine_.reserve(name))
         throw SqlError(1801, 16, 3,
                        QStringLiteral("Database '%1' already exists. Choose a different database "
                                       "name.")
                            .arg(name));
-    engine_.createReserved(name);
+    engine_.createReserved(name, login_.name);
     return {};
 }
 
@@ -583,7 +636,8 @@ StatementResult SessionImpl::dropDatabase(const sql::Statement& s) {
         {
             std::lock_guard lock(engine_.mutex);
             auto it = engine_.databases.find(key);
-            if (login_.role == Role::Public || it == engine_.databases.end() || it->second.pending)
+            // dbcreator drops only its own databases, as CONTROL on a database is its owner's.
+            if (it == engine_.databases.end() || it->second.pending || !isOwner(login_, it->second))
                 throw SqlError(3701, 11, 1,
                                QStringLiteral("Cannot drop the database '%1', because it does not "
                                               "exist or you do not have permission.")
@@ -607,6 +661,12 @@ StatementResult SessionImpl::dropDatabase(const sql::Statement& s) {
 StatementResult SessionImpl::backupDatabase(const sql::Statement& s) {
     refuseInTransaction("BACKUP DATABASE");
     checkBackupRequest(login_.role, s.names.front());
+    if (!ownsDatabase(storage::foldName(s.names.front())))
+        throw SqlError({makeMessage(262, 14, 1,
+                                    QStringLiteral("BACKUP DATABASE permission denied in database "
+                                                   "'%1'.")
+                                        .arg(s.names.front())),
+                        terminating("BACKUP")});
     const DatabaseLease lease = leaseForBackup(engine_, s.names.front());
     const QString family = familyOf(engine_, lease.key());
     const fs::path device = resolveDevice(engine_.config.dataDirectory, s.path);
@@ -632,9 +692,9 @@ StatementResult SessionImpl::restoreDatabase(const sql::Statement& s) {
     const QString& name = s.names.front();
     refuseSystemTarget(storage::foldName(name));
     const RestoreClaim claim =
-        claimRestoreTarget(engine_, name, database_.key(), backup, s.replace);
-    const fs::path file = writeRestoredFile(engine_, claim, backup);
-    registerRestoredDatabase(engine_, claim, file, backup.family);
+        claimRestoreTarget(engine_, name, login_, database_.key(), backup, s.replace);
+    const fs::path file = writeRestoredFile(engine_, claim, backup, login_.name);
+    registerRestoredDatabase(engine_, claim, file, backup.family, login_.name);
     StatementResult r;
     r.messages =
         progressMessages("RESTORE", backup.database, backup.payload.size(), timer.elapsed());
@@ -685,6 +745,11 @@ StatementResult SessionImpl::renameDatabase(const sql::Statement& s) {
     refuseInTransaction("ALTER DATABASE");
     const auto [oldName, newName] = renameArguments(s);
     checkRenameRequest(login_.role, oldName, newName);
+    if (!ownsDatabase(storage::foldName(oldName))) {
+        std::lock_guard lock(engine_.mutex);
+        if (engine_.databases.contains(storage::foldName(oldName)))
+            throwMayNotAlter(oldName); // dbcreator alters only its own databases
+    }
     const RenameClaim claim =
         claimRename(engine_, oldName, newName, database_.key(), s.names.isEmpty());
     // The session's own connection to the file closes while the file moves.

@@ -81,6 +81,7 @@ void Engine::Impl::scanDataDirectory() {
             db.name = file->meta(QStringLiteral("name"));
             db.id = file->meta(QStringLiteral("database_id")).toLongLong();
             db.family = file->meta(QStringLiteral("family"));
+            db.owner = file->meta(QStringLiteral("owner"));
             db.created =
                 QDateTime::fromString(file->meta(QStringLiteral("created")), Qt::ISODateWithMs);
         } catch (const storage::StorageError&) {
@@ -133,6 +134,19 @@ fs::path temporaryIn(const fs::path& directory) {
 
 } // namespace
 
+bool hasGuestUser(const QString& foldedName) {
+    return foldedName == QLatin1String("master") || foldedName == QLatin1String("tempdb") ||
+           foldedName == QLatin1String("msdb");
+}
+
+bool mayEnter(Engine::Impl& engine, const Login& login, const QString& key) {
+    if (hasGuestUser(key))
+        return true;
+    std::lock_guard lock(engine.mutex);
+    const auto it = engine.databases.find(key);
+    return it != engine.databases.end() && isOwner(login, it->second);
+}
+
 bool isSystemDatabase(const QString& foldedName) {
     for (const auto& d : systemDatabases)
         if (foldedName == QLatin1String(d.name))
@@ -176,7 +190,13 @@ void Engine::Impl::holdFileWork(const char* verb, const QString& name) const {
         std::this_thread::sleep_for(10ms);
 }
 
-void Engine::Impl::createReserved(const QString& name) {
+bool isOwner(const Login& login, const DatabaseEntry& db) {
+    if (login.role == Role::SysAdmin)
+        return true;
+    return !db.owner.isEmpty() && db.owner.compare(login.name, Qt::CaseInsensitive) == 0;
+}
+
+void Engine::Impl::createReserved(const QString& name, const QString& owner) {
     DatabaseEntry db;
     {
         std::lock_guard lock(mutex);
@@ -186,6 +206,7 @@ void Engine::Impl::createReserved(const QString& name) {
     const fs::path target = pathFor(name);
     const fs::path temporary = temporaryIn(config.dataDirectory);
     db.created = QDateTime::currentDateTime();
+    db.owner = owner;
     try {
         // A user database starts as a copy of model, as on SQL Server; so does tempdb.
         DatabaseLease model;
@@ -199,6 +220,7 @@ void Engine::Impl::createReserved(const QString& name) {
         file->setMeta(QStringLiteral("database_id"), QString::number(db.id));
         file->setMeta(QStringLiteral("family"), db.family);
         file->setMeta(QStringLiteral("created"), db.created.toString(Qt::ISODateWithMs));
+        file->setMeta(QStringLiteral("owner"), owner);
         t.commit();
         file.reset();
         if (!isSystemDatabase(key))
@@ -215,6 +237,7 @@ void Engine::Impl::createReserved(const QString& name) {
     DatabaseEntry& slot = databases.at(key);
     slot.file = target;
     slot.created = db.created;
+    slot.owner = owner;
     slot.pending = false;
 }
 
@@ -326,7 +349,7 @@ Engine::LoginOutcome Engine::login(const QString& user, const QString& password,
     }
     const QString initial = database.isEmpty() ? masterName : database;
     DatabaseLease lease = DatabaseLease::acquire(*impl_, initial);
-    if (!lease.valid()) {
+    if (!lease.valid() || !mayEnter(*impl_, *match, lease.key())) {
         addCannotOpenDatabase(outcome.messages, initial, user);
         return outcome;
     }

@@ -20,7 +20,16 @@ struct DatabaseEntry {
     int leases = 0; // sessions (or statements) using it
     bool restoring = false;
     bool pending = false; // being created, dropped or renamed: its file is not ready for use
+    // The login that created or restored it, kept in the file's meta; empty for the system
+    // databases and older files, which belong to sa.
+    QString owner;
 };
+
+// Whether the login is dbo in the database: sysadmin everywhere, else the database's owner.
+bool isOwner(const Login& login, const DatabaseEntry& db);
+// master, tempdb and msdb let any login in as their guest user; the other databases only
+// their owner (and sysadmin), as guest is off in a database made from model.
+bool hasGuestUser(const QString& foldedName);
 
 // master, tempdb, model and msdb: always there, never created or dropped by a statement.
 bool isSystemDatabase(const QString& foldedName);
@@ -41,7 +50,7 @@ struct Engine::Impl {
     bool reserve(const QString& name, int64_t id = 0);
     // Writes the file (a copy of model's tables for a user database); on failure the name is
     // free again and the exception passes on.
-    void createReserved(const QString& name);
+    void createReserved(const QString& name, const QString& owner = {});
     void forget(const QString& name); // gives up a reserved or pending entry
     // Called without the mutex, in the middle of a statement's file work: see
     // EngineConfig::holdFileWork. Gives up waiting after a minute, so nothing hangs for good.
@@ -78,6 +87,9 @@ private:
     QString name_;
     std::filesystem::path file_;
 };
+
+// Whether the login may use the database (by folded name) at all: as dbo or as guest.
+bool mayEnter(Engine::Impl& engine, const Login& login, const QString& key);
 
 std::unique_ptr<Session> makeSession(Engine::Impl& engine, const Login& login, int spid,
                                      DatabaseLease database);

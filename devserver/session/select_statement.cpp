@@ -237,6 +237,7 @@ RowSource SessionImpl::selectSource(const sql::Statement& s) {
     DatabaseUse db = useFor(s.table);
     storage::DatabaseFile::Transaction t(*db.file, false);
     const storage::TableDef table = requireTable(db, s.table);
+    requireTableRight(db, table, "SELECT");
     return tableSource(table, db.file->readRows(table), s.table, s.alias);
 }
 

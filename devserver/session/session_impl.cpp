@@ -186,6 +186,7 @@ StatementResult SessionImpl::useDatabase(const sql::Statement& s) {
                                       "entered correctly.")
                            .arg(name));
     }
+    requireEntry(lease.key(), lease.name());
     if (transaction_.file && transaction_.key == lease.key())
         file_ = transaction_.file; // the transaction's own connection sees its changes
     else

@@ -34,6 +34,10 @@ struct UserTransaction {
     DatabaseLease lease;
 };
 
+// A collation a column or database is declared with: 448 for a name of no collation's form;
+// for char and varchar data (singleByte), refused unless its code page is the one kept.
+void requireKeptCollation(const QString& name, bool singleByte);
+
 class SessionImpl : public Session {
 public:
     SessionImpl(Engine::Impl& engine, const Login& login, int spid, DatabaseLease database);
@@ -101,11 +105,24 @@ private:
     void refuseCatalogWrite(const sql::ObjectName& name);
     RowSource informationSchema(DatabaseUse& db, const QString& view, const QString& writtenName);
     RowSource systemView(DatabaseUse& db, const QString& view, const QString& writtenName);
+    RowSource sysObjects(DatabaseUse& db);
+    RowSource sysColumns(DatabaseUse& db);
+    // The user tables the catalog shows this login (see seesTablesOf).
+    std::vector<storage::TableDef> visibleTables(DatabaseUse& db) const;
     std::vector<Value> assignRow(const storage::TableDef& table, const QString& databaseName,
                                  std::vector<std::optional<sql::Typed>> values, bool isInsert);
     std::vector<ServerMessage> duplicateKey(const storage::TableDef& table,
                                             const std::vector<Value>& row) const;
+    // permissions (database_statements.cpp): dbo (sysadmin, or the owner) may do anything in
+    // a database; any other login is guest in master, tempdb and msdb and nobody elsewhere.
     bool maySchemaChange(const QString& databaseName) const;
+    bool ownsDatabase(const QString& key) const;
+    void requireEntry(const QString& key, const QString& name) const; // 916
+    // SELECT, INSERT, UPDATE, DELETE on a user table: dbo only, as nothing is granted to guest.
+    void requireTableRight(const DatabaseUse& db, const storage::TableDef& table,
+                           const char* verb) const; // 229
+    // Whether the catalog views show the database's user tables to this login.
+    bool seesTablesOf(const DatabaseUse& db) const;
 
     // built-in functions and @@ variables (builtins.cpp)
     struct Builtin;

@@ -75,10 +75,28 @@ bool isKnownSqlServerType(const QString& name) {
     return known.contains(name.toLower());
 }
 
-bool isValidCollation(const QString& name) {
-    return name.contains(QLatin1String("_CI"), Qt::CaseInsensitive) ||
-           name.contains(QLatin1String("_CS"), Qt::CaseInsensitive) ||
-           name.contains(QLatin1String("_BIN"), Qt::CaseInsensitive);
+// What a column declaration is checked against: the persona's types and the statement's line.
+struct Declaration {
+    const ServerVersion& version;
+    int line = 1;
+};
+
+// SQL Server before 2005 knows no (max): its parser stops at the word.
+[[noreturn]] void throwMaxUnknown(const Declaration& at) {
+    if (at.version.rewordedMessages)
+        throw SqlError(102, 15, 1, QStringLiteral("Incorrect syntax near 'max'."));
+    throw SqlError(170, 15, 1,
+                   QStringLiteral("Line %1: Incorrect syntax near 'max'.").arg(at.line));
+}
+
+[[noreturn]] void throwTypeUnknown(const Declaration& at, int position, const QString& typeName) {
+    throw SqlError(2715, 16, 6,
+                   (at.version.rewordedMessages
+                        ? QStringLiteral("Column, parameter, or variable #%1: Cannot find data "
+                                         "type %2.")
+                        : QStringLiteral("Column or parameter #%1: Cannot find data type %2."))
+                       .arg(position)
+                       .arg(typeName));
 }
 
 bool isSizedType(SqlType type) {
@@ -88,7 +106,8 @@ bool isSizedType(SqlType type) {
 
 // The length a column keeps: characters for nvarchar/nchar (up to 4000), bytes for the
 // single-byte and binary types (up to 8000), -1 for (max) where the type allows it.
-int declaredLength(const sql::ColumnDefinition& d, SqlType type, int position) {
+int declaredLength(const sql::ColumnDefinition& d, SqlType type, int position,
+                   const Declaration& at) {
     if (!isSizedType(type)) {
         if (d.length && type != SqlType::Float && type != SqlType::DateTime2)
             throw SqlError(2716, 16, 1,
@@ -101,6 +120,8 @@ int declaredLength(const sql::ColumnDefinition& d, SqlType type, int position) {
     const int length = d.length.value_or(1);
     const bool unicode = type == SqlType::NVarChar || type == SqlType::NChar;
     const bool variable = type != SqlType::NChar && type != SqlType::Char;
+    if (length == maxLength && !at.version.maxTypes)
+        throwMaxUnknown(at);
     if (length == maxLength && variable)
         return maxLength;
     if (length <= 0)
@@ -118,30 +139,38 @@ int declaredLength(const sql::ColumnDefinition& d, SqlType type, int position) {
     return length;
 }
 
+// datetime2(n): 0 to 7 digits of the second, 7 when not given.
+int declaredFractionalDigits(const sql::ColumnDefinition& d) {
+    const int digits = d.length.value_or(7);
+    if (digits < 0 || digits > 7)
+        throw SqlError(1002, 15, 1,
+                       QStringLiteral("Line 1: Specified scale %1 is invalid.").arg(digits));
+    return digits;
+}
+
 ColumnDef columnFromDefinition(const sql::ColumnDefinition& d, int position,
-                               const QString& tableName) {
+                               const QString& tableName, const Declaration& at) {
     const auto type = supportedType(d.typeName);
+    if (type == SqlType::DateTime2 && !at.version.dateTime2)
+        throwTypeUnknown(at, position, d.typeName);
     if (!type) {
         if (isKnownSqlServerType(d.typeName))
             sql::throwNotSupported(QStringLiteral("Data type '%1'").arg(d.typeName));
-        throw SqlError(
-            2715, 16, 6,
-            QStringLiteral("Column, parameter, or variable #%1: Cannot find data type %2.")
-                .arg(position)
-                .arg(d.typeName));
+        throwTypeUnknown(at, position, d.typeName);
     }
     ColumnDef c;
     c.name = d.name;
     c.type = *type;
-    c.length = declaredLength(d, *type, position);
+    c.length = declaredLength(d, *type, position, at);
+    if (*type == SqlType::DateTime2)
+        c.fractionalDigits = declaredFractionalDigits(d);
     const bool isTextType = sql::isText(sql::tagOf(*type));
     if (!d.collation.isEmpty()) {
         if (!isTextType)
             throw SqlError(447, 16, 1,
                            QStringLiteral("Expression type %1 is invalid for COLLATE clause.")
                                .arg(d.typeName.toLower()));
-        if (!isValidCollation(d.collation))
-            throw SqlError(448, 16, 1, QStringLiteral("Invalid collation '%1'.").arg(d.collation));
+        requireKeptCollation(d.collation, sql::isSingleByteText(sql::tagOf(*type)));
     }
     c.collation = isTextType
                       ? (d.collation.isEmpty() ? QStringLiteral("Chinese_PRC_CI_AS") : d.collation)
@@ -201,9 +230,29 @@ void cutToWidth(QString& text, qsizetype keep) {
 
 // A value stored into a sized column: cut (blanks only) to its length and padded for the fixed
 // types; char and varchar count bytes of the code page.
+// datetime2(n) keeps n digits of the second (the engine keeps milliseconds): rounded, as
+// SQL Server rounds, into the next day if need be.
+void roundToDigits(DateTimeValue& t, int digits) {
+    if (digits >= 3)
+        return;
+    int64_t unit = 1;
+    for (int d = digits; d < 3; ++d)
+        unit *= 10;
+    t.msSinceMidnight = (t.msSinceMidnight + unit / 2) / unit * unit;
+    if (t.msSinceMidnight >= 86400000) {
+        t.msSinceMidnight -= 86400000;
+        ++t.days;
+    }
+}
+
 void fitToColumn(const ColumnDef& c, Typed& v) {
     if (isNull(v.value) || c.length == maxLength)
         return;
+    if (c.type == SqlType::DateTime2) {
+        if (auto* t = std::get_if<DateTimeValue>(&v.value))
+            roundToDigits(*t, c.fractionalDigits);
+        return;
+    }
     if (c.type == SqlType::VarBinary) {
         if (std::get<QByteArray>(v.value).size() > c.length)
             throwTruncated();
@@ -227,6 +276,26 @@ void fitToColumn(const ColumnDef& c, Typed& v) {
 
 } // namespace
 
+void requireKeptCollation(const QString& name, bool singleByte) {
+    const bool wellFormed = name.contains(QLatin1String("_CI"), Qt::CaseInsensitive) ||
+                            name.contains(QLatin1String("_CS"), Qt::CaseInsensitive) ||
+                            name.contains(QLatin1String("_BIN"), Qt::CaseInsensitive);
+    if (!wellFormed)
+        throw SqlError(448, 16, 1, QStringLiteral("Invalid collation '%1'.").arg(name));
+    if (!singleByte)
+        return; // Unicode text is the same in every collation
+    // char and varchar are kept in code page 936 only; another code page's text would be
+    // stored as something else.
+    const int codePage = storage::collationCodePage(name);
+    if (codePage == storage::storedCodePage)
+        return;
+    sql::throwNotSupported(
+        codePage ? QStringLiteral("Collation '%1' (code page %2) for char and varchar data")
+                       .arg(name)
+                       .arg(codePage)
+                 : QStringLiteral("Collation '%1' for char and varchar data").arg(name));
+}
+
 DatabaseUse SessionImpl::useFor(const sql::ObjectName& name) {
     DatabaseUse use;
     const QString db = name.database();
@@ -242,6 +311,7 @@ DatabaseUse SessionImpl::useFor(const sql::ObjectName& name) {
         sql::throwInvalidObject(name.text());
     }
     use.key = use.lease.key();
+    requireEntry(use.key, use.lease.name());
     if (transaction_.file && transaction_.key == use.key)
         use.owned = transaction_.file; // sees the transaction's own changes
     else
@@ -272,6 +342,7 @@ RowSource SessionImpl::tableSource(const TableDef& table, std::vector<storage::S
         info.nullable = c.nullable;
         info.identity = c.identity;
         info.caseInsensitive = c.caseInsensitive();
+        info.fractionalDigits = static_cast<uint8_t>(c.fractionalDigits);
         src.columns.push_back(info);
     }
     src.rows = std::move(rows);
@@ -314,7 +385,8 @@ QString creatableTableName(const sql::ObjectName& name) {
 
 // The columns as declared: unique names, one identity at most; a column's own PRIMARY KEY.
 // Returns how many PRIMARY KEY constraints the definition holds.
-int addDeclaredColumns(TableDef& table, const sql::Statement& s) {
+int addDeclaredColumns(TableDef& table, const sql::Statement& s, const ServerVersion& version) {
+    const Declaration at{version, s.line};
     QSet<QString> seen;
     int identities = 0;
     int keys = s.tablePrimaryKey.isEmpty() ? 0 : 1;
@@ -326,7 +398,7 @@ int addDeclaredColumns(TableDef& table, const sql::Statement& s) {
                                           "'%1' in table '%2' is specified more than once.")
                                .arg(d.name, table.name));
         seen.insert(storage::foldName(d.name));
-        ColumnDef c = columnFromDefinition(d, static_cast<int>(i + 1), table.name);
+        ColumnDef c = columnFromDefinition(d, static_cast<int>(i + 1), table.name, at);
         if (c.identity && ++identities > 1)
             throw SqlError(2744, 16, 2,
                            QStringLiteral("Multiple identity columns specified for table '%1'. "
@@ -387,7 +459,7 @@ StatementResult SessionImpl::createTable(sql::Statement& s) {
             QStringLiteral("CREATE TABLE permission denied in database '%1'.").arg(db.name));
     TableDef table;
     table.name = creatableTableName(s.table);
-    const int keys = addDeclaredColumns(table, s);
+    const int keys = addDeclaredColumns(table, s, engine_.config.version);
     if (keys > 1)
         throw SqlError(8110, 16, 0,
                        QStringLiteral("Cannot add multiple PRIMARY KEY constraints to table '%1'.")
@@ -584,6 +656,7 @@ StatementResult SessionImpl::insert(sql::Statement& s) {
     DatabaseUse db = useFor(s.table);
     auto t = statementTransaction(db, true);
     TableDef table = requireTable(db, s.table);
+    requireTableRight(db, table, "INSERT");
     const std::vector<int> targets =
         s.insertColumns.isEmpty() ? implicitInsertTargets(table, s) : namedInsertTargets(table, s);
     std::optional<int64_t> lastIdentity;
@@ -609,6 +682,7 @@ StatementResult SessionImpl::update(sql::Statement& s) {
     DatabaseUse db = useFor(s.table);
     auto t = statementTransaction(db, true);
     const TableDef table = requireTable(db, s.table);
+    requireTableRight(db, table, "UPDATE");
     const RowSource src = tableSource(table, db.file->readRows(table), s.table, {});
     const sql::Scope scope{&src.columns, src.qualifiers};
     std::vector<int> targets;
@@ -676,6 +750,7 @@ StatementResult SessionImpl::remove(sql::Statement& s) {
     DatabaseUse db = useFor(s.table);
     auto t = statementTransaction(db, true);
     const TableDef table = requireTable(db, s.table);
+    requireTableRight(db, table, "DELETE");
     const RowSource src = tableSource(table, db.file->readRows(table), s.table, {});
     const sql::Scope scope{&src.columns, src.qualifiers};
     if (s.where) {

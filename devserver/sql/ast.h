@@ -105,6 +105,7 @@ struct Statement {
     QStringList names;
     QString path;
     bool replace = false;
+    QString collation; // CREATE DATABASE .. COLLATE
 
     // EXEC of a system procedure: its arguments in order, "@name" or empty for a positional one
     std::vector<std::pair<QString, ExprPtr>> arguments;

@@ -180,7 +180,7 @@ private:
             s.kind = Statement::Kind::CreateDatabase;
             s.names << identifier();
             if (acceptWord("COLLATE"))
-                identifier();
+                s.collation = identifier();
             if (peek().isWord("ON") || peek().isWord("WITH") || peek().isWord("CONTAINMENT"))
                 throwNotSupported(QStringLiteral("CREATE DATABASE with file or option clauses"));
             return s;

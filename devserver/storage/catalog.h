@@ -18,6 +18,7 @@ struct ColumnDef {
     bool identity = false;
     int primaryKeyOrdinal = 0; // 1-based position in the primary key; 0: not a key column
     QString collation;         // text columns only
+    int fractionalDigits = 7;  // datetime2 only
     bool caseInsensitive() const;
 };
 

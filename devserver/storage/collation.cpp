@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <string>
+#include <utility>
 
 #include <iconv.h>
 #include <sqlite3.h>
@@ -154,6 +155,69 @@ QString leftCodePageBytes(const QString& text, int bytes) {
         keep += width;
     }
     return fromCodePage(encoded.left(keep));
+}
+
+int collationCodePage(const QString& name) {
+    // Longer prefixes first where one family's name starts another's.
+    static const std::pair<const char*, int> families[] = {
+        {"Chinese_PRC", 936},
+        {"Chinese_Simplified", 936},
+        {"Chinese_Taiwan", 950},
+        {"Chinese_Traditional", 950},
+        {"Chinese_Hong_Kong", 950},
+        {"Japanese", 932},
+        {"Korean", 949},
+        {"Thai", 874},
+        {"Vietnamese", 1258},
+        {"Arabic", 1256},
+        {"Hebrew", 1255},
+        {"Greek", 1253},
+        {"Turkish", 1254},
+        {"Cyrillic", 1251},
+        {"Ukrainian", 1251},
+        {"Macedonian", 1251},
+        {"Kazakh", 1251},
+        {"Tatar", 1251},
+        {"Estonian", 1257},
+        {"Latvian", 1257},
+        {"Lithuanian", 1257},
+        {"Albanian", 1250},
+        {"Croatian", 1250},
+        {"Czech", 1250},
+        {"Hungarian", 1250},
+        {"Polish", 1250},
+        {"Romanian", 1250},
+        {"Slovak", 1250},
+        {"Slovenian", 1250},
+        {"Bosnian_Latin", 1250},
+        {"Serbian_Latin", 1250},
+        {"Serbian_Cyrillic", 1251},
+        {"Bosnian_Cyrillic", 1251},
+        {"SQL_Latin1_General_CP1250", 1250},
+        {"SQL_Latin1_General_CP1251", 1251},
+        {"SQL_Latin1_General_CP1253", 1253},
+        {"SQL_Latin1_General_CP1254", 1254},
+        {"SQL_Latin1_General_CP1255", 1255},
+        {"SQL_Latin1_General_CP1256", 1256},
+        {"SQL_Latin1_General_CP1257", 1257},
+        {"SQL_Latin1_General_CP437", 437},
+        {"SQL_Latin1_General_CP850", 850},
+        {"SQL_Latin1_General", 1252},
+        {"SQL_", 1252},
+        {"Latin1_General", 1252},
+        {"Danish_Norwegian", 1252},
+        {"Finnish_Swedish", 1252},
+        {"French", 1252},
+        {"German", 1252},
+        {"Icelandic", 1252},
+        {"Modern_Spanish", 1252},
+        {"Traditional_Spanish", 1252},
+        {"Mexican", 1252},
+    };
+    for (const auto& [prefix, codePage] : families)
+        if (name.startsWith(QLatin1String(prefix), Qt::CaseInsensitive))
+            return codePage;
+    return 0;
 }
 
 } // namespace ztds::storage

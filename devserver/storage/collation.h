@@ -24,6 +24,13 @@ int codePageLength(QStringView text);
 // The longest prefix of the text that fits in the given number of code-page bytes.
 QString leftCodePageBytes(const QString& text, int bytes);
 
+// The code page a SQL Server collation keeps char/varchar in, by its name's family
+// (Chinese_PRC_CI_AS: 936, Latin1_General_CI_AS: 1252, Hebrew_CI_AI: 1255 ...); 0 for a name
+// of no family known here.
+int collationCodePage(const QString& name);
+// The code page every char/varchar value is kept in.
+inline constexpr int storedCodePage = 936;
+
 // Registers the collation "ZTCI" on a connection.
 void registerCollation(sqlite3* db);
 

@@ -340,6 +340,23 @@ TableDef DatabaseFile::readTableRow(Statement& s) const {
     return t;
 }
 
+namespace {
+
+// datetime2 keeps its fractional digits in the length, plus one: files from before the digits
+// were kept hold 0 there, which stays datetime2(7).
+int64_t storedLength(const ColumnDef& c) {
+    return c.type == SqlType::DateTime2 ? c.fractionalDigits + 1 : c.length;
+}
+
+void readLength(ColumnDef& c) {
+    if (c.type != SqlType::DateTime2)
+        return;
+    c.fractionalDigits = c.length == 0 ? 7 : c.length - 1;
+    c.length = 0;
+}
+
+} // namespace
+
 std::vector<ColumnDef> DatabaseFile::readColumns(int64_t tableId) const {
     Statement s(db_,
                 QStringLiteral("SELECT name, type, length, nullable, is_identity, pk_ordinal,"
@@ -351,6 +368,7 @@ std::vector<ColumnDef> DatabaseFile::readColumns(int64_t tableId) const {
         c.name = s.text(0);
         c.type = typeFromText(s.text(1));
         c.length = static_cast<int>(s.integer(2));
+        readLength(c);
         c.nullable = s.integer(3) != 0;
         c.identity = s.integer(4) != 0;
         c.primaryKeyOrdinal = static_cast<int>(s.integer(5));
@@ -380,11 +398,31 @@ std::vector<TableDef> DatabaseFile::tables() const {
     return out;
 }
 
+namespace {
+
+// User tables get ids in the range SQL Server gives them, clear of the system tables' small
+// ids (sysobjects is 1, syscolumns 3) that sysobjects lists beside them, and two apart: the
+// one between is the table's primary key's (keyObjectId). Files from before keep their ids.
+constexpr int64_t firstUserObjectId = 2073058421;
+
+} // namespace
+
+int64_t DatabaseFile::nextTableId() const {
+    Statement s(db_, QStringLiteral("SELECT COALESCE(MAX(id), 0) FROM zt_tables"));
+    s.step();
+    return std::max(s.integer(0) + 2, firstUserObjectId);
+}
+
+int64_t keyObjectId(int64_t tableId) {
+    return tableId + 1;
+}
+
 void DatabaseFile::createTable(TableDef& table) {
+    table.id = nextTableId();
     {
         Statement s(db_, QStringLiteral("INSERT INTO zt_tables (name, folded, pk_name, "
-                                        "identity_seed, identity_increment, created)"
-                                        " VALUES (?, ?, ?, ?, ?, ?)"));
+                                        "identity_seed, identity_increment, created, id)"
+                                        " VALUES (?, ?, ?, ?, ?, ?, ?)"));
         s.bind(1, table.name);
         s.bind(2, foldName(table.name));
         s.bind(3, table.primaryKeyName.isEmpty() ? QString() : table.primaryKeyName);
@@ -392,9 +430,9 @@ void DatabaseFile::createTable(TableDef& table) {
         s.bind(5, table.identityIncrement);
         table.created = QDateTime::currentDateTime().toString(Qt::ISODateWithMs);
         s.bind(6, table.created);
+        s.bind(7, table.id);
         s.step();
     }
-    table.id = sqlite3_last_insert_rowid(db_);
     QStringList definitions;
     for (size_t i = 0; i < table.columns.size(); ++i) {
         const ColumnDef& c = table.columns[i];
@@ -405,7 +443,7 @@ void DatabaseFile::createTable(TableDef& table) {
         s.bind(2, static_cast<int64_t>(i + 1));
         s.bind(3, c.name);
         s.bind(4, QString::fromLatin1(sqlTypeName(c.type)));
-        s.bind(5, int64_t{c.length});
+        s.bind(5, int64_t{storedLength(c)});
         s.bind(6, int64_t{c.nullable ? 1 : 0});
         s.bind(7, int64_t{c.identity ? 1 : 0});
         s.bind(8, int64_t{c.primaryKeyOrdinal});

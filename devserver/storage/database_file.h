@@ -90,12 +90,15 @@ private:
     explicit DatabaseFile(sqlite3* db) : db_(db) {}
     void exec(const char* sql) const;
     void initialiseCatalog();
+    int64_t nextTableId() const;
     std::vector<ColumnDef> readColumns(int64_t tableId) const;
     TableDef readTableRow(class Statement& s) const;
 
     sqlite3* db_ = nullptr;
 };
 
+// The object id of a table's primary key constraint (sysobjects lists it).
+int64_t keyObjectId(int64_t tableId);
 // Folding used for every name comparison (databases, tables, columns): the collation's.
 QString foldName(const QString& name);
 // Copies a database file, consistent even while others write to it, into a new file.

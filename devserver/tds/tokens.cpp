@@ -40,6 +40,17 @@ constexpr uint8_t typeBigVarChar = 0xA7;
 constexpr uint8_t typeBigChar = 0xAF;
 constexpr uint8_t typeNVarChar = 0xE7;
 constexpr uint8_t typeNChar = 0xEF;
+// The fixed-length types, which SQL Server sends for a NOT NULL column of these types.
+constexpr uint8_t typeInt1 = 0x30;
+constexpr uint8_t typeBit = 0x32;
+constexpr uint8_t typeInt2 = 0x34;
+constexpr uint8_t typeInt4 = 0x38;
+constexpr uint8_t typeDateTim4 = 0x3A;
+constexpr uint8_t typeFlt4 = 0x3B;
+constexpr uint8_t typeMoney = 0x3C;
+constexpr uint8_t typeDateTime = 0x3D;
+constexpr uint8_t typeFlt8 = 0x3E;
+constexpr uint8_t typeInt8 = 0x7F;
 
 constexpr uint16_t flagNullable = 0x0001;
 constexpr uint16_t flagCaseSensitive = 0x0002;
@@ -55,6 +66,11 @@ constexpr uint64_t plpNull = 0xFFFFFFFFFFFFFFFFull;
 constexpr int32_t daysFromYear1To1900 = 693595;
 constexpr int maxMessageCharacters = 4000;
 constexpr int64_t msPerDay = 86400000;
+
+// datetime2(n) keeps its time in 10^-n second units, in 3, 4 or 5 bytes by n.
+uint32_t dateTime2TimeBytes(uint8_t digits) {
+    return digits <= 2 ? 3 : digits <= 4 ? 4 : 5;
+}
 
 // Engines hand over what a column holds; when a variant differs from the column's type the
 // value is converted here rather than sent in a shape the client cannot read.
@@ -294,8 +310,9 @@ TokenWriter::ColumnShape TokenWriter::textShape(const ResultSet& resultSet, size
             uint32_t(unicode ? width * 2 : width)};
 }
 
-TokenWriter::ColumnShape TokenWriter::shapeOf(const ResultSet& resultSet, size_t column) const {
-    const ColumnInfo& info = resultSet.columns[column];
+TokenWriter::ColumnShape TokenWriter::nullableShape(const ColumnInfo& info,
+                                                    const ResultSet& resultSet,
+                                                    size_t column) const {
     const auto width = uint32_t(std::max(info.length, 1));
     switch (info.type) {
     case SqlType::NVarChar:
@@ -328,8 +345,10 @@ TokenWriter::ColumnShape TokenWriter::shapeOf(const ResultSet& resultSet, size_t
         return {WireType::DateTimeN, 8};
     case SqlType::DateTime2:
         // datetime2 came with TDS 7.3; older clients get datetime.
-        if (tdsVersion_ >= tds_version::V7_3A)
-            return {WireType::DateTime2N, 8, 0, 7};
+        if (tdsVersion_ >= tds_version::V7_3A) {
+            const uint8_t digits = std::min<uint8_t>(info.fractionalDigits, 7);
+            return {WireType::DateTime2N, dateTime2TimeBytes(digits) + 3u, 0, digits};
+        }
         return {WireType::DateTimeN, 8};
     case SqlType::Real:
         return {WireType::FltN, 4};
@@ -348,6 +367,31 @@ TokenWriter::ColumnShape TokenWriter::shapeOf(const ResultSet& resultSet, size_t
     return {WireType::NVarChar, 2};
 }
 
+namespace {
+
+bool hasNull(const ResultSet& resultSet, size_t column) {
+    return std::any_of(resultSet.rows.begin(), resultSet.rows.end(), [&](const auto& row) {
+        return column >= row.size() || isNull(row[column]);
+    });
+}
+
+} // namespace
+
+// A NOT NULL column of a fixed-size type travels in the fixed-length form, as SQL Server sends
+// it; should a value be NULL all the same, the nullable form keeps the stream readable.
+TokenWriter::ColumnShape TokenWriter::shapeOf(const ResultSet& resultSet, size_t column) const {
+    const ColumnInfo& info = resultSet.columns[column];
+    ColumnShape shape = nullableShape(info, resultSet, column);
+    const bool fixable = shape.type == WireType::IntN || shape.type == WireType::BitN ||
+                         shape.type == WireType::FltN || shape.type == WireType::DateTimeN ||
+                         (shape.type == WireType::MoneyN && shape.size == 8);
+    // bigint's INT8 came with TDS 7.1.
+    const bool known =
+        !(shape.type == WireType::IntN && shape.size == 8) || tdsVersion_ >= tds_version::V7_1;
+    shape.fixed = fixable && known && !info.nullable && !hasNull(resultSet, column);
+    return shape;
+}
+
 void TokenWriter::collation() {
     // TDS 7.0 predates collations.
     if (tdsVersion_ >= tds_version::V7_1)
@@ -355,6 +399,10 @@ void TokenWriter::collation() {
 }
 
 void TokenWriter::typeInfo(const ColumnShape& shape) {
+    if (shape.fixed) {
+        fixedTypeInfo(shape);
+        return;
+    }
     switch (shape.type) {
     case WireType::NVarChar:
     case WireType::NVarCharMax:
@@ -415,6 +463,28 @@ void TokenWriter::typeInfo(const ColumnShape& shape) {
         break;
     }
     out_.u8(uint8_t(shape.size));
+}
+
+// The fixed-length types carry no length: the type alone says the size.
+void TokenWriter::fixedTypeInfo(const ColumnShape& shape) {
+    const uint32_t size = shape.size;
+    switch (shape.type) {
+    case WireType::IntN:
+        out_.u8(size == 1 ? typeInt1 : size == 2 ? typeInt2 : size == 4 ? typeInt4 : typeInt8);
+        return;
+    case WireType::BitN:
+        out_.u8(typeBit);
+        return;
+    case WireType::FltN:
+        out_.u8(size == 4 ? typeFlt4 : typeFlt8);
+        return;
+    case WireType::MoneyN:
+        out_.u8(typeMoney);
+        return;
+    default:
+        out_.u8(size == 4 ? typeDateTim4 : typeDateTime);
+        return;
+    }
 }
 
 void TokenWriter::columnMetadata(const ResultSet& resultSet,
@@ -558,10 +628,16 @@ int64_t clampedMsOfDay(const DateTimeValue& dateTime) {
     return std::clamp<int64_t>(dateTime.msSinceMidnight, 0, msPerDay - 1);
 }
 
-// Time in 100 ns units (5 bytes), then days since 0001-01-01 (3 bytes).
-void writeDateTime2(ByteWriter& out, const DateTimeValue& dateTime) {
-    uint64_t units = uint64_t(clampedMsOfDay(dateTime)) * 10000;
-    for (int i = 0; i < 5; ++i, units >>= 8)
+// Time in 10^-digits second units, then days since 0001-01-01 (3 bytes). The engine keeps
+// milliseconds, already rounded to the column's digits.
+void writeDateTime2(ByteWriter& out, const DateTimeValue& dateTime, uint8_t digits) {
+    const auto ms = uint64_t(clampedMsOfDay(dateTime));
+    uint64_t units = ms;
+    for (int d = 3; d < digits; ++d)
+        units *= 10;
+    for (int d = 3; d > digits; --d)
+        units /= 10;
+    for (uint32_t i = 0; i < dateTime2TimeBytes(digits); ++i, units >>= 8)
         out.u8(uint8_t(units & 0xFF));
     auto days =
         uint32_t(std::clamp<int64_t>(int64_t(dateTime.days) + daysFromYear1To1900, 0, 3652058));
@@ -597,7 +673,8 @@ void TokenWriter::value(const ColumnShape& shape, const Value& value) {
         out_.u8(0);
         return;
     }
-    out_.u8(uint8_t(shape.size));
+    if (!shape.fixed)
+        out_.u8(uint8_t(shape.size));
     switch (shape.type) {
     case WireType::BitN:
         out_.u8(asInteger(value) != 0 ? 1 : 0);
@@ -618,7 +695,7 @@ void TokenWriter::value(const ColumnShape& shape, const Value& value) {
         out_.bytes(spanOf(guidBytes(asText(value))));
         return;
     case WireType::DateTime2N:
-        writeDateTime2(out_, asDateTime(value));
+        writeDateTime2(out_, asDateTime(value), shape.scale);
         return;
     case WireType::DateTimeN:
         if (shape.size == 4)

@@ -50,14 +50,18 @@ private:
         uint32_t size;         // bytes: fixed width, or the declared maximum of variable types
         uint8_t precision = 0; // numeric
         uint8_t scale = 0;     // numeric, datetime2
+        bool fixed = false;    // sent as the fixed-length type: no length byte, never NULL
     };
     ColumnShape shapeOf(const ResultSet& resultSet, size_t column) const;
     ColumnShape textShape(const ResultSet& resultSet, size_t column) const;
+    ColumnShape nullableShape(const ColumnInfo& info, const ResultSet& resultSet,
+                              size_t column) const;
     void plp(std::span<const uint8_t> bytes);
     void textPointer(std::span<const uint8_t> bytes);
     bool variableValue(const ColumnShape& shape, const Value& value);
     void columnMetadata(const ResultSet& resultSet, const std::vector<ColumnShape>& shapes);
     void typeInfo(const ColumnShape& shape);
+    void fixedTypeInfo(const ColumnShape& shape);
     void collation();
     void value(const ColumnShape& shape, const Value& value);
 

@@ -32,7 +32,7 @@ enum class SqlType {
     VarBinary,        // varbinary(n), n in bytes (1..8000)
     Numeric,          // numeric(p,s)
     UniqueIdentifier, // uniqueidentifier
-    DateTime2,        // datetime2(7)
+    DateTime2,        // datetime2(n), n fractional digits of the second (0..7)
 };
 
 // A length that stands for (max): varchar(max), nvarchar(max).
@@ -120,9 +120,10 @@ struct ColumnInfo {
     int length = 0; // characters for nvarchar/nchar, bytes for (var)char/varbinary, -1 for (max)
     bool nullable = true;
     bool identity = false;
-    bool caseInsensitive = true; // collation Chinese_PRC_CI_AS for text columns
-    uint8_t precision = 0;       // numeric only
-    uint8_t scale = 0;           // numeric only
+    bool caseInsensitive = true;  // collation Chinese_PRC_CI_AS for text columns
+    uint8_t precision = 0;        // numeric only
+    uint8_t scale = 0;            // numeric only
+    uint8_t fractionalDigits = 7; // datetime2 only
 };
 
 struct ResultSet {

@@ -13,10 +13,15 @@ namespace zt::test {
 
 class EngineFixture {
 public:
-    EngineFixture() { start(); }
+    // version: the persona (--tds-version) the engine presents.
+    explicit EngineFixture(const ztds::ServerVersion& version = ztds::latestServerVersion())
+        : version_(version) {
+        start();
+    }
 
     void start() {
         ztds::EngineConfig config;
+        config.version = version_;
         config.dataDirectory = dataDirectory();
         config.logins = {{QStringLiteral("sa"), QString(), ztds::Role::SysAdmin},
                          {QStringLiteral("creator"), QStringLiteral("pw"), ztds::Role::DbCreator},
@@ -40,6 +45,9 @@ public:
 
     QTemporaryDir dir;
     std::unique_ptr<ztds::Engine> engine;
+
+private:
+    ztds::ServerVersion version_;
 };
 
 // Runs a batch and returns the last statement's result.

@@ -32,7 +32,7 @@ void EngineConcurrencyTest::appendersLoseNothing() {
     std::vector<std::thread> workers;
     for (int t = 0; t < threads; ++t) {
         workers.emplace_back([&f, &failures, t] {
-            auto s = f.login(QStringLiteral("bob"), QStringLiteral("pw"), QStringLiteral("shared"));
+            auto s = f.login(QStringLiteral("sa"), QString(), QStringLiteral("shared"));
             if (!s) {
                 ++failures;
                 return;
@@ -84,7 +84,7 @@ void EngineConcurrencyTest::readersSeeWholeRows() {
         }
         stop = true;
     });
-    auto reader = f.login(QStringLiteral("bob"), QStringLiteral("pw"), QStringLiteral("pairs"));
+    auto reader = f.login(QStringLiteral("sa"), QString(), QStringLiteral("pairs"));
     while (!stop) {
         const StatementResult r = run(*reader, "select count(*) from t where a <> b");
         if (r.failed || std::get<int64_t>(r.resultSet->rows[0][0]) != 0)

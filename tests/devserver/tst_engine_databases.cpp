@@ -25,6 +25,11 @@ private slots:
     void useMissing();
     void rolePermissions_data();
     void rolePermissions();
+    void guestInMaster_data();
+    void guestInMaster();
+    void guestSeesCatalog_data();
+    void guestSeesCatalog();
+    void ownerIsWhoCreatedOrRestored();
     void chineseDatabaseNameRoundTrip();
     void restartKeepsData();
     void backupAndRestore();
@@ -233,10 +238,12 @@ void EngineDatabasesTest::rolePermissions_data() {
     QTest::newRow("public create table in master")
         << "bob"
         << "create table t (a int)" << 262 << noTableMaster;
-    QTest::newRow("public create table in a database")
+    // shop is sa's, and guest is off in a database made from model.
+    QTest::newRow("public uses another's database")
         << "bob"
-        << "use shop; create table t (a int)" << 262
-        << "CREATE TABLE permission denied in database 'shop'.";
+        << "use shop" << 916
+        << "The server principal \"bob\" is not able to access the database \"shop\" under "
+           "the current security context.";
     QTest::newRow("public drop database")
         << "bob"
         << "drop database shop" << 3701
@@ -250,14 +257,33 @@ void EngineDatabasesTest::rolePermissions_data() {
         << "create table t (a int)" << 262 << noTableMaster;
     QTest::newRow("dbcreator create database") << "creator"
                                                << "create database x2" << 0 << "";
-    QTest::newRow("dbcreator create table elsewhere")
+    QTest::newRow("dbcreator is dbo in its own database")
         << "creator"
-        << "use shop; create table t2 (a int)" << 0 << "";
-    QTest::newRow("dbcreator drop database") << "creator"
-                                             << "drop database shop" << 0 << "";
-    QTest::newRow("public reads and writes rows")
-        << "bob"
-        << "use shop; insert into t values (1); select * from t; delete from t" << 0 << "";
+        << "create database mine; use mine; create table t2 (a int); insert into t2 values (1);"
+           "select * from t2; update t2 set a = 2; delete from t2; drop table t2"
+        << 0 << "";
+    QTest::newRow("dbcreator drops its own database")
+        << "creator"
+        << "create database x3; drop database x3" << 0 << "";
+    QTest::newRow("dbcreator drop another's database")
+        << "creator"
+        << "drop database shop" << 3701
+        << "Cannot drop the database 'shop', because it does not exist or you do not have "
+           "permission.";
+    QTest::newRow("dbcreator rename another's database")
+        << "creator"
+        << "alter database shop modify name = shop2" << 5011
+        << "User does not have permission to alter database 'shop', the database does not "
+           "exist, or the database is not in a state that allows access checks.";
+    QTest::newRow("dbcreator backup another's database")
+        << "creator"
+        << "backup database shop to disk='y.bak'" << 262
+        << "BACKUP DATABASE permission denied in database 'shop'.";
+    QTest::newRow("dbcreator three-part name into another's database")
+        << "creator"
+        << "select * from shop.dbo.t" << 916
+        << "The server principal \"creator\" is not able to access the database \"shop\" "
+           "under the current security context.";
 }
 
 void EngineDatabasesTest::rolePermissions() {
@@ -640,7 +666,7 @@ void EngineDatabasesTest::renameRefusedWhileInUse() {
     EngineFixture f;
     auto s = f.login();
     createOld(*s);
-    auto other = f.login(QStringLiteral("creator"), QStringLiteral("pw"), QStringLiteral("Old"));
+    auto other = f.login(QStringLiteral("sa"), QString(), QStringLiteral("Old"));
     QVERIFY(other);
     for (const char* statement :
          {"alter database Old modify name = New", "exec sp_renamedb N'Old', N'New'"}) {
@@ -750,6 +776,138 @@ void EngineDatabasesTest::createKeepsFileInTheWay() {
     QVERIFY(stray.open(QIODevice::ReadOnly));
     QCOMPARE(stray.readAll(), QByteArray("not a database"));
     QCOMPARE(firstError(run(*s, "use Stray")), 911);
+}
+
+void EngineDatabasesTest::guestInMaster_data() {
+    QTest::addColumn<QString>("level");
+    QTest::addColumn<QString>("statement");
+    QTest::addColumn<int>("number");
+    QTest::addColumn<QString>("text");
+    const char* const statements[][2] = {
+        {"INSERT", "insert into CHdatebase (ztbh) values (N'001')"},
+        {"SELECT", "select * from master.dbo.CHdatebase"},
+        {"UPDATE", "update CHdatebase set ztbh = N'002'"},
+        {"DELETE", "delete from dbo.CHdatebase"}};
+    for (const auto& [verb, statement] : statements) {
+        QTest::addRow("%s", verb) << "7.4" << statement << 229
+                                  << QStringLiteral("The %1 permission was denied on the object "
+                                                    "'CHdatebase', database 'master', schema "
+                                                    "'dbo'.")
+                                         .arg(QLatin1String(verb));
+        QTest::addRow("7.1 %s", verb) << "7.1" << statement << 229
+                                      << QStringLiteral("%1 permission denied on object "
+                                                        "'CHdatebase', database 'master', owner "
+                                                        "'dbo'.")
+                                             .arg(QLatin1String(verb));
+    }
+    for (const char* level : {"7.1", "7.4"}) {
+        QTest::addRow("%s create table", level)
+            << level << "create table t (a int)" << 262
+            << "CREATE TABLE permission denied in database 'master'.";
+        QTest::addRow("%s sysdatabases", level)
+            << level << "select name from master..sysdatabases" << 0 << "";
+        QTest::addRow("%s INFORMATION_SCHEMA", level)
+            << level << "select TABLE_NAME from INFORMATION_SCHEMA.COLUMNS" << 0 << "";
+    }
+    QTest::newRow("7.4 sys.databases") << "7.4"
+                                       << "select name from sys.databases" << 0 << "";
+}
+
+// A dbcreator login is guest in master: it reads the catalog, but nothing was granted to it
+// on sa's registry table, and CREATE TABLE there is dbo's.
+void EngineDatabasesTest::guestInMaster() {
+    QFETCH(QString, level);
+    QFETCH(QString, statement);
+    QFETCH(int, number);
+    QFETCH(QString, text);
+    EngineFixture f(*ztds::serverVersionFor(level.toStdString()));
+    {
+        auto admin = f.login();
+        ZT_EXEC(*admin, "create table CHdatebase (id bigint identity(1,1) not null, ztbh "
+                        "nvarchar(15) null); insert into CHdatebase (ztbh) values (N'000')");
+    }
+    auto s = f.login(QStringLiteral("creator"), QStringLiteral("pw"));
+    QVERIFY(s);
+    const StatementResult r = run(*s, statement);
+    QCOMPARE(firstError(r), number);
+    if (number) {
+        QCOMPARE(firstErrorText(r), text);
+        QCOMPARE(int(r.messages.front().severity), 14);
+    }
+    auto admin = f.login();
+    const StatementResult rows = run(*admin, "select ztbh from CHdatebase");
+    QCOMPARE(rows.resultSet->rows.size(), size_t(1)); // nothing changed
+    QCOMPARE(textAt(rows, 0, 0), QStringLiteral("000"));
+}
+
+void EngineDatabasesTest::guestSeesCatalog_data() {
+    QTest::addColumn<QString>("level");
+    QTest::addColumn<int>("tables");
+    QTest::newRow("7.1 shows all") << "7.1" << 1;
+    QTest::newRow("7.2 shows what may be used") << "7.2" << 0;
+    QTest::newRow("7.4 shows what may be used") << "7.4" << 0;
+}
+
+// SQL Server 2005 and later show a login only the metadata of what it may use.
+void EngineDatabasesTest::guestSeesCatalog() {
+    QFETCH(QString, level);
+    QFETCH(int, tables);
+    EngineFixture f(*ztds::serverVersionFor(level.toStdString()));
+    {
+        auto admin = f.login();
+        ZT_EXEC(*admin, "create table CHdatebase (id int not null)");
+    }
+    auto s = f.login(QStringLiteral("bob"), QStringLiteral("pw"));
+    for (const char* query : {"select name from sysobjects where xtype = 'U'",
+                              "select TABLE_NAME from INFORMATION_SCHEMA.TABLES",
+                              "select name from syscolumns where name = 'id'"}) {
+        const StatementResult r = run(*s, QString::fromLatin1(query));
+        QVERIFY2(!r.failed, qPrintable(describe(r)));
+        QCOMPARE(int(r.resultSet->rows.size()), tables);
+    }
+}
+
+// The login that creates or restores a database owns it (dbo there), also after a restart;
+// to a database of sa's it has no way in: 916 on USE and three-part names, 4060 at login.
+void EngineDatabasesTest::ownerIsWhoCreatedOrRestored() {
+    EngineFixture f;
+    {
+        auto admin = f.login();
+        ZT_EXEC(*admin, "create database shop");
+    }
+    auto creator = f.login(QStringLiteral("creator"), QStringLiteral("pw"));
+    ZT_EXEC(*creator, "create database mine; use mine; create table t (a int); insert into t "
+                      "values (1)");
+    QCOMPARE(textAt(run(*creator, "select user_name()"), 0, 0), QStringLiteral("dbo"));
+    const QString bak = f.path(QStringLiteral("mine.bak"));
+    ZT_EXEC(*creator, QStringLiteral("use master; backup database mine to disk='%1'").arg(bak));
+    ZT_EXEC(*creator, QStringLiteral("restore database copy from disk='%1'").arg(bak));
+    QCOMPARE(textAt(run(*creator, "select a from copy.dbo.t"), 0, 0), QStringLiteral("1"));
+    QCOMPARE(textAt(run(*creator, "select user_name()"), 0, 0), QStringLiteral("guest"));
+    const StatementResult use = run(*creator, "use shop");
+    QCOMPARE(firstError(use), 916);
+    QCOMPARE(int(use.messages.front().severity), 14);
+    const StatementResult over =
+        run(*creator, QStringLiteral("restore database shop from disk='%1' with replace").arg(bak));
+    QCOMPARE(firstError(over), 3110);
+    QCOMPARE(firstErrorText(over),
+             QStringLiteral("User does not have permission to RESTORE database 'shop'."));
+    creator.reset();
+    f.restart();
+    QVERIFY(f.login(QStringLiteral("creator"), QStringLiteral("pw"), QStringLiteral("mine")));
+    QVERIFY(f.login(QStringLiteral("creator"), QStringLiteral("pw"), QStringLiteral("copy")));
+    const auto refused = f.engine->login(QStringLiteral("creator"), QStringLiteral("pw"),
+                                         QStringLiteral("shop"), false);
+    QVERIFY(!refused.session);
+    QCOMPARE(refused.messages.front().number, 4060);
+    // At SQL Server 2000 the same refusal reads as it did then.
+    EngineFixture old(*ztds::serverVersionFor("7.1"));
+    ZT_EXEC(*old.login(), "create database shop");
+    const StatementResult oldUse =
+        run(*old.login(QStringLiteral("creator"), QStringLiteral("pw")), "use shop");
+    QCOMPARE(firstError(oldUse), 916);
+    QCOMPARE(firstErrorText(oldUse),
+             QStringLiteral("Server user 'creator' is not a valid user in database 'shop'."));
 }
 
 QTEST_GUILESS_MAIN(EngineDatabasesTest)

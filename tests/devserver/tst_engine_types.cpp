@@ -4,6 +4,8 @@
 #include "engine_fixture.h"
 
 #include "devserver/sql/types.h"
+#include "devserver/tds/login.h"
+#include "devserver/tds/tokens.h"
 
 using namespace zt::test;
 using ztds::SqlType;
@@ -50,6 +52,9 @@ private slots:
     void declaredColumnTypes();
     void typedParameters_data();
     void typedParameters();
+    void dateTime2Digits_data();
+    void dateTime2Digits();
+    void wireTypesFollowNullability();
 
 private:
     void useNewDatabase();
@@ -374,6 +379,99 @@ void EngineTypesTest::typedParameters() {
     QVERIFY2(!r.failed, qPrintable(describe(r)));
     QCOMPARE(int(r.resultSet->columns[0].type), type);
     QCOMPARE(shown(r.resultSet->rows[0][0]), value);
+}
+
+void EngineTypesTest::dateTime2Digits_data() {
+    QTest::addColumn<int>("digits");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<int>("days"); // after 2024-01-02
+    QTest::addColumn<int>("ms");   // since midnight, as kept
+    const int atFive = (3 * 3600 + 4 * 60 + 5) * 1000;
+    QTest::newRow("0 rounds up") << 0 << "2024-01-02 03:04:05.678" << 0 << atFive + 1000;
+    QTest::newRow("0 rounds down") << 0 << "2024-01-02 03:04:05.499" << 0 << atFive;
+    QTest::newRow("0 into the next day") << 0 << "2024-01-02 23:59:59.600" << 1 << 0;
+    QTest::newRow("1") << 1 << "2024-01-02 03:04:05.678" << 0 << atFive + 700;
+    QTest::newRow("2") << 2 << "2024-01-02 03:04:05.675" << 0 << atFive + 680;
+    QTest::newRow("7 keeps milliseconds") << 7 << "2024-01-02 03:04:05.678" << 0 << atFive + 678;
+}
+
+// datetime2(n) keeps n digits of the second and says so in its description.
+void EngineTypesTest::dateTime2Digits() {
+    QFETCH(int, digits);
+    QFETCH(QString, value);
+    QFETCH(int, days);
+    QFETCH(int, ms);
+    useNewDatabase();
+    ZT_EXEC(*s_, QStringLiteral("create table d (t datetime2(%1) not null)").arg(digits));
+    ZT_EXEC(*s_, QStringLiteral("insert into d values ('%1')").arg(value));
+    const StatementResult r = run(*s_, "select t from d");
+    QVERIFY2(!r.failed, qPrintable(describe(r)));
+    QCOMPARE(int(r.resultSet->columns[0].fractionalDigits), digits);
+    const auto& kept = std::get<ztds::DateTimeValue>(r.resultSet->rows[0][0]);
+    QCOMPARE(kept.days, int32_t(QDate(1900, 1, 1).daysTo(QDate(2024, 1, 2)) + days));
+    QCOMPARE(kept.msSinceMidnight, int64_t(ms));
+    const StatementResult length =
+        run(*s_, "select length, xscale from syscolumns where id = object_id('d')");
+    QCOMPARE(textAt(length, 0, 0), QString::number(digits <= 2 ? 6 : digits <= 4 ? 7 : 8));
+    QCOMPARE(textAt(length, 0, 1), QString::number(digits));
+}
+
+namespace {
+
+struct WireColumn {
+    uint8_t type = 0;
+    int info = -1; // the byte after the type (length or scale), -1 for a fixed-length type
+};
+
+// The TYPE_INFO of each column in a COLMETADATA token at TDS 7.4, for the types here.
+std::vector<WireColumn> wireColumns(const std::vector<uint8_t>& bytes) {
+    std::vector<WireColumn> columns;
+    size_t at = 0;
+    if (bytes.size() < 3 || bytes[at++] != 0x81)
+        return columns;
+    const int count = bytes[at] | (bytes[at + 1] << 8);
+    at += 2;
+    for (int c = 0; c < count && at + 7 < bytes.size(); ++c) {
+        at += 4 + 2; // user type, flags
+        WireColumn column;
+        column.type = bytes[at++];
+        const bool fixed = column.type == 0x30 || column.type == 0x32 || column.type == 0x34 ||
+                           column.type == 0x38 || column.type == 0x3A || column.type == 0x3B ||
+                           column.type == 0x3C || column.type == 0x3D || column.type == 0x3E ||
+                           column.type == 0x7F;
+        if (!fixed)
+            column.info = bytes[at++];
+        at += 1 + 2 * size_t(bytes[at]); // the name: characters, then UTF-16
+        columns.push_back(column);
+    }
+    return columns;
+}
+
+} // namespace
+
+// A NOT NULL column of a table travels in the fixed-length type, as SQL Server sends it; a
+// nullable one, and an expression that may be NULL, in the nullable type with its length.
+void EngineTypesTest::wireTypesFollowNullability() {
+    useNewDatabase();
+    ZT_EXEC(*s_, "create table w (a int not null, b int null, c bigint not null, d bit not null,"
+                 " e float not null, f datetime not null, g money not null, h smallint not null,"
+                 " i tinyint not null, j datetime2(0) not null, k smalldatetime not null,"
+                 " l real not null)");
+    ZT_EXEC(*s_, "insert into w values (7, null, 8, 1, 0.5, '2024-01-02', 1, 2, 3,"
+                 " '2024-01-02 03:04:05', '2024-01-02', 0.25)");
+    const StatementResult r = run(*s_, "select *, a + 1 from w");
+    QVERIFY2(!r.failed, qPrintable(describe(r)));
+    ztds::tds::TokenWriter tokens(ztds::tds::tds_version::V7_4);
+    tokens.resultSet(*r.resultSet);
+    const auto columns = wireColumns(tokens.data());
+    const std::vector<std::pair<int, int>> expected{
+        {0x38, -1}, {0x26, 4},  {0x7F, -1}, {0x32, -1}, {0x3E, -1}, {0x3D, -1}, {0x3C, -1},
+        {0x34, -1}, {0x30, -1}, {0x2A, 0},  {0x3A, -1}, {0x3B, -1}, {0x26, 4}};
+    QCOMPARE(columns.size(), expected.size());
+    for (size_t i = 0; i < expected.size(); ++i) {
+        QCOMPARE(int(columns[i].type), expected[i].first);
+        QCOMPARE(columns[i].info, expected[i].second);
+    }
 }
 
 QTEST_GUILESS_MAIN(EngineTypesTest)

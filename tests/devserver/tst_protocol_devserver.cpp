@@ -102,6 +102,8 @@ private slots:
     void typedParametersComeBack();
     void decimalParametersKeepTheirValue_data();
     void decimalParametersKeepTheirValue();
+    void notNullColumnsReadBack_data();
+    void notNullColumnsReadBack();
 };
 
 void ProtocolDevServerTest::helpPrintsUsage() {
@@ -539,6 +541,55 @@ void ProtocolDevServerTest::decimalParametersKeepTheirValue() {
     QVERIFY2(client.execute(QStringLiteral("select v from amounts")),
              qPrintable(client.diagnosticText()));
     QCOMPARE(client.rows()[0].value(0).toString(), stored);
+}
+
+void ProtocolDevServerTest::notNullColumnsReadBack_data() {
+    QTest::addColumn<QString>("tdsVersion");
+    QTest::newRow("7.4") << "7.4";
+    QTest::newRow("7.1") << "7.1";
+}
+
+// NOT NULL columns travel in the fixed-length types and datetime2(0) with its scale; the
+// driver reads them back as it reads SQL Server's.
+void ProtocolDevServerTest::notNullColumnsReadBack() {
+    QFETCH(QString, tdsVersion);
+    DevServerProcess server;
+    QVERIFY(server.start());
+    OdbcConnection client;
+    QVERIFY2(client.connect(
+                 freeTdsConnectionString(server.port(), QStringLiteral("sa"), {}, {}, tdsVersion)),
+             qPrintable(client.diagnosticText()));
+    QVERIFY(client.execute(QStringLiteral("create database fixed")));
+    QVERIFY2(client.execute(QStringLiteral(
+                 "create table fixed.dbo.f (a int not null, b bigint not null, c bit not null, "
+                 "d float not null, e datetime not null, g money not null, h smallint not null,"
+                 " i tinyint not null, j datetime2(0) not null, k int null)")),
+             qPrintable(client.diagnosticText()));
+    QVERIFY2(client.execute(QStringLiteral(
+                 "insert into fixed.dbo.f values (-7, 9000000000, 1, 0.5, '2024-01-02 03:04:05',"
+                 " 12.5, -2, 250, '2024-01-02 03:04:05.678', null)")),
+             qPrintable(client.diagnosticText()));
+    QVERIFY2(client.execute(QStringLiteral("select * from fixed.dbo.f")),
+             qPrintable(client.diagnosticText()));
+    QCOMPARE(client.rows().size(), size_t(1));
+    const QVariantList& row = client.rows()[0];
+    QCOMPARE(row.value(0).toString(), QStringLiteral("-7"));
+    QCOMPARE(row.value(1).toString(), QStringLiteral("9000000000"));
+    QCOMPARE(row.value(2).toString(), QStringLiteral("1"));
+    QCOMPARE(row.value(3).toString(), QStringLiteral("0.5"));
+    QVERIFY2(row.value(4).toString().startsWith(QStringLiteral("2024-01-02 03:04:05")),
+             qPrintable(row.value(4).toString()));
+    QCOMPARE(row.value(5).toString(), QStringLiteral("12.5000"));
+    QCOMPARE(row.value(6).toString(), QStringLiteral("-2"));
+    QCOMPARE(row.value(7).toString(), QStringLiteral("250"));
+    // Rounded to the second; a TDS 7.1 client gets datetime instead.
+    QVERIFY2(row.value(8).toString().startsWith(QStringLiteral("2024-01-02 03:04:06")),
+             qPrintable(row.value(8).toString()));
+    QVERIFY(row.value(9).isNull());
+    QVERIFY(!client.columns()[0].nullable);
+    QVERIFY(client.columns()[9].nullable);
+    if (tdsVersion == QLatin1String("7.4"))
+        QCOMPARE(int(client.columns()[8].digits), 0);
 }
 
 QTEST_GUILESS_MAIN(ProtocolDevServerTest)
