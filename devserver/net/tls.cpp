@@ -152,8 +152,10 @@ void TlsSession::handshake() {
     int code = GNUTLS_E_AGAIN;
     for (int attempt = 0; attempt < maxRetries && code < 0; ++attempt) {
         code = gnutls_handshake(session_.get());
-        if (code < 0 && gnutls_error_is_fatal(code))
+        if (code < 0 && gnutls_error_is_fatal(code)) {
+            sendAlert(code);
             fail(code, "TLS handshake failed");
+        }
     }
     if (code < 0)
         fail(code, "TLS handshake failed");
@@ -201,6 +203,19 @@ std::string TlsSession::description() const {
     const char* suite = gnutls_cipher_suite_get_name(
         gnutls_kx_get(session), gnutls_cipher_get(session), gnutls_mac_get(session));
     return std::string(version ? version : "TLS") + ' ' + (suite ? suite : "");
+}
+
+// Tells the client why, as a TLS alert in a PRELOGIN packet, so that it reports more than a
+// closed connection; best effort, the connection ends anyway.
+void TlsSession::sendAlert(int code) {
+    if (transportFailure_)
+        return;
+    gnutls_alert_send_appropriate(session_.get(), code);
+    try {
+        flushWrapped();
+    } catch (...) {
+        transportFailure_ = nullptr; // the handshake's own error is the one to report
+    }
 }
 
 void TlsSession::fail(int code, const char* what) {

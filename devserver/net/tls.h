@@ -78,6 +78,7 @@ private:
     static ssize_t push(gnutls_transport_ptr_t self, const void* data, size_t size);
     size_t pullWrapped(std::span<uint8_t> buffer);
     void flushWrapped();
+    void sendAlert(int code);
     // After a failed GnuTLS call: the exception a transport callback caught, else one
     // from the GnuTLS error code.
     [[noreturn]] void fail(int code, const char* what);
