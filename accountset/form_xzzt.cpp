@@ -69,8 +69,9 @@ void Tform_xzzt::connectHandlers() {
     // "退出&X" is the window's cancel button: Esc reaches it from every control of the page.
     auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     escape->setContext(Qt::WindowShortcut);
-    connect(escape, &QShortcut::activated, this, [this] {
-        if (!closeOpenPopup())
+    auto* popups = new PopupEscapeGuard(escape);
+    connect(escape, &QShortcut::activated, this, [this, popups] {
+        if (!popups->escapeBelongsToPopup())
             BitBtn8Click();
     });
 

@@ -4,11 +4,14 @@
 #include "resources/resources.h"
 #include "server/host_lookup.h"
 #include "ui_form_hjfw.h"
+#include "widgets/background_call.h"
 
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QPushButton>
 #include <QScreen>
+
+#include <memory>
 
 namespace zt::server {
 
@@ -65,7 +68,17 @@ void TForm_HJFW::BitBtn1Click() {
 void TForm_HJFW::BitBtn2Click() {
     ui_->BitBtn2->setCursor(Qt::WaitCursor);
     ui_->Edit2->clear();
-    const std::optional<QString> hostName = hostNameOfAddress(ui_->Edit1->text());
+    // A reverse look-up can hang as long as the name service does: off this thread.
+    auto answer = std::make_shared<std::optional<QString>>();
+    const QString address = ui_->Edit1->text();
+    const CallEnd end =
+        runInBackground(this, QStringLiteral("正在获取主机名称…"),
+                        [answer, address] { *answer = hostNameOfAddress(address); });
+    if (end == CallEnd::Abandoned) {
+        ui_->BitBtn2->unsetCursor();
+        return;
+    }
+    const std::optional<QString> hostName = *answer;
     if (!hostName) {
         dialogs_.beep();
         ui_->BitBtn2->unsetCursor();

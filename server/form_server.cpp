@@ -7,6 +7,7 @@
 #include "server/connection_strings.h"
 #include "server/server_login.h"
 #include "ui_form_server.h"
+#include "widgets/background_call.h"
 #include "widgets/popups.h"
 #include "widgets/wait_cursor.h"
 
@@ -27,6 +28,7 @@ const QString kConnectionFailed = QStringLiteral("连接服务器失败，请重
 const QString kNoServerName = QStringLiteral("请选择或录入SQL服务器名称！");
 const QString kCaptionSuffix = QStringLiteral("【服务器设置】");
 const QString kHostLookupCaption = QStringLiteral("获取服务器");
+const QString kConnecting = QStringLiteral("正在连接服务器…");
 
 } // namespace
 
@@ -92,8 +94,9 @@ void Tform_server::connectHandlers() {
     connect(ui_->Actserver, &QAction::triggered, this, handle(&Tform_server::ActserverExecute));
     // "退出&X" is the page's cancel button: Esc presses it.
     auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
-    connect(escape, &QShortcut::activated, this, [this] {
-        if (!closeOpenPopup())
+    auto* popups = new PopupEscapeGuard(escape);
+    connect(escape, &QShortcut::activated, this, [this, popups] {
+        if (!popups->escapeBelongsToPopup())
             ui_->BitBtn8->click();
     });
 }
@@ -157,7 +160,16 @@ void Tform_server::BitBtn7Click() {
     }
     WaitCursor wait(ui_->BitBtn7);
     try {
-        proveServerForLocalDatabase(ADOQuery1, localDatabasePath_, name, chosenLogin());
+        // Off this thread: a server that never answers must not freeze the page. The call owns
+        // its probe query, so that one abandoned with "取消" still ends (and drops its probe).
+        const QString localPath = localDatabasePath_;
+        const config::ServerLogin login = chosenLogin();
+        const CallEnd end = runInBackground(this, kConnecting, [localPath, name, login] {
+            db::Query probe(QStringLiteral("ADOQuery1"));
+            proveServerForLocalDatabase(probe, localPath, name, login);
+        });
+        if (end == CallEnd::Abandoned)
+            return; // the page is the user's again; a late answer goes nowhere
         ActserverExecute();
         wait.restore();
         handOver(name);

@@ -76,7 +76,7 @@ private:
     QString provedServer_; // the last server handed over, shown again on the way back
     QPointer<QWidget> accountSetPage_;
     QPointer<QWidget> hostLookupDialog_;
-    db::Query ADOQuery1{QStringLiteral("ADOQuery1")}; // probe statements on the server
+    // The probe statements run on a query of their own off the user-interface thread.
     db::Query ADOQuery2{QStringLiteral("ADOQuery2")}; // 系统路径表 of the local database
 };
 
