@@ -115,19 +115,24 @@ void readConstraints(CatalogReader& reader, const QString& database, FoundTables
         tables[key.key()].primaryKey = key.value().values();
 }
 
-// INFORMATION_SCHEMA has no identity; sys.columns names its table only by object id.
+// INFORMATION_SCHEMA has no identity. sysobjects and syscolumns, which every SQL Server from
+// 2000 on answers (later ones as compatibility views), name a column's table only by its id;
+// bit 1 of colstat marks the identity.
 void readIdentities(CatalogReader& reader, const QString& database, FoundTables& tables) {
     const CatalogReader::Rows objects = reader.select(
-        QStringLiteral("select object_id, name from %1.sys.tables where schema_id = 1")
-            .arg(bracketed(database)),
-        {QStringLiteral("object_id"), QStringLiteral("name")});
+        QStringLiteral("select id, name, xtype from %1.dbo.sysobjects").arg(bracketed(database)),
+        {QStringLiteral("id"), QStringLiteral("name"), QStringLiteral("xtype")});
     QMap<QString, QString> tableOfObject;
     for (const QStringList& row : objects)
-        tableOfObject.insert(row.at(0), row.at(1));
-    const CatalogReader::Rows identities = reader.select(
-        QStringLiteral("select object_id, name from %1.sys.columns where is_identity = 1")
-            .arg(bracketed(database)),
-        {QStringLiteral("object_id"), QStringLiteral("name")});
+        if (row.at(2).trimmed() == u"U")
+            tableOfObject.insert(row.at(0), row.at(1));
+    CatalogReader::Rows identities;
+    for (const QStringList& row :
+         reader.select(QStringLiteral("select id, name, colstat from %1.dbo.syscolumns")
+                           .arg(bracketed(database)),
+                       {QStringLiteral("id"), QStringLiteral("name"), QStringLiteral("colstat")}))
+        if (row.at(2).toInt() & 1)
+            identities.push_back(row);
     for (const QStringList& row : identities) {
         const auto table = tables.find(tableOfObject.value(row.at(0)));
         if (table == tables.end())
