@@ -5,6 +5,7 @@
 
 #include "accountset/account_set_scan.h"
 #include "accountset/account_set_verifier.h"
+#include "core/input_checks.h"
 #include "schema/create_tables.h"
 #include "seed/default_data.h"
 #include "server/connection_strings.h"
@@ -60,6 +61,8 @@ private slots:
     void cleanUpRemovesOnlyWhatThisProgramLeft();
     void registerAdoptsOnlyACompleteAccountSet();
     void adminVerifyReportsAndExits();
+    void catalogCommandsFailInChinese_data();
+    void catalogCommandsFailInChinese();
     void adminUsageErrors_data();
     void adminUsageErrors();
 
@@ -495,6 +498,45 @@ void TestVerifyRepair::adminVerifyReportsAndExits() {
         admin(QStringList{"verify", "--json"} + fixture_.adminOptions() + QStringList{"无此帐套"});
     QCOMPARE(run.exitCode, 1);
     QCOMPARE(run.err, QStringLiteral("帐套【无此帐套】不存在\n"));
+}
+
+void TestVerifyRepair::catalogCommandsFailInChinese_data() {
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QString>("server"); // "closed": a port nobody listens on
+    QTest::addColumn<QString>("first");  // the first line of the message
+    for (const char* command : {"scan", "verify", "repair"}) {
+        QTest::addRow("%s, closed port", command) << command << "closed"
+                                                  << "连接服务器失败，请重新选择或录入服务器名称！";
+        QTest::addRow("%s, unsafe name", command)
+            << command << "x;Database=master" << zt::core::unsafeServerNameMessage();
+    }
+}
+
+void TestVerifyRepair::catalogCommandsFailInChinese() {
+    QFETCH(QString, command);
+    QFETCH(QString, server);
+    QFETCH(QString, first);
+    if (server == u"closed") {
+        zt::test::DevServerProcess stopped;
+        QVERIFY(stopped.start());
+        server = stopped.dataSource();
+        stopped.stop();
+    }
+    QStringList arguments{command,  "--json", "--server",         server,
+                          "--user", "sa",     "--local-database", fixture_.localDatabasePath()};
+    if (command != u"scan")
+        arguments << QStringLiteral("帐套");
+    const ProgramRun run = admin(arguments);
+    QCOMPARE(run.exitCode, 1);
+    QCOMPARE(run.err.section(u'\n', 0, 0), first);
+    QVERIFY2(!run.err.contains(QStringLiteral("Adaptive Server")) &&
+                 !run.err.contains(QStringLiteral("Unable to connect")),
+             qPrintable(run.err));
+    // A script still gets its result object.
+    const QJsonObject json = QJsonDocument::fromJson(run.out.toUtf8()).object();
+    QCOMPARE(json.value("ok").toBool(true), false);
+    QCOMPARE(json.value("command").toString(), command);
+    QVERIFY(json.value("error").toString().startsWith(first));
 }
 
 void TestVerifyRepair::adminUsageErrors_data() {

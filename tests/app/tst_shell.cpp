@@ -1,4 +1,5 @@
 #include "core/application.h"
+#include "core/failure_explanation.h"
 #include "db/query.h"
 #include "tests/support/recording_dialogs.h"
 
@@ -18,6 +19,8 @@ private slots:
     void databaseFailureShownInErrorBox();
     void otherFailureShownInErrorBox();
     void handlerWithoutFailureShowsNothing();
+    void serverRefusalsAreExplained_data();
+    void serverRefusalsAreExplained();
 };
 
 void ShellTest::applicationTitle() {
@@ -89,4 +92,37 @@ void ShellTest::handlerWithoutFailureShowsNothing() {
 }
 
 QTEST_GUILESS_MAIN(ShellTest)
+void ShellTest::serverRefusalsAreExplained_data() {
+    QTest::addColumn<int>("number");
+    QTest::addColumn<QString>("chinese"); // how the first line starts; empty: none is added
+    QTest::newRow("database exists") << 1801 << "服务器上已有同名的数据库";
+    QTest::newRow("cannot open database") << 4060 << "无法打开所需的数据库";
+    QTest::newRow("INSERT denied") << 229 << "权限不足";
+    QTest::newRow("CREATE denied") << 262 << "权限不足";
+    QTest::newRow("not permitted") << 15247 << "权限不足";
+    QTest::newRow("backup unreadable") << 3201 << "服务器无法打开备份文件";
+    QTest::newRow("restore in use") << 3101 << "该数据库正在使用";
+    QTest::newRow("another database") << 3154 << "服务器上已有的同名数据库";
+    QTest::newRow("tail of the log") << 3159 << "服务器要求先备份";
+    QTest::newRow("not exclusive") << 5030 << "该数据库正在被其他连接使用";
+    QTest::newRow("database full") << 1105 << "服务器上数据库的空间已满";
+    QTest::newRow("log full") << 9002 << "服务器上数据库的日志已满";
+    QTest::newRow("too many connections") << 17809 << "服务器的连接数已达上限";
+    QTest::newRow("anything else") << 102 << "";
+}
+
+void ShellTest::serverRefusalsAreExplained() {
+    QFETCH(int, number);
+    QFETCH(QString, chinese);
+    const QString serverText = QStringLiteral("the server's own words");
+    const QStringList lines =
+        core::causeOf(db::DbError(serverText, number, db::ErrorSource::Server)).split(u'\n');
+    // The Chinese line says what to do; the server's text follows it, never alone but for
+    // numbers no installer is expected to meet.
+    QCOMPARE(lines.size(), chinese.isEmpty() ? 1 : 2);
+    QVERIFY2(lines.first().startsWith(chinese), qPrintable(lines.first()));
+    QVERIFY(chinese.isEmpty() || lines.first().contains(u'：'));
+    QCOMPARE(lines.last(), serverText);
+}
+
 #include "tst_shell.moc"
