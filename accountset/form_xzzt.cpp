@@ -270,8 +270,13 @@ void Tform_xzzt::runCreationWork(
 }
 
 void Tform_xzzt::ActnetztExecute() {
-    const accountset::Environment env = environment();
-    accountset::loadNetworkRegistry(queries_, env, networkList_, ui_->Edit1->text());
+    // Off this thread, behind the progress window once it lasts: the server may be slow. The
+    // grid's model hears of the query's changes on this thread, as the load makes them.
+    const QString serverName = ui_->Edit1->text();
+    ProgressWindow window(this, dialogs_, QStringLiteral("正在读取网络帐套…"), false);
+    window.run([&](Dialogs& shown, const accountset::CreationProgress&) {
+        accountset::loadNetworkRegistry(queries_, environment(shown), networkList_, serverName);
+    });
     if (networkList_.loaded)
         ui_->server->setText(networkList_.credentialPart);
     else
