@@ -3,6 +3,7 @@
 #include "accountset/account_set_adoption.h"
 #include "accountset/operations.h"
 #include "config/local_config.h"
+#include "config/local_database_file.h"
 #include "core/application.h"
 #include "core/dialogs.h"
 #include "core/failure_explanation.h"
@@ -13,6 +14,8 @@
 #include <unistd.h>
 
 #include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QStandardPaths>
 #include <QTextStream>
 
 #include <optional>
@@ -31,15 +34,21 @@ const QString helpText = QStringLiteral(
     "  zt-admin delete --server S [--user U --password P] --account-password K NAME\n"
     "  zt-admin register --server S [--user U --password P] [--account-password K] [--network]"
     " NAME\n"
+    "  zt-admin --local-database-path [--local-database F]\n"
     "\n"
     "Creates, restores, lists, selects and deletes account sets as the wizard does, using the\n"
-    "local configuration database data/CHWHDB.mdb beside this program. Without --user the\n"
+    "wizard's local configuration database CHWHDB.mdb (see below). Without --user the\n"
     "server is reached with integrated security. The server is proved (a probe database is\n"
     "created and dropped) and its login stored before any command. Confirmations count as\n"
     "given. list prints one network account set a line: name, server, date (tab-separated).\n"
     "register records an account set that is on the server but not registered (a creation\n"
     "cut off after its work on the server): it must verify as complete; it is added to this\n"
     "workstation's 帐套信息表 and, with --network, to the network registry, where missing.\n"
+    "\n"
+    "The local configuration database is data/CHWHDB.mdb beside this program in a build tree\n"
+    "or a copied folder. An installed program (a template and no CHWHDB.mdb beside it) uses\n"
+    "each user's ~/.local/share/zhangtao/CHWHDB.mdb ($XDG_DATA_HOME/zhangtao/ when set), made\n"
+    "from the template on first use. --local-database-path prints the file in use.\n"
     "\n"
     "Options:\n"
     "  --server S            the SQL Server (as the wizard's server box takes it)\n"
@@ -48,6 +57,7 @@ const QString helpText = QStringLiteral(
     "  --account-password K  the account set's password\n"
     "  --network             also register the account set in the server's network registry\n"
     "  --local-database F    another local configuration database file\n"
+    "  --local-database-path print the local configuration database file in use and exit\n"
     "  --quiet               no progress line on a terminal's standard error\n"
     "  --help                show this text\n"
     "\n"
@@ -151,6 +161,7 @@ void addOptions(QCommandLineParser& parser) {
         {QStringLiteral("account-password"), QString(), QStringLiteral("K")},
         {QStringLiteral("network"), QString()},
         {QStringLiteral("quiet"), QString()},
+        {QStringLiteral("local-database-path"), QString()},
         {QStringLiteral("help"), QString()},
     });
 }
@@ -191,6 +202,16 @@ Command parseCommand(const QCommandLineParser& parser) {
                                     ? parser.value(QStringLiteral("local-database"))
                                     : config::localDatabasePath();
     return command;
+}
+
+// Where the commands would read and write, chosen as localDatabasePath() chooses but without
+// making the file: printing the path changes nothing.
+QString localDatabaseInUse(const QCommandLineParser& parser) {
+    if (parser.isSet(QStringLiteral("local-database")))
+        return parser.value(QStringLiteral("local-database"));
+    return config::chooseLocalDatabasePath(
+        QCoreApplication::applicationDirPath(),
+        QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation));
 }
 
 int registryRowNamed(const NetworkList& list, const QString& name) {
@@ -334,6 +355,10 @@ int runAdminTool(const QStringList& arguments, QTextStream& out, QTextStream& er
         if (parser.isSet(QStringLiteral("help"))) {
             out << helpText;
             out << catalogCommandsHelp();
+            return AdminSuccess;
+        }
+        if (parser.isSet(QStringLiteral("local-database-path"))) {
+            out << localDatabaseInUse(parser) << Qt::endl;
             return AdminSuccess;
         }
         command = parseCommand(parser);
