@@ -32,6 +32,7 @@ using zt::accountset::PageQueries;
 using zt::test::AccountSetFixture;
 using zt::test::finishRun;
 using zt::test::ProgramRun;
+using zt::test::readTextFile;
 using zt::test::runProgram;
 
 namespace {
@@ -43,11 +44,6 @@ QByteArray fileDigest(const QString& path) {
     if (!file.open(QIODevice::ReadOnly))
         return {};
     return QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256);
-}
-
-QString readAll(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
 }
 
 bool execOnLocal(const QString& path, const QString& sql) {
@@ -192,7 +188,7 @@ void TestAccountSetSafety::hostileInputRefusedEverywhere() {
     const auto localDir = localCopy(localPath);
     QVERIFY(!localPath.isEmpty());
     const QByteArray localBefore = fileDigest(localPath);
-    const QString traceBefore = readAll(fixture_.server().traceFile());
+    const QString traceBefore = readTextFile(fixture_.server().traceFile());
 
     QString server = fixture_.serverName();
     QString user = QStringLiteral("sa");
@@ -248,7 +244,7 @@ void TestAccountSetSafety::hostileInputRefusedEverywhere() {
         QCOMPARE(dialogs.messageTexts(), QStringList{message});
     }
 
-    QCOMPARE(readAll(fixture_.server().traceFile()), traceBefore);
+    QCOMPARE(readTextFile(fixture_.server().traceFile()), traceBefore);
     QCOMPARE(fileDigest(localPath), localBefore);
 }
 
@@ -350,7 +346,7 @@ void TestAccountSetSafety::killedServerLeavesTheNameFree() {
                        login());
     // Pull the plug while the tables are being made: the second batch of them has come in.
     const QDeadlineTimer deadline(60000);
-    while (readAll(own.server().traceFile()).count(QStringLiteral("CREATE TABLE")) <=
+    while (readTextFile(own.server().traceFile()).count(QStringLiteral("CREATE TABLE")) <=
                zt::schema::tablesPerBatch &&
            !deadline.hasExpired())
         QTest::qWait(2);

@@ -21,16 +21,12 @@ using zt::test::AccountSetFixture;
 using zt::test::finishRun;
 using zt::test::LatencyProxy;
 using zt::test::ProgramRun;
+using zt::test::readTextFile;
 using zt::test::runProgram;
 
 namespace {
 
 constexpr int processTimeoutMs = 180000;
-
-QString readAll(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
-}
 
 ProgramRun admin(const QStringList& arguments) {
     return runProgram(QStringLiteral(ZT_ADMIN_PATH), arguments, processTimeoutMs);
@@ -96,7 +92,7 @@ void TestCreationFaults::cutOffCreationLeavesTheNameUsable() {
     creation.start(QStringLiteral(ZT_ADMIN_PATH),
                    QStringList{"create", "--network"} + throughProxy + QStringList{name});
     const QDeadlineTimer deadline(60000);
-    while (readAll(own.server().traceFile()).count(marker) < count && !deadline.hasExpired() &&
+    while (readTextFile(own.server().traceFile()).count(marker) < count && !deadline.hasExpired() &&
            creation.state() != QProcess::NotRunning)
         QTest::qWait(1);
     if (fault == u"client")
@@ -171,11 +167,13 @@ void TestCreationFaults::cutOffSampleRestoreLeavesTheNameUsable() {
                   QStringList{"restore-sample", "--network"} + own.adminOptions());
     // Past the server check (whose probe the hold would stop too), two slow answers before the
     // restore: then the server is to stop in the middle of the restore's file work.
-    QTRY_VERIFY_WITH_TIMEOUT(readAll(own.server().traceFile()).contains(u"zt_building$%'"), 30000);
+    QTRY_VERIFY_WITH_TIMEOUT(readTextFile(own.server().traceFile()).contains(u"zt_building$%'"),
+                             30000);
     QFile(hold).open(QIODevice::WriteOnly);
-    QTRY_VERIFY_WITH_TIMEOUT(readAll(hold + QStringLiteral(".held")).contains(u"RESTORE"), 30000);
+    QTRY_VERIFY_WITH_TIMEOUT(readTextFile(hold + QStringLiteral(".held")).contains(u"RESTORE"),
+                             30000);
     // Restored under a name of its own, never the sample's.
-    QVERIFY(readAll(hold + QStringLiteral(".held"))
+    QVERIFY(readTextFile(hold + QStringLiteral(".held"))
                 .contains(QStringLiteral("RESTORE ") + sample + QStringLiteral("$zt_building$")));
     if (fault == u"client")
         restore.kill();

@@ -1,6 +1,13 @@
 #include "tests/support/program_run.h"
 
+#include <QFile>
+
 namespace zt::test {
+
+QString readTextFile(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
 
 ProgramRun finishRun(QProcess& process, int timeoutMs) {
     ProgramRun result;

@@ -19,6 +19,10 @@ constexpr int defaultRunTimeoutMs = 120000;
 
 // Waits for a started process to end and collects its exit code and output.
 ProgramRun finishRun(QProcess& process, int timeoutMs = defaultRunTimeoutMs);
+// What a program wrote to a file (a server's trace, a hold file), as UTF-8; empty when the file
+// cannot be read (yet).
+QString readTextFile(const QString& path);
+
 // Starts program with arguments and waits for it as finishRun does.
 ProgramRun runProgram(const QString& program, const QStringList& arguments,
                       int timeoutMs = defaultRunTimeoutMs);
