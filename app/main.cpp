@@ -49,6 +49,9 @@ int main(int argc, char* argv[]) {
     // The application name, not the display name: Qt would append a display name to every
     // window caption.
     QApplication::setApplicationName(zt::applicationTitle());
+    // Ties the windows to the installed org.zhangtao.wizard.desktop: Wayland's app id, and on
+    // X11 the WM_CLASS the desktop file's StartupWMClass names.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.zhangtao.wizard"));
     zt::installQtTranslations(app); // quietly English where Qt's translations are missing
     zt::initResources();
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/images/zhangtao.png")));

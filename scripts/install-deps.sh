@@ -12,6 +12,7 @@ packages=(
     clang libclang-rt-14-dev
     xvfb xauth fonts-noto-cjk qt6-translations-l10n
     desktop-file-utils appstream
+    lintian devscripts man-db groff-base
     jq clang-format
 )
 

@@ -42,3 +42,8 @@ for harness in prelogin login7 batch rpc sql; do
     rm -f "$work.log"
     rm -rf "$work"
 done
+
+# The Debian packages, built once as Debian builds them (Debian's hardening flags, no tests)
+# and checked: lintian, the manual pages, the desktop and AppStream files, hardening.
+scripts/build-package.sh build-package
+scripts/check-package.sh build-package
