@@ -24,7 +24,12 @@ QString connectionCause(const db::DbError& error) {
         return QStringLiteral("无法连接到服务器：该地址和端口上没有可用的SQL Server，"
                               "请检查服务器名称、端口和网络。");
     if (error.number() == connectionFailed || state == u"08001")
-        return QStringLiteral("无法与服务器建立连接：登录未能完成。");
+        // FreeTDS reports a failed encryption handshake with the same number as any other
+        // login that did not complete: name it as the likely cause on a server that answers.
+        return QStringLiteral(
+            "无法与服务器建立连接：登录未能完成。若服务器要求加密，可能是加密"
+            "握手失败（服务器只提供本机已不接受的旧加密方式，或证书不受信任）："
+            "请检查服务器的加密设置和本机freetds.conf中的encryption与ca file设置。");
     if (error.number() == timedOut || state.startsWith(QStringLiteral("HYT")))
         return QStringLiteral("服务器在规定时间内没有响应。");
     return QStringLiteral("与服务器的连接中断。");

@@ -1,5 +1,5 @@
 // The program's whole road against every server zt-devserver presents itself as: SQL Server
-// 2000 (no sys. catalog views), 2005 and 2019.
+// 2000 (no sys. catalog views), 2005 and 2019; and a creation over each way of encrypting.
 
 #include "tests/seed/account_set_fixture.h"
 #include "tests/support/program_run.h"
@@ -18,6 +18,8 @@ class TestServerPersonas : public QObject {
 private slots:
     void wholeRoadOnEveryPersona_data();
     void wholeRoadOnEveryPersona();
+    void creationOverEachEncryptionMode_data();
+    void creationOverEachEncryptionMode();
 };
 
 namespace {
@@ -71,6 +73,38 @@ void TestServerPersonas::wholeRoadOnEveryPersona() {
     QVERIFY(!own.databaseExists(name));
     failed = check(admin(QStringList{"clean-up", "--yes"} + server), 0);
     QVERIFY2(failed.isEmpty(), qPrintable(failed));
+}
+
+void TestServerPersonas::creationOverEachEncryptionMode_data() {
+    QTest::addColumn<QStringList>("serverArgs");
+    QTest::addColumn<QString>("log"); // what the server logs of the connection; empty: fails
+    QTest::newRow("login encrypted (the default)") << QStringList{} << "login encrypted";
+    QTest::newRow("forced encryption")
+        << QStringList{"--force-encryption"} << "connection encrypted";
+    // An old server that offers only what this computer's TLS library refuses.
+    QTest::newRow("3DES only") << QStringList{"--tls-priority",
+                                              "NORMAL:-VERS-TLS1.3:-CIPHER-ALL:+3DES-CBC"}
+                               << "";
+}
+
+void TestServerPersonas::creationOverEachEncryptionMode() {
+    QFETCH(QStringList, serverArgs);
+    QFETCH(QString, log);
+    AccountSetFixture own(serverArgs);
+    QVERIFY(own.start());
+    const ProgramRun run =
+        admin(QStringList{"create"} + own.adminOptions() + QStringList{QStringLiteral("加密帐")});
+    if (!log.isEmpty()) {
+        QVERIFY2(run.exitCode == 0, qPrintable(run.out + run.err));
+        QVERIFY2(own.server().standardError().contains(log),
+                 qPrintable(own.server().standardError()));
+        return;
+    }
+    QCOMPARE(run.exitCode, 1);
+    const QStringList lines = run.err.split(u'\n', Qt::SkipEmptyParts);
+    QCOMPARE(lines.value(0), QStringLiteral("连接服务器失败，请重新选择或录入服务器名称！"));
+    QVERIFY2(lines.value(1).contains(QStringLiteral("加密握手失败")), qPrintable(run.err));
+    QVERIFY(!run.err.contains(QStringLiteral("Adaptive Server")));
 }
 
 QTEST_GUILESS_MAIN(TestServerPersonas)
