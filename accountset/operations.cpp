@@ -289,7 +289,6 @@ void fillNewDatabase(PageQueries& queries, const Environment& env, const QString
     seed::seedDefaultData(queries.localSettings, queries.newDatabase, [&env](int done, int total) {
         reportProgress(env, CreationStage::WritingDefaultData, done, total);
     });
-    queries.newDatabase.disconnect();
 }
 
 // "restore database" of the shipped backup under the target's name; a server that cannot
@@ -441,7 +440,10 @@ CreateOutcome createAccountSet(PageQueries& queries, const Environment& env,
     const QString serverConnection = server::serverConnectionString(credentialPart, serverName);
     try {
         fillNewDatabase(queries, env, credentialPart, serverName, working);
-        giveFinalName(queries.serverCreate, queries, credentialPart, serverName, working, name);
+        // The connection that built it leaves it and renames it itself: no other session
+        // is left that the server would still count as using the database.
+        giveFinalName(queries.newDatabase, queries, credentialPart, serverName, working, name);
+        queries.newDatabase.disconnect();
     } catch (...) {
         const bool cleanedUp = dropDatabaseOfThisRun(queries.serverCreate, queries.newDatabase,
                                                      serverConnection, working);

@@ -80,8 +80,9 @@ bool dropIfUnused(db::Query& serverQuery, const QString& name) {
 }
 
 void renameDatabase(db::Query& serverQuery, const QString& from, const QString& to) {
+    // From master: a connection may rename the database it was in once it has left it.
     executeRetrying(serverQuery,
-                    QStringLiteral("exec sp_renamedb ") + unicodeLiteral(from) +
+                    QStringLiteral("use master\nexec sp_renamedb ") + unicodeLiteral(from) +
                         QStringLiteral(", ") + unicodeLiteral(to),
                     cannotLockDatabase);
 }
