@@ -158,7 +158,7 @@ void TestCreationFaults::cutOffSampleRestoreLeavesTheNameUsable() {
     QFETCH(QString, fault);
     QTemporaryDir holdDir;
     const QString hold = holdDir.filePath(QStringLiteral("hold"));
-    AccountSetFixture own({"--hold-file-work", hold, "--delay-ms", "50"});
+    AccountSetFixture own({"--hold-file-work", hold, "--delay-ms", "200"});
     QVERIFY(own.start());
     const QString sample = QStringLiteral("澄桦3000商业例子帐");
 
@@ -167,8 +167,10 @@ void TestCreationFaults::cutOffSampleRestoreLeavesTheNameUsable() {
                   QStringList{"restore-sample", "--network"} + own.adminOptions());
     // Past the server check (whose probe the hold would stop too), two slow answers before the
     // restore: then the server is to stop in the middle of the restore's file work.
-    QTRY_VERIFY_WITH_TIMEOUT(readTextFile(own.server().traceFile()).contains(u"zt_building$%'"),
-                             30000);
+    const QDeadlineTimer deadline(30000);
+    while (!readTextFile(own.server().traceFile()).contains(u"zt_building$%'") &&
+           !deadline.hasExpired())
+        QTest::qWait(1);
     QFile(hold).open(QIODevice::WriteOnly);
     QTRY_VERIFY_WITH_TIMEOUT(readTextFile(hold + QStringLiteral(".held")).contains(u"RESTORE"),
                              30000);
