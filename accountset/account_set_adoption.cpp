@@ -28,11 +28,7 @@ std::optional<QString> inputProblem(const NewAccountSet& accountSet) {
 
 bool onNetwork(const ServerTarget& server, const QString& name) {
     CatalogReader reader(server);
-    if (reader
-            .select(QStringLiteral("select TABLE_NAME from master.INFORMATION_SCHEMA.TABLES "
-                                   "where TABLE_NAME = 'CHdatebase'"),
-                    {QStringLiteral("TABLE_NAME")})
-            .empty())
+    if (!networkRegistryExists(reader))
         return false;
     return !reader
                 .select(QStringLiteral("select id from master.dbo.CHdatebase where ztmc = ") +

@@ -118,11 +118,7 @@ struct RegistryRow {
 
 // The rows of the network registry; false when there is none.
 bool readRegistry(CatalogReader& reader, std::vector<RegistryRow>& rows) {
-    const CatalogReader::Rows exists = reader.select(
-        QStringLiteral("select TABLE_NAME from master.INFORMATION_SCHEMA.TABLES where "
-                       "TABLE_NAME = 'CHdatebase'"),
-        {QStringLiteral("TABLE_NAME")});
-    if (exists.empty())
+    if (!networkRegistryExists(reader))
         return false;
     for (const QStringList& row :
          reader.select(QStringLiteral("select id, ztmc from master.dbo.CHdatebase"),

@@ -59,6 +59,14 @@ Exchanges CatalogReader::exchanges() const {
     return Exchanges{statements_, double(timer_.nsecsElapsed()) / 1e9};
 }
 
+bool networkRegistryExists(CatalogReader& reader) {
+    return !reader
+                .select(QStringLiteral("select TABLE_NAME from master.INFORMATION_SCHEMA.TABLES "
+                                       "where TABLE_NAME = 'CHdatebase'"),
+                        {QStringLiteral("TABLE_NAME")})
+                .empty();
+}
+
 QString bracketed(const QString& checkedName) {
     return db::bracketedName(checkedName);
 }

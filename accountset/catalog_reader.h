@@ -37,6 +37,9 @@ private:
     int statements_ = 0;
 };
 
+// Whether master holds the network registry CHdatebase.
+bool networkRegistryExists(CatalogReader& reader);
+
 // "[name]" for a name already known to be a plain identifier.
 QString bracketed(const QString& checkedName);
 // N'text' with quotes doubled.

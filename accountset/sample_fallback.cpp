@@ -1,13 +1,13 @@
 #include "accountset/sample_fallback.h"
 
 #include "accountset/operations.h"
+#include "accountset/server_databases.h"
 #include "db/query.h"
 #include "server/connection_strings.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QThread>
 
 #include <algorithm>
 #include <array>
@@ -30,25 +30,16 @@ void run(db::Query& query, const QString& statement) {
     query.execSql();
 }
 
-// Best effort: the failure that got us here is the one to report. The server may still be
-// ending the session of the connection just closed, which keeps the database in use (3702)
-// for a moment: a few more tries, bounded in count and time.
+// Best effort: the failure that got us here is the one to report. The drop is tried again
+// while the server still ends the session of the connection just closed.
 void dropQuietly(const SampleQueries& queries, const SampleTarget& target) {
-    constexpr int databaseInUse = 3702;
-    constexpr int tries = 20;
-    constexpr unsigned long pauseMs = 100;
     // Off the sample database first: a database in use cannot be dropped.
     queries.database.setConnectionString(
         server::serverConnectionString(target.credentialPart, target.serverName));
-    for (int attempt = 1; attempt <= tries; ++attempt) {
-        try {
-            run(queries.database, QStringLiteral("drop database ") + statementNameOf(target));
-            return;
-        } catch (const db::DbError& failure) {
-            if (failure.number() != databaseInUse)
-                return;
-        }
-        QThread::msleep(pauseMs);
+    try {
+        dropDatabase(queries.database, databaseOf(target));
+    } catch (const db::DbError&) {
+        // Still in use after the retries, or gone with the connection: nothing more to do.
     }
 }
 

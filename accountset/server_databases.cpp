@@ -1,5 +1,7 @@
 #include "accountset/server_databases.h"
 
+#include "accountset/catalog_reader.h"
+
 #include "core/input_checks.h"
 #include "core/work_in_progress_names.h"
 #include "db/query.h"
@@ -19,10 +21,6 @@ constexpr int cannotLockDatabase = 5030;
 // seconds of retries, bounded in count.
 constexpr int attempts = 30;
 constexpr unsigned long retryPauseMs = 100;
-
-QString unicodeLiteral(const QString& text) {
-    return u'N' + db::quotedLiteral(text);
-}
 
 QStringList firstColumn(db::Query& query, const QString& statement) {
     query.close();
