@@ -213,8 +213,7 @@ QString createUnfinishedDatabase(PageQueries& queries, const QString& credential
                                  const QString& serverName, const QString& name) {
     db::Query& serverQuery = queries.serverCreate;
     serverQuery.setConnectionString(server::serverConnectionString(credentialPart, serverName));
-    removeInterruptedCreations(serverQuery, name);
-    if (databaseExists(serverQuery, name))
+    if (removeInterruptedCreations(serverQuery, name))
         refuseExistingDatabase(queries, credentialPart, serverName, name);
     const QString working = core::unfinishedCreationName(name);
     execute(serverQuery, {QStringLiteral("create database ") + db::bracketedName(working)});
@@ -240,7 +239,7 @@ void giveFinalName(db::Query& serverQuery, PageQueries& queries, const QString& 
 bool dropDatabaseOfThisRun(db::Query& serverQuery, db::Query& databaseQuery,
                            const QString& serverConnection, const QString& name) {
     databaseQuery.disconnect(); // a database in use cannot be dropped
-    serverQuery.disconnect();
+    serverQuery.abandonConnection();
     try {
         serverQuery.setConnectionString(serverConnection);
         dropDatabase(serverQuery, name);
@@ -496,11 +495,10 @@ RestoreOutcome restoreSample(PageQueries& queries, const Environment& env,
         server::serverConnectionString(credentialPart, sample.serverName);
     db::Query& serverQuery = queries.serverRestore;
     serverQuery.setConnectionString(serverConnection);
-    removeInterruptedCreations(serverQuery, sample.name);
     // A database that was there before the restore is not this run's to drop, and the server's
     // own rules for restoring over it apply. A new sample is restored under an unfinished name
     // and takes its own name only when whole.
-    const bool existedBefore = databaseExists(serverQuery, sample.name);
+    const bool existedBefore = removeInterruptedCreations(serverQuery, sample.name);
     const QString target = existedBefore ? sample.name : core::unfinishedCreationName(sample.name);
     reportProgress(env, CreationStage::CreatingDatabase, 0, 1);
     try {

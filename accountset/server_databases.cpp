@@ -85,22 +85,38 @@ void renameDatabase(db::Query& serverQuery, const QString& from, const QString& 
                     cannotLockDatabase);
 }
 
-QStringList unfinishedCreationsOf(db::Query& serverQuery, const QString& accountSetName) {
-    QStringList found;
-    const QStringList candidates = firstColumn(
-        serverQuery, QStringLiteral("select name from master..sysdatabases where name like N'") +
-                         core::unfinishedCreationPattern() + u'\'');
-    for (const QString& name : candidates) {
+DatabasesOfName databasesOfName(db::Query& serverQuery, const QString& accountSetName) {
+    // The server compares the account set's own name under its collation, as "create
+    // database" would; both selects go in one exchange.
+    serverQuery.close();
+    serverQuery.sqlClear();
+    serverQuery.sqlAdd(
+        QStringLiteral("select name, 1 as own from master..sysdatabases where name=") +
+        unicodeLiteral(accountSetName));
+    serverQuery.sqlAdd(
+        QStringLiteral("select name, 0 as own from master..sysdatabases where name like N'") +
+        core::unfinishedCreationPattern() + u'\'');
+    serverQuery.openEvery();
+    DatabasesOfName found;
+    for (serverQuery.first(); !serverQuery.eof(); serverQuery.next()) {
+        const QString name = serverQuery.fieldByName(QStringLiteral("name")).asString();
+        if (serverQuery.fieldByName(QStringLiteral("own")).asString() == u"1") {
+            found.exists = true;
+            continue;
+        }
         const auto owner = core::accountSetOfUnfinishedCreation(name);
         if (owner && owner->compare(accountSetName, Qt::CaseInsensitive) == 0)
-            found << name;
+            found.unfinished << name;
     }
+    serverQuery.close();
     return found;
 }
 
-void removeInterruptedCreations(db::Query& serverQuery, const QString& accountSetName) {
-    for (const QString& name : unfinishedCreationsOf(serverQuery, accountSetName))
+bool removeInterruptedCreations(db::Query& serverQuery, const QString& accountSetName) {
+    const DatabasesOfName found = databasesOfName(serverQuery, accountSetName);
+    for (const QString& name : found.unfinished)
         dropIfUnused(serverQuery, name);
+    return found.exists;
 }
 
 } // namespace zt::accountset

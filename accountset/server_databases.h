@@ -26,11 +26,16 @@ bool dropIfUnused(db::Query& serverQuery, const QString& name);
 // when a database named `to` exists.
 void renameDatabase(db::Query& serverQuery, const QString& from, const QString& to);
 
-// The databases an interrupted creation of this account set left (its unfinished names).
-QStringList unfinishedCreationsOf(db::Query& serverQuery, const QString& accountSetName);
+// What the server holds under an account set's name, read in one look-up.
+struct DatabasesOfName {
+    bool exists = false;    // a database of the account set's own name
+    QStringList unfinished; // what interrupted creations of it left (their unfinished names)
+};
+DatabasesOfName databasesOfName(db::Query& serverQuery, const QString& accountSetName);
 
-// Drops them, leaving any still in use (another installer's creation at work) and any the
-// server refuses: a new creation works under a name of its own either way.
-void removeInterruptedCreations(db::Query& serverQuery, const QString& accountSetName);
+// Drops what interrupted creations of the account set left, leaving any still in use (another
+// installer's creation at work) and any the server refuses: a new creation works under a name
+// of its own either way. Answers whether a database of the account set's own name exists.
+bool removeInterruptedCreations(db::Query& serverQuery, const QString& accountSetName);
 
 } // namespace zt::accountset

@@ -88,6 +88,14 @@ ConnectionProperties ConnectionProperties::parse(const QString& connectionString
     return properties;
 }
 
+ConnectionProperties ConnectionProperties::without(const QString& key) const {
+    ConnectionProperties rest;
+    for (const auto& item : items_)
+        if (item.first.compare(key, Qt::CaseInsensitive) != 0)
+            rest.items_.append(item);
+    return rest;
+}
+
 bool ConnectionProperties::contains(const QString& key) const {
     for (const auto& item : items_) {
         if (item.first.compare(key, Qt::CaseInsensitive) == 0)

@@ -21,6 +21,8 @@ public:
     bool contains(const QString& key) const;
     QString value(const QString& key) const; // empty when absent
     const QList<QPair<QString, QString>>& items() const { return items_; }
+    // The same items without `key`.
+    ConnectionProperties without(const QString& key) const;
 
 private:
     QList<QPair<QString, QString>> items_; // key as written (trimmed), value unquoted

@@ -585,8 +585,21 @@ void OdbcProvider::insertRow(const ResultSet& result, Row& row, const QVector<bo
     drainResults(statement.get());
 }
 
+QString OdbcProvider::currentDatabase() const {
+    SQLWCHAR name[256];
+    SQLINTEGER length = 0;
+    const SQLRETURN rc = SQLGetConnectAttrW(handles_->connection.get(), SQL_ATTR_CURRENT_CATALOG,
+                                            name, SQLINTEGER(sizeof name), &length);
+    if (!SQL_SUCCEEDED(rc) || length < 0)
+        return {};
+    return fromWide(name, std::min<qsizetype>(length / qsizetype(sizeof(SQLWCHAR)),
+                                              qsizetype(std::size(name)) - 1));
+}
+
 QStringList OdbcProvider::primaryKeyOf(const QString& table) {
-    if (const auto found = primaryKeys_.constFind(table); found != primaryKeys_.constEnd())
+    // One connection may serve several databases, each with its own tables of a name.
+    const QString key = currentDatabase() + u'\n' + table;
+    if (const auto found = primaryKeys_.constFind(key); found != primaryKeys_.constEnd())
         return *found;
     const Parameter name{table, ColumnKind::Text};
     const StatementRef constraints = handles_->run(
@@ -611,7 +624,7 @@ QStringList OdbcProvider::primaryKeyOf(const QString& table) {
             }
         }
     }
-    primaryKeys_.insert(table, columns);
+    primaryKeys_.insert(key, columns);
     return columns;
 }
 

@@ -27,6 +27,9 @@ public:
                    const QVector<bool>& assigned) override;
     void deleteRow(const ResultSet& result, const Row& row) override;
 
+    // The database the connection is in, as the server last told the driver (no round trip).
+    QString currentDatabase() const;
+
     struct Handles;
 
 private:
@@ -34,7 +37,7 @@ private:
     QStringList primaryKeyOf(const QString& table);
 
     std::unique_ptr<Handles> handles_;
-    QHash<QString, QStringList> primaryKeys_; // by table name, read once per connection
+    QHash<QString, QStringList> primaryKeys_; // by database and table, read once per connection
 };
 
 // A driver or server message without FreeTDS's "[FreeTDS][SQL Server]" prefixes.

@@ -281,6 +281,12 @@ void Query::close() {
 
 void Query::disconnect() {
     impl_->close();
+    impl_->provider.reset();
+    impl_->providerConnectionString.clear();
+}
+
+void Query::abandonConnection() {
+    impl_->close();
     if (impl_->shared && impl_->provider)
         impl_->shared->release(impl_->providerConnectionString);
     impl_->provider.reset();

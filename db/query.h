@@ -86,9 +86,12 @@ public:
     // result, positioned on the first row.
     void openEvery();
     void close(); // drop the result, keep the connection
-    // Drop the result and the connection; the next use connects afresh, also when the
-    // connection is shared.
+    // Drop the result and let go of the connection: a shared one stays with the query objects
+    // that still hold it, out of the database this one used.
     void disconnect();
+    // Drop the result and the connection, and make the next use connect afresh, also for the
+    // query objects that share it (after a failure the old connection may be dead).
+    void abandonConnection();
     // From now on the connection comes from `connections`, shared with the other query
     // objects given the same.
     void shareConnections(std::shared_ptr<SharedConnections> connections);

@@ -30,7 +30,7 @@ constexpr std::string_view usageText =
     "                    [--trace FILE] [--tds-version 7.1|7.2|7.3|7.4] [--max-connections N]\n"
     "                    [--login-timeout SECONDS] [--delay-ms N] [--hold-file-work PATH]\n"
     "                    [--certificate FILE --key FILE] [--force-encryption]\n"
-    "                    [--tls-priority STRING]\n"
+    "                    [--tls-priority STRING] [--no-encryption]\n"
     "A development SQL Server: speaks TDS to SQL Server clients, keeps each database in a\n"
     "SQLite file.\n"
     "\n"
@@ -64,6 +64,9 @@ constexpr std::string_view usageText =
     "                       (default NORMAL:-VERS-TLS1.3, TLS 1.2 at most as SQL Server\n"
     "                       with TDS 7.x), e.g. NORMAL:-VERS-ALL:+VERS-TLS1.0 for an old\n"
     "                       server\n"
+    "  --no-encryption      no certificate: PRELOGIN answers that encryption is not\n"
+    "                       supported and logins travel in clear text, as on a server\n"
+    "                       from before SQL Server 2005 without a certificate\n"
     "  --help               show this text\n";
 
 struct Options {
@@ -80,6 +83,7 @@ struct Options {
     std::filesystem::path keyFile;
     bool forceEncryption = false;
     std::string tlsPriority;
+    bool noEncryption = false;
     bool help = false;
 };
 
@@ -169,6 +173,8 @@ Options parseOptions(int argc, char** argv) {
             options.forceEncryption = true;
         else if (arg == "--tls-priority")
             options.tlsPriority = value();
+        else if (arg == "--no-encryption")
+            options.noEncryption = true;
         else
             throw UsageError("unknown option '" + arg + "' (try --help)");
     }
@@ -176,6 +182,9 @@ Options parseOptions(int argc, char** argv) {
         throw UsageError("--data needs a directory");
     if (options.certificateFile.empty() != options.keyFile.empty())
         throw UsageError("--certificate and --key go together");
+    if (options.noEncryption && (options.forceEncryption || !options.certificateFile.empty() ||
+                                 !options.tlsPriority.empty()))
+        throw UsageError("--no-encryption goes with no other encryption option");
     if (options.logins.empty())
         options.logins.push_back(
             ztds::Login{QStringLiteral("sa"), QString(), ztds::Role::SysAdmin});
@@ -205,8 +214,9 @@ int run(const Options& options) {
 
     std::optional<ztds::net::TlsCredentials> tls;
     try {
-        tls.emplace(ztds::net::TlsSettings{options.certificateFile, options.keyFile,
-                                           listenHost(options.listen), options.tlsPriority});
+        if (!options.noEncryption)
+            tls.emplace(ztds::net::TlsSettings{options.certificateFile, options.keyFile,
+                                               listenHost(options.listen), options.tlsPriority});
     } catch (const std::runtime_error& e) {
         return fail(std::string("TLS: ") + e.what());
     }
@@ -238,7 +248,7 @@ int run(const Options& options) {
     server.version = options.version;
     server.responseDelay = std::chrono::milliseconds(options.delayMs);
     server.loginTimeout = std::chrono::seconds(options.loginTimeoutSeconds);
-    server.tls = &*tls;
+    server.tls = tls ? &*tls : nullptr;
     server.forceEncryption = options.forceEncryption;
 
     std::optional<ztds::net::TcpServer> listener;

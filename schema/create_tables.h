@@ -17,7 +17,7 @@ using CreationProgress = std::function<void(int created, int total)>;
 
 // How many CREATE TABLE statements go to one batch: a few answers from the server for the
 // whole schema, and a progress step for each.
-inline constexpr int tablesPerBatch = 27;
+inline constexpr int tablesPerBatch = 54;
 
 // The 108 CREATE TABLE statements in creation order, each its lines joined by line breaks.
 QStringList createTableStatements();

@@ -41,7 +41,7 @@ inline constexpr int rightCount = 220;
 using SeedProgress = std::function<void(int done, int total)>;
 
 // How many rows go to one batch.
-inline constexpr int rowsPerBatch = 120;
+inline constexpr int rowsPerBatch = 180;
 
 // The default rows as single-row INSERT statements in the order they are written: the
 // administrator, its rights, then each template table's rows in the order the local database

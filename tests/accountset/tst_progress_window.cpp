@@ -5,6 +5,7 @@
 #include "accountset/form_xzzt.h"
 #include "accountset/operations.h"
 #include "schema/create_tables.h"
+#include "seed/default_data.h"
 #include "tests/seed/account_set_fixture.h"
 #include "tests/support/recording_dialogs.h"
 #include "widgets/wait_cursor.h"
@@ -226,7 +227,8 @@ void TestProgressWindow::cancelAtEachStageLeavesNothing_data() {
     add("create: between table batches", false, CreationStage::CreatingTables,
         zt::schema::tablesPerBatch);
     add("create: writing default data", false, CreationStage::WritingDefaultData, 0);
-    add("create: between default-data batches", false, CreationStage::WritingDefaultData, 120);
+    add("create: between default-data batches", false, CreationStage::WritingDefaultData,
+        zt::seed::rowsPerBatch);
     add("create: registering", false, CreationStage::Registering, 0);
     add("sample: restoring", true, CreationStage::CreatingDatabase, 0);
     add("sample: registering", true, CreationStage::Registering, 0);

@@ -1,5 +1,6 @@
 // Query objects given the same shared connections use one server session where they reach the
-// same server, database and login, whatever the form of their connection strings.
+// same server with the same login, whatever the form of their connection strings and whichever
+// database each names.
 
 #include "config/local_config.h"
 #include "db/query.h"
@@ -35,8 +36,9 @@ private slots:
     void initTestCase() { QVERIFY(server_.start()); }
     void sameServerDatabaseAndLoginShareOneSession_data();
     void sameServerDatabaseAndLoginShareOneSession();
-    void disconnectedQueryConnectsAfresh();
+    void abandonedConnectionIsOpenedAfresh();
     void movedQueryLetsItsDatabaseGo();
+    void disconnectedQueryLeavesItsDatabaseAtOnce();
 
 private:
     QString form(const QString& name) const {
@@ -64,7 +66,7 @@ void TestSharedConnections::sameServerDatabaseAndLoginShareOneSession_data() {
     QTest::newRow("server level twice") << "server"
                                         << "server" << true;
     QTest::newRow("server level and master") << "server"
-                                             << "master" << false;
+                                             << "master" << true;
 }
 
 void TestSharedConnections::sameServerDatabaseAndLoginShareOneSession() {
@@ -81,7 +83,7 @@ void TestSharedConnections::sameServerDatabaseAndLoginShareOneSession() {
     QCOMPARE(sessionOf(one) == sessionOf(two), shared);
 }
 
-void TestSharedConnections::disconnectedQueryConnectsAfresh() {
+void TestSharedConnections::abandonedConnectionIsOpenedAfresh() {
     const auto connections = std::make_shared<zt::db::SharedConnections>();
     Query one(QStringLiteral("one"));
     Query two(QStringLiteral("two"));
@@ -92,6 +94,8 @@ void TestSharedConnections::disconnectedQueryConnectsAfresh() {
     const QString before = sessionOf(one);
     QCOMPARE(sessionOf(two), before);
     one.disconnect();
+    QCOMPARE(sessionOf(one), before);
+    one.abandonConnection();
     const QString after = sessionOf(one);
     QVERIFY(after != before);
     Query three(QStringLiteral("three"));
@@ -132,6 +136,29 @@ void TestSharedConnections::movedQueryLetsItsDatabaseGo() {
         }
     }
     QVERIFY(dropped);
+}
+
+// The shared session leaves a database when the query object that used it lets go, so the
+// database can be dropped on that same session at once.
+void TestSharedConnections::disconnectedQueryLeavesItsDatabaseAtOnce() {
+    const auto connections = std::make_shared<zt::db::SharedConnections>();
+    Query server(QStringLiteral("server"));
+    Query database(QStringLiteral("database"));
+    server.shareConnections(connections);
+    database.shareConnections(connections);
+    server.setConnectionString(form(QStringLiteral("server")));
+    server.sqlAdd(QStringLiteral("create database shared_left"));
+    server.execSql();
+    database.setConnectionString(zt::server::databaseConnectionString(
+        zt::config::sqlLoginFragment(QStringLiteral("sa"), QString()),
+        QStringLiteral("shared_left"), server_.dataSource()));
+    const QString session = sessionOf(server);
+    QCOMPARE(sessionOf(database), session); // the session is in shared_left now
+    database.disconnect();
+    server.close();
+    server.sqlClear();
+    server.sqlAdd(QStringLiteral("drop database shared_left"));
+    server.execSql();
 }
 
 QTEST_GUILESS_MAIN(TestSharedConnections)
