@@ -594,6 +594,7 @@ void TestAccountSetOperations::shippedSampleHoldsTheDemonstrationData() {
     // The build's own data/sample.bak, restored on a server that never saw the sample.
     const AccountSetFixture& fresh = *fixture_;
     Environment env{dialogs_, fresh.localConnectionString()};
+    env.today = [] { return registrationDay; };
     env.sampleBackupPath = QStringLiteral(ZT_BINARY_DIR "/bin/data/sample.bak");
     env.sampleDataDirectory = QDir(sampleDirectory_->path()).filePath(QStringLiteral("fresh"));
     QCOMPARE(zt::accountset::restoreSample(
@@ -613,9 +614,7 @@ void TestAccountSetOperations::shippedSampleHoldsTheDemonstrationData() {
              QStringList{QStringLiteral("澄桦商贸有限公司")});
     // Registered locally and, ticked as network, in the registry.
     QCOMPARE(localRegistrations(fresh).last(),
-             QStringLiteral("%1||%2|是|%3")
-                 .arg(sample, fresh.serverName(),
-                      QDate::currentDate().toString(Qt::ISODate) + QStringLiteral("T00:00:00")));
+             QStringLiteral("%1||%2|是|%3").arg(sample, fresh.serverName(), registeredOn()));
     QCOMPARE(fresh.serverColumn(QStringLiteral("master"),
                                 QStringLiteral("select * from CHdatebase"), QStringLiteral("ztmc")),
              QStringList{sample});

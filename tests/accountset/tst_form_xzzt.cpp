@@ -5,6 +5,7 @@
 #include "accountset/form_xzzt.h"
 #include "tests/seed/account_set_fixture.h"
 #include "tests/support/recording_dialogs.h"
+#include "tests/support/widget_helpers.h"
 
 #include <QAbstractItemModel>
 #include <QApplication>
@@ -58,10 +59,7 @@ private slots:
 
 private:
     template <typename T> T* child(const char* name) {
-        auto* widget = page_->findChild<T*>(QString::fromLatin1(name));
-        if (!widget)
-            qWarning("no child %s", name);
-        return widget;
+        return zt::test::childOf<T>(page_.get(), name);
     }
     void handOver(const QString& serverName);
     QAbstractItemModel* grid() { return child<QTableView>("DBGrid1")->model(); }
@@ -216,9 +214,7 @@ void TestFormXzzt::tabOrderOnTheFirstTab() {
     QStringList order;
     QWidget* widget = child<QLineEdit>("Edit2");
     for (int step = 0; step < 4; ++step) {
-        widget = widget->nextInFocusChain();
-        while (widget->focusPolicy() == Qt::NoFocus)
-            widget = widget->nextInFocusChain();
+        widget = zt::test::nextTabStop(widget);
         order << widget->objectName();
     }
     QCOMPARE(order, (QStringList{"CheckBox1", "Edit6", "BitBtn4", "BitBtn1"}));

@@ -9,6 +9,7 @@
 #include "tests/support/devserver_process.h"
 #include "tests/support/local_database_copy.h"
 #include "tests/support/recording_dialogs.h"
+#include "tests/support/widget_helpers.h"
 
 #include <QAbstractItemModel>
 #include <QCheckBox>
@@ -24,12 +25,10 @@
 #include <memory>
 
 using namespace zt;
+using zt::test::childOf;
+using zt::test::clickRadio;
 
 namespace {
-
-template <typename T> T* childOf(QWidget* window, const char* name) {
-    return window->findChild<T*>(QString::fromLatin1(name));
-}
 
 // One run of the wizard on one workstation (its own local configuration database).
 struct WizardRun {
@@ -75,8 +74,7 @@ void TestWizardAccountSets::startAndProve(WizardRun& run) {
     QVERIFY(QTest::qWaitForWindowExposed(run.windows->serverPage()));
     QTRY_VERIFY2_WITH_TIMEOUT(!box->isSearching(), "server search", 30000);
     box->setEditText(server_.dataSource());
-    auto* sqlLogin = childOf<QRadioButton>(run.windows->serverPage(), "RadioButton2");
-    QTest::mouseClick(sqlLogin, Qt::LeftButton, {}, QPoint(6, sqlLogin->height() / 2));
+    clickRadio(childOf<QRadioButton>(run.windows->serverPage(), "RadioButton2"));
     QTest::mouseClick(childOf<QPushButton>(run.windows->serverPage(), "BitBtn7"), Qt::LeftButton);
     run.windows->accountSetPage()->setSampleDataDirectory(
         scratch_.filePath(QStringLiteral("mssql/data")));

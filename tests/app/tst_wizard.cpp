@@ -7,6 +7,7 @@
 #include "tests/support/devserver_process.h"
 #include "tests/support/local_database_copy.h"
 #include "tests/support/recording_dialogs.h"
+#include "tests/support/widget_helpers.h"
 #include "widgets/wait_cursor.h"
 
 #include <QComboBox>
@@ -23,6 +24,8 @@
 using namespace zt;
 using zt::server::Tform_server;
 using zt::server::TSQLServersListComboBox;
+using zt::test::childOf;
+using zt::test::clickRadio;
 
 namespace {
 
@@ -42,15 +45,6 @@ protected:
         return false;
     }
 };
-
-template <typename T> T* childOf(QWidget* window, const char* name) {
-    return window->findChild<T*>(QString::fromLatin1(name));
-}
-
-// Clicks on the indicator: a radio button takes clicks only on its indicator and text.
-void clickRadio(QRadioButton* button) {
-    QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(6, button->height() / 2));
-}
 
 } // namespace
 

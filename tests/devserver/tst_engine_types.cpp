@@ -30,6 +30,42 @@ QString shown(const ztds::Value& v) {
     return ztds::isNull(v) ? QStringLiteral("NULL") : QStringLiteral("?");
 }
 
+// The checked way to a result's columns and values. Where r has no result set, or too few
+// columns, rows or values, the test fails saying what is missing and what r holds, and a
+// stand-in comes back: the test ends at its own comparison instead of reading past the end.
+bool within(const StatementResult& r, size_t index, size_t count, const QString& missing) {
+    if (index < count)
+        return true;
+    const QString holds = r.resultSet ? QStringLiteral("there are %1").arg(count)
+                                      : QStringLiteral("no result set; %1").arg(describe(r));
+    QTest::qFail(qPrintable(QStringLiteral("no %1 (%2)").arg(missing, holds)), __FILE__, __LINE__);
+    return false;
+}
+
+const ztds::ColumnInfo& columnAt(const StatementResult& r, size_t column) {
+    static const ztds::ColumnInfo none;
+    const size_t count = r.resultSet ? r.resultSet->columns.size() : 0;
+    return within(r, column, count, QStringLiteral("column %1").arg(column))
+               ? r.resultSet->columns[column]
+               : none;
+}
+
+const ztds::Value& cellAt(const StatementResult& r, size_t row, size_t column) {
+    static const ztds::Value none;
+    const size_t rows = r.resultSet ? r.resultSet->rows.size() : 0;
+    if (!within(r, row, rows, QStringLiteral("row %1").arg(row)))
+        return none;
+    const auto& values = r.resultSet->rows[row];
+    return within(r, column, values.size(),
+                  QStringLiteral("value %1 in row %2").arg(column).arg(row))
+               ? values[column]
+               : none;
+}
+
+QString shownAt(const StatementResult& r, size_t row, size_t column) {
+    return shown(cellAt(r, row, column));
+}
+
 } // namespace
 
 class EngineTypesTest : public QObject {
@@ -167,9 +203,9 @@ void EngineTypesTest::castTargets() {
         return;
     }
     QVERIFY2(!r.failed, qPrintable(describe(r)));
-    QCOMPARE(int(r.resultSet->columns[0].type), type);
-    QCOMPARE(r.resultSet->columns[0].length, length);
-    QCOMPARE(shown(r.resultSet->rows[0][0]), expected);
+    QCOMPARE(int(columnAt(r, 0).type), type);
+    QCOMPARE(columnAt(r, 0).length, length);
+    QCOMPARE(shownAt(r, 0, 0), expected);
 }
 
 void EngineTypesTest::binaryConstants_data() {
@@ -202,10 +238,11 @@ void EngineTypesTest::binaryConstants() {
     QFETCH(int, length);
     const StatementResult r = run(*s_, QStringLiteral("select %1").arg(expression));
     QVERIFY2(!r.failed, qPrintable(describe(r)));
+    QVERIFY(r.resultSet);
     QCOMPARE(r.resultSet->columns.size(), size_t(1)); // no alias read from the digits
-    QVERIFY(r.resultSet->columns[0].name.isEmpty());
-    QCOMPARE(shown(r.resultSet->rows[0][0]), expected);
-    QCOMPARE(r.resultSet->columns[0].length, length);
+    QVERIFY(columnAt(r, 0).name.isEmpty());
+    QCOMPARE(shownAt(r, 0, 0), expected);
+    QCOMPARE(columnAt(r, 0).length, length);
 }
 
 void EngineTypesTest::binaryIntoColumns_data() {
@@ -252,7 +289,7 @@ void EngineTypesTest::binaryIntoColumns() {
     }
     QVERIFY2(!ins.failed, qPrintable(describe(ins)));
     const StatementResult r = run(*s_, "select v from bin");
-    QCOMPARE(shown(r.resultSet->rows[0][0]), expected);
+    QCOMPARE(shownAt(r, 0, 0), expected);
 }
 
 void EngineTypesTest::maxTypesAndTextSize() {
@@ -263,32 +300,32 @@ void EngineTypesTest::maxTypesAndTextSize() {
                      .arg(longText, longText.left(20)));
     StatementResult r = run(*s_, "select v, nv, n, t from memo");
     QVERIFY2(!r.failed, qPrintable(describe(r)));
-    QCOMPARE(r.resultSet->columns[0].type, SqlType::VarChar);
-    QCOMPARE(r.resultSet->columns[0].length, ztds::maxLength);
-    QCOMPARE(r.resultSet->columns[1].type, SqlType::NVarChar);
-    QCOMPARE(r.resultSet->columns[1].length, ztds::maxLength);
-    QCOMPARE(shown(r.resultSet->rows[0][0]), longText);
-    QCOMPARE(shown(r.resultSet->rows[0][1]), longText);
+    QCOMPARE(columnAt(r, 0).type, SqlType::VarChar);
+    QCOMPARE(columnAt(r, 0).length, ztds::maxLength);
+    QCOMPARE(columnAt(r, 1).type, SqlType::NVarChar);
+    QCOMPARE(columnAt(r, 1).length, ztds::maxLength);
+    QCOMPARE(shownAt(r, 0, 0), longText);
+    QCOMPARE(shownAt(r, 0, 1), longText);
     // TEXTSIZE counts bytes of the large types only: 10 bytes are 5 Unicode characters.
     ZT_EXEC(*s_, "set textsize 10");
-    QCOMPARE(shown(run(*s_, "select @@TEXTSIZE").resultSet->rows[0][0]), QStringLiteral("10"));
+    QCOMPARE(shownAt(run(*s_, "select @@TEXTSIZE"), 0, 0), QStringLiteral("10"));
     r = run(*s_, "select v, nv, n, t from memo");
-    QCOMPARE(shown(r.resultSet->rows[0][0]), longText.left(10));
-    QCOMPARE(shown(r.resultSet->rows[0][1]), longText.left(5));
-    QCOMPARE(shown(r.resultSet->rows[0][2]), longText.left(20));
-    QCOMPARE(shown(r.resultSet->rows[0][3]), longText.left(5));
+    QCOMPARE(shownAt(r, 0, 0), longText.left(10));
+    QCOMPARE(shownAt(r, 0, 1), longText.left(5));
+    QCOMPARE(shownAt(r, 0, 2), longText.left(20));
+    QCOMPARE(shownAt(r, 0, 3), longText.left(5));
     ZT_EXEC(*s_, "set textsize 0"); // back to the default, 4096 bytes
     r = run(*s_, "select v, nv from memo");
-    QCOMPARE(shown(r.resultSet->rows[0][0]).size(), 4096);
-    QCOMPARE(shown(r.resultSet->rows[0][1]).size(), 2048);
+    QCOMPARE(shownAt(r, 0, 0).size(), 4096);
+    QCOMPARE(shownAt(r, 0, 1).size(), 2048);
     ZT_EXEC(*s_, "set textsize -1");
     r = run(*s_, "select v from memo");
-    QCOMPARE(shown(r.resultSet->rows[0][0]), longText);
+    QCOMPARE(shownAt(r, 0, 0), longText);
     // A connection reset forgets it with the other SET options.
     ZT_EXEC(*s_, "set textsize 10");
     s_->reset(false);
     r = run(*s_, QStringLiteral("select v from %1.dbo.memo").arg(database_));
-    QCOMPARE(shown(r.resultSet->rows[0][0]), longText);
+    QCOMPARE(shownAt(r, 0, 0), longText);
 }
 
 void EngineTypesTest::decimalConstantsStayExact_data() {
@@ -330,7 +367,7 @@ void EngineTypesTest::decimalConstantsStayExact() {
         return;
     }
     QVERIFY2(!r.failed, qPrintable(describe(r)));
-    QCOMPARE(shown(r.resultSet->rows[0][0]), expected);
+    QCOMPARE(shownAt(r, 0, 0), expected);
 }
 
 void EngineTypesTest::declaredColumnTypes() {
@@ -350,15 +387,15 @@ void EngineTypesTest::declaredColumnTypes() {
                              SqlType::UniqueIdentifier,
                              SqlType::DateTime2};
     for (size_t i = 0; i < std::size(types); ++i)
-        QCOMPARE(r.resultSet->columns[i].type, types[i]);
-    const auto& row = r.resultSet->rows[0];
-    QCOMPARE(shown(row[0]), QStringLiteral("200"));
-    QCOMPARE(shown(row[3]), QStringLiteral("ab  "));
-    QCOMPARE(shown(row[4]), QStringLiteral("中文"));
-    QCOMPARE(shown(row[5]), QStringLiteral("x  "));
-    QCOMPARE(shown(row[6]), QStringLiteral("6F9619FF-8B86-D011-B42D-00C04FC964FF"));
-    QCOMPARE(std::get<ztds::DateTimeValue>(row[7]).msSinceMidnight,
-             int64_t((7 * 3600 + 8 * 60 + 9) * 1000 + 123));
+        QCOMPARE(columnAt(r, i).type, types[i]);
+    QCOMPARE(shownAt(r, 0, 0), QStringLiteral("200"));
+    QCOMPARE(shownAt(r, 0, 3), QStringLiteral("ab  "));
+    QCOMPARE(shownAt(r, 0, 4), QStringLiteral("中文"));
+    QCOMPARE(shownAt(r, 0, 5), QStringLiteral("x  "));
+    QCOMPARE(shownAt(r, 0, 6), QStringLiteral("6F9619FF-8B86-D011-B42D-00C04FC964FF"));
+    const auto* stamp = std::get_if<ztds::DateTimeValue>(&cellAt(r, 0, 7));
+    QVERIFY2(stamp, qPrintable(shownAt(r, 0, 7)));
+    QCOMPARE(stamp->msSinceMidnight, int64_t((7 * 3600 + 8 * 60 + 9) * 1000 + 123));
     QCOMPARE(firstError(run(*s_, "insert into kinds (t) values (256)")), 220);
     QCOMPARE(firstError(run(*s_, "insert into kinds (v) values ('中文中文中文')")), 8152);
     QCOMPARE(firstError(run(*s_, "insert into kinds (g) values ('not a guid')")), 8169);
@@ -377,8 +414,8 @@ void EngineTypesTest::typedParameters() {
     QFETCH(QString, value);
     const StatementResult r = run(*s_, "select @p", {param("@p", SqlType(type), value, 10)});
     QVERIFY2(!r.failed, qPrintable(describe(r)));
-    QCOMPARE(int(r.resultSet->columns[0].type), type);
-    QCOMPARE(shown(r.resultSet->rows[0][0]), value);
+    QCOMPARE(int(columnAt(r, 0).type), type);
+    QCOMPARE(shownAt(r, 0, 0), value);
 }
 
 void EngineTypesTest::dateTime2Digits_data() {
@@ -406,14 +443,15 @@ void EngineTypesTest::dateTime2Digits() {
     ZT_EXEC(*s_, QStringLiteral("insert into d values ('%1')").arg(value));
     const StatementResult r = run(*s_, "select t from d");
     QVERIFY2(!r.failed, qPrintable(describe(r)));
-    QCOMPARE(int(r.resultSet->columns[0].fractionalDigits), digits);
-    const auto& kept = std::get<ztds::DateTimeValue>(r.resultSet->rows[0][0]);
-    QCOMPARE(kept.days, int32_t(QDate(1900, 1, 1).daysTo(QDate(2024, 1, 2)) + days));
-    QCOMPARE(kept.msSinceMidnight, int64_t(ms));
+    QCOMPARE(int(columnAt(r, 0).fractionalDigits), digits);
+    const auto* kept = std::get_if<ztds::DateTimeValue>(&cellAt(r, 0, 0));
+    QVERIFY2(kept, qPrintable(shownAt(r, 0, 0)));
+    QCOMPARE(kept->days, int32_t(QDate(1900, 1, 1).daysTo(QDate(2024, 1, 2)) + days));
+    QCOMPARE(kept->msSinceMidnight, int64_t(ms));
     const StatementResult length =
         run(*s_, "select length, xscale from syscolumns where id = object_id('d')");
-    QCOMPARE(textAt(length, 0, 0), QString::number(digits <= 2 ? 6 : digits <= 4 ? 7 : 8));
-    QCOMPARE(textAt(length, 0, 1), QString::number(digits));
+    QCOMPARE(shownAt(length, 0, 0), QString::number(digits <= 2 ? 6 : digits <= 4 ? 7 : 8));
+    QCOMPARE(shownAt(length, 0, 1), QString::number(digits));
 }
 
 namespace {
@@ -441,6 +479,8 @@ std::vector<WireColumn> wireColumns(const std::vector<uint8_t>& bytes) {
                            column.type == 0x7F;
         if (!fixed)
             column.info = bytes[at++];
+        if (at >= bytes.size())
+            break;
         at += 1 + 2 * size_t(bytes[at]); // the name: characters, then UTF-16
         columns.push_back(column);
     }
@@ -461,6 +501,7 @@ void EngineTypesTest::wireTypesFollowNullability() {
                  " '2024-01-02 03:04:05', '2024-01-02', 0.25)");
     const StatementResult r = run(*s_, "select *, a + 1 from w");
     QVERIFY2(!r.failed, qPrintable(describe(r)));
+    QVERIFY(r.resultSet);
     ztds::tds::TokenWriter tokens(ztds::tds::tds_version::V7_4);
     tokens.resultSet(*r.resultSet);
     const auto columns = wireColumns(tokens.data());

@@ -5,6 +5,7 @@
 #include "tests/support/devserver_process.h"
 #include "tests/support/local_database_copy.h"
 #include "tests/support/recording_dialogs.h"
+#include "tests/support/widget_helpers.h"
 #include "widgets/wait_cursor.h"
 
 #include <QAction>
@@ -80,11 +81,6 @@ protected:
     void showEvent(QShowEvent*) override { serverField->clear(); }
 };
 
-// Clicks on the indicator: a radio button takes clicks only on its indicator and text.
-void clickRadio(QRadioButton* button) {
-    QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(6, button->height() / 2));
-}
-
 } // namespace
 
 class FormServerTest : public QObject {
@@ -119,10 +115,7 @@ private slots:
 
 private:
     template <typename T> T* child(const char* name) const {
-        T* widget = page_->findChild<T*>(QString::fromLatin1(name));
-        if (!widget)
-            qWarning("no %s named %s", T::staticMetaObject.className(), name);
-        return widget;
+        return test::childOf<T>(page_.get(), name);
     }
     QComboBox* box() const { return child<QComboBox>("SQLServersListComboBox1"); }
     void chooseSqlLogin(const QString& user, const QString& password);
@@ -181,7 +174,7 @@ bool FormServerTest::showPage() {
 }
 
 void FormServerTest::chooseSqlLogin(const QString& user, const QString& password) {
-    clickRadio(child<QRadioButton>("RadioButton2"));
+    test::clickRadio(child<QRadioButton>("RadioButton2"));
     auto* userField = child<QLineEdit>("Edit1");
     auto* passwordField = child<QLineEdit>("Edit2");
     userField->clear();
@@ -330,17 +323,17 @@ void FormServerTest::authenticationChoice() {
     auto* sqlLogin = child<QRadioButton>("RadioButton2");
     auto* userField = child<QLineEdit>("Edit1");
     auto* passwordField = child<QLineEdit>("Edit2");
-    clickRadio(sqlLogin);
+    test::clickRadio(sqlLogin);
     QVERIFY(userField->isEnabled());
     QVERIFY(passwordField->isEnabled());
     QCOMPARE(userField->text(), QStringLiteral("sa"));
     QCOMPARE(passwordField->text(), QString());
 
     QTest::keyClicks(passwordField, QStringLiteral("pw"));
-    clickRadio(sqlLogin); // already chosen: nothing changes
+    test::clickRadio(sqlLogin); // already chosen: nothing changes
     QCOMPARE(passwordField->text(), QStringLiteral("pw"));
 
-    clickRadio(child<QRadioButton>("RadioButton1"));
+    test::clickRadio(child<QRadioButton>("RadioButton1"));
     QCOMPARE(userField->text(), QString());
     QCOMPARE(passwordField->text(), QString());
     QVERIFY(!userField->isEnabled());

@@ -5,6 +5,7 @@
 #include "server/sql_servers_list_combo_box.h"
 #include "tests/server/search_test_environment.h"
 #include "tests/support/recording_dialogs.h"
+#include "tests/support/widget_helpers.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -21,6 +22,8 @@
 
 using zt::server::TForm_HJFW;
 using zt::server::TSQLServersListComboBox;
+using zt::test::childOf;
+using zt::test::nextTabStop;
 using zt::test::RecordingDialogs;
 
 namespace {
@@ -31,15 +34,6 @@ QString loopbackNameByOldCall() {
     loopback.s_addr = htonl(INADDR_LOOPBACK);
     const hostent* host = gethostbyaddr(&loopback, sizeof loopback, AF_INET);
     return host == nullptr ? QString() : QString::fromLocal8Bit(host->h_name);
-}
-
-// The next widget that Tab moves to.
-QWidget* nextTabStop(QWidget* widget) {
-    QWidget* next = widget->nextInFocusChain();
-    while (next != widget && !(next->focusPolicy() & Qt::TabFocus)) {
-        next = next->nextInFocusChain();
-    }
-    return next;
 }
 
 const QString lookupFailed =
@@ -68,8 +62,10 @@ private slots:
     void escapeDoesNotClose();
 
 private:
-    QLineEdit* edit(const char* name) const { return dialog_->findChild<QLineEdit*>(name); }
-    QPushButton* button(const char* name) const { return dialog_->findChild<QPushButton*>(name); }
+    QLineEdit* edit(const char* name) const { return childOf<QLineEdit>(dialog_.get(), name); }
+    QPushButton* button(const char* name) const {
+        return childOf<QPushButton>(dialog_.get(), name);
+    }
 
     std::unique_ptr<zt::test::SearchTestEnvironment> environment_;
     std::unique_ptr<RecordingDialogs> dialogs_;
