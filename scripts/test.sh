@@ -9,6 +9,9 @@ scripts/install-deps.sh
 git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
 mkdir -p build build-asan
 scripts/build.sh build -DZT_WERROR=ON
+# The configure above checked every include against the library arrows; the README's drawing
+# of those arrows must be the build's.
+scripts/library-graph.sh build --check
 (cd build && ctest --output-on-failure --parallel 2)
 # Each test function once more on its own: none may lean on what an earlier one left.
 scripts/run-tests-alone.sh build
