@@ -48,7 +48,7 @@ std::vector<StatementResult> SessionImpl::run(const QString& sql,
     std::vector<StatementResult> results;
     std::vector<sql::Statement> statements;
     try {
-        statements = sql::parseBatch(sql);
+        statements = sql::parseBatch(sql, {engine_.config.version.maxTypes});
     } catch (const SqlError& e) {
         StatementResult failed;
         failed.failed = true;

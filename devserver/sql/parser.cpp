@@ -9,7 +9,8 @@ namespace {
 
 class Parser {
 public:
-    explicit Parser(const QString& text) : text_(text), tokens_(tokenize(text)) {}
+    Parser(const QString& text, const Dialect& dialect)
+        : text_(text), tokens_(tokenize(text)), dialect_(dialect) {}
 
     std::vector<Statement> parseAll() {
         std::vector<Statement> statements;
@@ -1033,6 +1034,10 @@ private:
         const bool numeric = e.castType == TypeTag::Numeric;
         e.castLength = type == QLatin1String("sysname") ? 128 : numeric ? 18 : 30;
         if (acceptSymbol("(")) {
+            if (peek().isWord("MAX") && !dialect_.maxTypes)
+                throw SqlError(
+                    170, 15, 1,
+                    QStringLiteral("Line %1: Incorrect syntax near 'max'.").arg(peek().line));
             if (acceptWord("MAX"))
                 e.castLength = maxLength;
             else
@@ -1085,14 +1090,15 @@ private:
 
     const QString& text_;
     std::vector<Token> tokens_;
+    Dialect dialect_;
     size_t pos_ = 0;
     int nesting_ = 0;
 };
 
 } // namespace
 
-std::vector<Statement> parseBatch(const QString& text) {
-    return Parser(text).parseAll();
+std::vector<Statement> parseBatch(const QString& text, const Dialect& dialect) {
+    return Parser(text, dialect).parseAll();
 }
 
 } // namespace ztds::sql

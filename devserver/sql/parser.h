@@ -8,7 +8,13 @@
 
 namespace ztds::sql {
 
-// Throws SqlError (102, 156, 105, ...) on text it cannot parse.
-std::vector<Statement> parseBatch(const QString& text);
+// What the server's version knows of the language.
+struct Dialect {
+    bool maxTypes = true; // (max) lengths: SQL Server 2005 and later
+};
+
+// Throws SqlError (102, 156, 105, ...) on text it cannot parse, and 170 on `max` where
+// the dialect knows no (max), as SQL Server 2000's parser does.
+std::vector<Statement> parseBatch(const QString& text, const Dialect& dialect = {});
 
 } // namespace ztds::sql
