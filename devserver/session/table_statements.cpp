@@ -4,6 +4,7 @@
 
 #include "devserver/sql/errors.h"
 #include "devserver/storage/collation.h"
+#include "devserver/values/wire_constants.h"
 
 #include <QRandomGenerator>
 #include <QSet>
@@ -239,8 +240,8 @@ void roundToDigits(DateTimeValue& t, int digits) {
     for (int d = digits; d < 3; ++d)
         unit *= 10;
     t.msSinceMidnight = (t.msSinceMidnight + unit / 2) / unit * unit;
-    if (t.msSinceMidnight >= 86400000) {
-        t.msSinceMidnight -= 86400000;
+    if (t.msSinceMidnight >= msPerDay) {
+        t.msSinceMidnight -= msPerDay;
         ++t.days;
     }
 }

@@ -2,6 +2,7 @@
 
 #include "devserver/sql/errors.h"
 #include "devserver/storage/collation.h"
+#include "devserver/values/wire_constants.h"
 
 #include <QDate>
 #include <QRegularExpression>
@@ -14,7 +15,6 @@ namespace ztds::sql {
 
 namespace {
 
-constexpr int64_t msPerDay = 86400000;
 const QDate& epoch() {
     static const QDate date(1900, 1, 1);
     return date;
@@ -1011,9 +1011,7 @@ std::optional<DateTimeValue> parseDateTime(const QString& input) {
 }
 
 DateTimeValue roundToDateTime(DateTimeValue v) {
-    // datetime keeps 1/300 s ticks: .000, .003, .007
-    const int64_t ticks = (v.msSinceMidnight * 3 + 5) / 10;
-    int64_t ms = (ticks * 10 + 1) / 3;
+    int64_t ms = msFromDateTimeTicks(dateTimeTicksFromMs(v.msSinceMidnight));
     if (ms >= msPerDay) {
         ms -= msPerDay;
         ++v.days;
