@@ -215,22 +215,6 @@ int findColumn(const TableDef& table, const QString& name) {
     return -1;
 }
 
-[[noreturn]] void throwTruncated() {
-    throw SqlError(8152, 16, 30, QStringLiteral("String or binary data would be truncated."));
-}
-
-// Only blanks beyond the width are cut silently, as SQL Server does.
-void cutToWidth(QString& text, qsizetype keep) {
-    if (text.size() <= keep)
-        return;
-    const QStringView rest = QStringView(text).mid(keep);
-    if (!rest.trimmed().isEmpty() || rest.contains(u'\t'))
-        throwTruncated();
-    text.truncate(keep);
-}
-
-// A value stored into a sized column: cut (blanks only) to its length and padded for the fixed
-// types; char and varchar count bytes of the code page.
 // datetime2(n) keeps n digits of the second (the engine keeps milliseconds): rounded, as
 // SQL Server rounds, into the next day if need be.
 void roundToDigits(DateTimeValue& t, int digits) {
@@ -246,6 +230,8 @@ void roundToDigits(DateTimeValue& t, int digits) {
     }
 }
 
+// A value stored into a column: datetime2 rounded to its digits; character and binary data
+// fitted to the length, losing nothing but trailing blanks.
 void fitToColumn(const ColumnDef& c, Typed& v) {
     if (isNull(v.value) || c.length == maxLength)
         return;
@@ -254,25 +240,7 @@ void fitToColumn(const ColumnDef& c, Typed& v) {
             roundToDigits(*t, c.fractionalDigits);
         return;
     }
-    if (c.type == SqlType::VarBinary) {
-        if (std::get<QByteArray>(v.value).size() > c.length)
-            throwTruncated();
-        return;
-    }
-    const TypeTag tag = sql::tagOf(c.type);
-    if (!sql::isText(tag) || tag == TypeTag::NText)
-        return;
-    QString& text = std::get<QString>(v.value);
-    if (sql::isSingleByteText(tag)) {
-        const QString fits = storage::leftCodePageBytes(text, c.length);
-        cutToWidth(text, fits.size());
-        if (tag == TypeTag::Char)
-            text += QString(c.length - storage::codePageLength(text), u' ');
-        return;
-    }
-    cutToWidth(text, c.length);
-    if (tag == TypeTag::NChar)
-        text = text.leftJustified(c.length, u' ');
+    sql::fitToLength(v, sql::tagOf(c.type), c.length, sql::Truncation::BlanksOnly);
 }
 
 } // namespace

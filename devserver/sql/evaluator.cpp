@@ -274,29 +274,6 @@ QString styledDateTime(const DateTimeValue& v, int64_t style) {
     }
 }
 
-// The target's length: char and nchar are padded with blanks to it, the variable types cut to
-// it (an explicit conversion cuts without an error); lengths of char and varchar are bytes.
-void fitLength(Typed& t, TypeTag type, int length) {
-    if (isNull(t.value) || length == maxLength)
-        return;
-    if (type == TypeTag::VarBinary) {
-        std::get<QByteArray>(t.value).truncate(length);
-        return;
-    }
-    if (!isText(type) || type == TypeTag::NText)
-        return;
-    QString& text = std::get<QString>(t.value);
-    if (isSingleByteText(type)) {
-        text = storage::leftCodePageBytes(text, length);
-        if (type == TypeTag::Char)
-            text += QString(length - storage::codePageLength(text), u' ');
-        return;
-    }
-    text.truncate(length);
-    if (type == TypeTag::NChar)
-        text = text.leftJustified(length, u' ');
-}
-
 Typed castValue(const Expr& e, const std::vector<Typed>& args) {
     if (e.castType == TypeTag::Numeric)
         return convertToNumeric(args.at(0), e.castLength, e.castScale);
@@ -305,7 +282,7 @@ Typed castValue(const Expr& e, const std::vector<Typed>& args) {
         !isNull(args[0].value) && !isNull(args[1].value))
         t.value = styledDateTime(std::get<DateTimeValue>(args[0].value),
                                  std::get<int64_t>(convert(args[1], TypeTag::Int).value));
-    fitLength(t, e.castType, e.castLength);
+    fitToLength(t, e.castType, e.castLength, Truncation::Silent);
     return t;
 }
 

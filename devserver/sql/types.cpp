@@ -800,6 +800,67 @@ QString toText(const Typed& v) {
     }
 }
 
+namespace {
+
+[[noreturn]] void throwTruncated() {
+    throw SqlError(8152, 16, 30, QStringLiteral("String or binary data would be truncated."));
+}
+
+// Only blanks beyond the width are cut silently, as SQL Server does.
+void cutBlanksToWidth(QString& text, qsizetype keep) {
+    if (text.size() <= keep)
+        return;
+    const QStringView rest = QStringView(text).mid(keep);
+    if (!rest.trimmed().isEmpty() || rest.contains(u'\t'))
+        throwTruncated();
+    text.truncate(keep);
+}
+
+void fitBinary(QByteArray& bytes, int length, Truncation truncation) {
+    if (truncation == Truncation::Silent)
+        bytes.truncate(length);
+    else if (bytes.size() > length)
+        throwTruncated();
+}
+
+// char and varchar: cut at a character boundary of the code page.
+void fitSingleByteText(QString& text, TypeTag type, int length, Truncation truncation) {
+    const QString fits = storage::leftCodePageBytes(text, length);
+    if (truncation == Truncation::Silent)
+        text = fits;
+    else
+        cutBlanksToWidth(text, fits.size());
+    if (type == TypeTag::Char)
+        text += QString(length - storage::codePageLength(text), u' ');
+}
+
+void fitUnicodeText(QString& text, TypeTag type, int length, Truncation truncation) {
+    if (truncation == Truncation::Silent)
+        text.truncate(length);
+    else
+        cutBlanksToWidth(text, length);
+    if (type == TypeTag::NChar)
+        text = text.leftJustified(length, u' ');
+}
+
+} // namespace
+
+void fitToLength(Typed& value, TypeTag type, int length, Truncation truncation) {
+    if (isNull(value.value) || length == maxLength)
+        return;
+    if (type == TypeTag::VarBinary) {
+        fitBinary(std::get<QByteArray>(value.value), length, truncation);
+        return;
+    }
+    if (!isText(type) || type == TypeTag::NText)
+        return;
+    QString& text = std::get<QString>(value.value);
+    if (isSingleByteText(type))
+        fitSingleByteText(text, type, length, truncation);
+    else
+        fitUnicodeText(text, type, length, truncation);
+}
+
 std::optional<int> compare(const Typed& a, const Typed& b) {
     if (isNull(a.value) || isNull(b.value))
         return std::nullopt;

@@ -59,6 +59,13 @@ Typed convertToNumeric(const Typed& value, int precision, int scale);
 // Text of a value as CONVERT(nvarchar, value) gives it.
 QString toText(const Typed& value);
 
+// What may be lost when a value is longer than its target: anything, as CAST and CONVERT
+// cut; or only trailing blanks, as a stored value (8152 otherwise).
+enum class Truncation { Silent, BlanksOnly };
+// A character or binary value fitted to a length: cut to it, and char and nchar padded with
+// blanks to it; lengths of char and varchar count bytes of the code page.
+void fitToLength(Typed& value, TypeTag type, int length, Truncation truncation);
+
 // Compares two non-NULL values after converting to the higher-precedence type;
 // nullopt when either is NULL.
 std::optional<int> compare(const Typed& a, const Typed& b);
