@@ -1,6 +1,9 @@
 #include "devserver/sql/evaluator.h"
 
+#include "devserver/sql/datetime.h"
 #include "devserver/sql/errors.h"
+#include "devserver/sql/like_pattern.h"
+#include "devserver/sql/numeric.h"
 #include "devserver/storage/collation.h"
 #include "devserver/storage/database_file.h"
 

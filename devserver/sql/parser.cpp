@@ -2,6 +2,7 @@
 
 #include "devserver/sql/errors.h"
 #include "devserver/sql/lexer.h"
+#include "devserver/sql/numeric.h"
 
 namespace ztds::sql {
 

@@ -1,6 +1,8 @@
 #include "devserver/sql/types.h"
 
+#include "devserver/sql/datetime.h"
 #include "devserver/sql/errors.h"
+#include "devserver/sql/numeric.h"
 #include "devserver/storage/collation.h"
 #include "devserver/values/wire_constants.h"
 
@@ -14,11 +16,6 @@
 namespace ztds::sql {
 
 namespace {
-
-const QDate& epoch() {
-    static const QDate date(1900, 1, 1);
-    return date;
-}
 
 [[noreturn]] void throwClash(TypeTag from, TypeTag to) {
     throw SqlError(206, 16, 2,
@@ -210,8 +207,8 @@ Typed textToDateTime(const Typed& source, const QString& text, TypeTag to) {
     const DateTimeValue rounded = to == TypeTag::SmallDateTime ? roundToSmallDateTime(*parsed)
                                   : to == TypeTag::DateTime    ? roundToDateTime(*parsed)
                                                                : *parsed;
-    const int maxSmallDays = epoch().daysTo(QDate(2079, 6, 6));
-    const int minDays = epoch().daysTo(QDate(1753, 1, 1));
+    const int maxSmallDays = dateTimeEpoch().daysTo(QDate(2079, 6, 6));
+    const int minDays = dateTimeEpoch().daysTo(QDate(1753, 1, 1));
     const bool outOfRange = to == TypeTag::SmallDateTime
                                 ? (rounded.days < 0 || rounded.days > maxSmallDays ||
                                    (rounded.days == maxSmallDays &&
@@ -299,48 +296,9 @@ QString floatText(double d) {
     return text;
 }
 
-QString dateTimeText(const DateTimeValue& v) {
-    static const char* const months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                                         "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-    const QDate date = epoch().addDays(v.days);
-    const int64_t minutes = v.msSinceMidnight / 60000;
-    const int hour24 = static_cast<int>(minutes / 60);
-    const int hour12 = hour24 % 12 == 0 ? 12 : hour24 % 12;
-    return QStringLiteral("%1 %2 %3 %4:%5%6")
-        .arg(QLatin1String(months[date.month() - 1]))
-        .arg(date.day(), 2)
-        .arg(date.year())
-        .arg(hour12, 2)
-        .arg(static_cast<int>(minutes % 60), 2, 10, QChar(u'0'))
-        .arg(hour24 < 12 ? QLatin1String("AM") : QLatin1String("PM"));
-}
-
 } // namespace
 
 namespace {
-
-using Int128 = __int128;
-constexpr int maxNumericDigits = 38;
-
-Int128 powerOfTen(int n) {
-    Int128 p = 1;
-    for (int i = 0; i < n; ++i)
-        p *= 10;
-    return p;
-}
-
-QString int128Text(Int128 v) {
-    // Magnitude taken as unsigned before negating: -(min) would overflow.
-    const bool negative = v < 0;
-    unsigned __int128 magnitude =
-        negative ? static_cast<unsigned __int128>(-(v + 1)) + 1 : static_cast<unsigned __int128>(v);
-    QString digits;
-    do {
-        digits.prepend(QChar(u'0' + int(magnitude % 10)));
-        magnitude /= 10;
-    } while (magnitude != 0);
-    return negative ? u'-' + digits : digits;
-}
 
 [[noreturn]] void throwNumericOverflow(TypeTag from, TypeTag to) {
     throw SqlError(8115, 16, 8,
@@ -376,7 +334,7 @@ NumericValue numericOf(const Typed& v) {
 
 // numeric to an integer type: the fraction is cut off, as SQL Server does.
 int64_t numericToInteger(const NumericValue& n, TypeTag to) {
-    const Int128 whole = n.unscaled / powerOfTen(n.scale);
+    const __int128 whole = n.unscaled / powerOfTen(n.scale);
     const IntRange range = rangeOf(to);
     if (to == TypeTag::Bit)
         return whole != 0 ? 1 : 0;
@@ -911,286 +869,6 @@ std::optional<int> compare(const Typed& a, const Typed& b) {
 
 int compareText(const QString& a, const QString& b, bool caseInsensitive) {
     return storage::compareCollated(a, b, caseInsensitive);
-}
-
-namespace {
-
-struct LikeElement {
-    enum Kind { Literal, AnyOne, AnySequence, Set } kind = Literal;
-    QChar ch;
-    QString members; // single characters of a [set]
-    std::vector<std::pair<QChar, QChar>> ranges;
-    bool negated = false;
-};
-
-QChar fold(QChar c, bool ci) {
-    return ci ? storage::collationFold(c) : c;
-}
-
-std::vector<LikeElement> compileLike(const QString& pattern, bool ci, std::optional<QChar> escape) {
-    std::vector<LikeElement> out;
-    for (qsizetype i = 0; i < pattern.size(); ++i) {
-        const QChar c = pattern.at(i);
-        LikeElement e;
-        if (escape && c == *escape && i + 1 < pattern.size()) {
-            e.ch = fold(pattern.at(++i), ci);
-        } else if (c == u'%') {
-            e.kind = LikeElement::AnySequence;
-        } else if (c == u'_') {
-            e.kind = LikeElement::AnyOne;
-        } else if (c == u'[' && pattern.indexOf(u']', i + 1) > i + 1) {
-            const qsizetype end = pattern.indexOf(u']', i + 1);
-            QString body = pattern.mid(i + 1, end - i - 1);
-            i = end;
-            e.kind = LikeElement::Set;
-            if (body.startsWith(u'^') && body.size() > 1) {
-                e.negated = true;
-                body = body.mid(1);
-            }
-            for (qsizetype k = 0; k < body.size(); ++k) {
-                if (k + 2 < body.size() && body.at(k + 1) == u'-') {
-                    e.ranges.emplace_back(fold(body.at(k), ci), fold(body.at(k + 2), ci));
-                    k += 2;
-                } else {
-                    e.members.append(fold(body.at(k), ci));
-                }
-            }
-        } else {
-            e.ch = fold(c, ci);
-        }
-        out.push_back(std::move(e));
-    }
-    return out;
-}
-
-bool elementMatches(const LikeElement& e, QChar c) {
-    switch (e.kind) {
-    case LikeElement::Literal:
-        return e.ch == c;
-    case LikeElement::AnyOne:
-        return true;
-    case LikeElement::Set: {
-        bool in = e.members.contains(c);
-        for (const auto& [lo, hi] : e.ranges)
-            in = in || (c >= lo && c <= hi);
-        return in != e.negated;
-    }
-    case LikeElement::AnySequence:
-        return true;
-    }
-    return false;
-}
-
-} // namespace
-
-bool likeMatch(const QString& text, const QString& pattern, bool ci, std::optional<QChar> escape) {
-    const auto elements = compileLike(pattern, ci, escape);
-    QString subject;
-    subject.reserve(text.size());
-    for (QChar c : text)
-        subject.append(fold(c, ci));
-    // reachable[j]: the first i elements can match the first j characters.
-    std::vector<char> reachable(subject.size() + 1, 0);
-    reachable[0] = 1;
-    for (const auto& e : elements) {
-        std::vector<char> next(subject.size() + 1, 0);
-        if (e.kind == LikeElement::AnySequence) {
-            char any = 0;
-            for (qsizetype j = 0; j <= subject.size(); ++j) {
-                any = any || reachable[j];
-                next[j] = any;
-            }
-        } else {
-            for (qsizetype j = 0; j < subject.size(); ++j)
-                next[j + 1] = reachable[j] && elementMatches(e, subject.at(j));
-        }
-        reachable = std::move(next);
-    }
-    return reachable[subject.size()] != 0;
-}
-
-std::optional<DateTimeValue> parseDateTime(const QString& input) {
-    const QString text = input.trimmed();
-    if (text.isEmpty())
-        return DateTimeValue{};
-    thread_local const QRegularExpression isoDate(
-        QStringLiteral(R"(^(\d{4})[-/.](\d{1,2})[-/.](\d{1,2})(?:(?:[ T]+)(.*))?$)"));
-    thread_local const QRegularExpression compactDate(
-        QStringLiteral(R"(^(\d{4})(\d{2})(\d{2})(?: +(.*))?$)"));
-    thread_local const QRegularExpression usDate(
-        QStringLiteral(R"(^(\d{1,2})[-/.](\d{1,2})[-/.](\d{4})(?: +(.*))?$)"));
-    thread_local const QRegularExpression timeForm(
-        QStringLiteral(R"(^(\d{1,2}):(\d{2})(?::(\d{2})(?:[.:](\d{1,7}))?)?\s*([AaPp][Mm])?$)"));
-    int year = 1900, month = 1, day = 1;
-    QString timePart;
-    if (auto m = isoDate.match(text); m.hasMatch()) {
-        year = m.captured(1).toInt();
-        month = m.captured(2).toInt();
-        day = m.captured(3).toInt();
-        timePart = m.captured(4);
-    } else if (auto c = compactDate.match(text); c.hasMatch()) {
-        year = c.captured(1).toInt();
-        month = c.captured(2).toInt();
-        day = c.captured(3).toInt();
-        timePart = c.captured(4);
-    } else if (auto u = usDate.match(text); u.hasMatch()) {
-        month = u.captured(1).toInt();
-        day = u.captured(2).toInt();
-        year = u.captured(3).toInt();
-        timePart = u.captured(4);
-    } else {
-        timePart = text;
-    }
-    const QDate date(year, month, day);
-    if (!date.isValid())
-        return std::nullopt;
-    int64_t ms = 0;
-    timePart = timePart.trimmed();
-    if (!timePart.isEmpty()) {
-        const auto t = timeForm.match(timePart);
-        if (!t.hasMatch())
-            return std::nullopt;
-        int hour = t.captured(1).toInt();
-        const int minute = t.captured(2).toInt();
-        const int second = t.captured(3).isEmpty() ? 0 : t.captured(3).toInt();
-        const QString fraction = t.captured(4);
-        const QString meridian = t.captured(5).toUpper();
-        if (!meridian.isEmpty()) {
-            if (hour < 1 || hour > 12)
-                return std::nullopt;
-            hour = hour % 12 + (meridian == QLatin1String("PM") ? 12 : 0);
-        }
-        if (hour > 23 || minute > 59 || second > 59)
-            return std::nullopt;
-        const int millis = fraction.isEmpty()
-                               ? 0
-                               : static_cast<int>(std::lround(
-                                     QStringLiteral("0.%1").arg(fraction).toDouble() * 1000.0));
-        ms = ((hour * 60LL + minute) * 60 + second) * 1000 + millis;
-    }
-    return DateTimeValue{static_cast<int32_t>(epoch().daysTo(date)), ms};
-}
-
-DateTimeValue roundToDateTime(DateTimeValue v) {
-    int64_t ms = msFromDateTimeTicks(dateTimeTicksFromMs(v.msSinceMidnight));
-    if (ms >= msPerDay) {
-        ms -= msPerDay;
-        ++v.days;
-    }
-    return DateTimeValue{v.days, ms};
-}
-
-DateTimeValue roundToSmallDateTime(DateTimeValue v) {
-    const DateTimeValue d = roundToDateTime(v);
-    int64_t minutes = (d.msSinceMidnight + 30001) / 60000;
-    int32_t days = d.days;
-    if (minutes >= 1440) {
-        minutes -= 1440;
-        ++days;
-    }
-    return DateTimeValue{days, minutes * 60000};
-}
-
-QString isoText(const DateTimeValue& v) {
-    const QDate date = epoch().addDays(v.days);
-    const int64_t ms = v.msSinceMidnight;
-    return QStringLiteral("%1-%2-%3 %4:%5:%6.%7")
-        .arg(date.year(), 4, 10, QChar(u'0'))
-        .arg(date.month(), 2, 10, QChar(u'0'))
-        .arg(date.day(), 2, 10, QChar(u'0'))
-        .arg(static_cast<int>(ms / 3600000), 2, 10, QChar(u'0'))
-        .arg(static_cast<int>(ms / 60000 % 60), 2, 10, QChar(u'0'))
-        .arg(static_cast<int>(ms / 1000 % 60), 2, 10, QChar(u'0'))
-        .arg(static_cast<int>(ms % 1000), 3, 10, QChar(u'0'));
-}
-
-QString moneyText(const MoneyValue& v, int decimals) {
-    int64_t t = v.tenThousandths;
-    const bool negative = t < 0;
-    uint64_t magnitude = negative ? static_cast<uint64_t>(-(t + 1)) + 1 : static_cast<uint64_t>(t);
-    if (decimals == 2)
-        magnitude = (magnitude + 50) / 100 * 100;
-    QString fraction = QString::number(magnitude % 10000).rightJustified(4, u'0').left(decimals);
-    return QStringLiteral("%1%2.%3")
-        .arg(negative ? QStringLiteral("-") : QString())
-        .arg(magnitude / 10000)
-        .arg(fraction);
-}
-
-QString numericText(const NumericValue& v) {
-    QString digits = int128Text(v.unscaled);
-    const bool negative = digits.startsWith(u'-');
-    if (negative)
-        digits.remove(0, 1);
-    if (v.scale > 0) {
-        digits = digits.rightJustified(v.scale + 1, u'0');
-        digits.insert(digits.size() - v.scale, u'.');
-    }
-    return negative ? u'-' + digits : digits;
-}
-
-std::optional<NumericValue> parseNumeric(const QString& input) {
-    QString text = input.trimmed();
-    thread_local const QRegularExpression form(
-        QStringLiteral("^[+-]?([0-9]+(\\.[0-9]*)?|\\.[0-9]+)$"));
-    if (!form.match(text).hasMatch())
-        return std::nullopt;
-    const bool negative = text.startsWith(u'-');
-    if (negative || text.startsWith(u'+'))
-        text.remove(0, 1);
-    const qsizetype dot = text.indexOf(u'.');
-    QString whole = dot < 0 ? text : text.left(dot);
-    const QString fraction = dot < 0 ? QString() : text.mid(dot + 1);
-    while (whole.size() > 1 && whole.startsWith(u'0'))
-        whole.remove(0, 1);
-    if (whole == QLatin1String("0") || whole.isEmpty())
-        whole.clear();
-    // Digits counted before any arithmetic: 38 of them always fit in 128 bits.
-    if (whole.size() + fraction.size() > maxNumericDigits)
-        return std::nullopt;
-    Int128 unscaled = 0;
-    for (const QChar c : whole + fraction)
-        unscaled = unscaled * 10 + (c.unicode() - u'0');
-    return NumericValue{negative ? -unscaled : unscaled, static_cast<uint8_t>(fraction.size())};
-}
-
-double numericToDouble(const NumericValue& v) {
-    return numericText(v).toDouble();
-}
-
-int numericDigits(const NumericValue& v) {
-    int digits = int(int128Text(v.unscaled).remove(u'-').size());
-    return std::max({digits, int(v.scale), 1});
-}
-
-std::optional<NumericValue> rescale(const NumericValue& v, int scale) {
-    if (scale < 0 || scale > maxNumericDigits)
-        return std::nullopt;
-    const Int128 limit = powerOfTen(maxNumericDigits);
-    if (scale >= v.scale) {
-        const Int128 factor = powerOfTen(scale - v.scale);
-        // Checked by division first: the product must stay below 10^38.
-        const Int128 magnitude = v.unscaled < 0 ? -v.unscaled : v.unscaled;
-        if (magnitude > (limit - 1) / factor)
-            return std::nullopt;
-        return NumericValue{v.unscaled * factor, static_cast<uint8_t>(scale)};
-    }
-    const Int128 divisor = powerOfTen(v.scale - scale);
-    Int128 quotient = v.unscaled / divisor;
-    const Int128 remainder = v.unscaled % divisor;
-    // Half away from zero, compared without doubling (which could pass 2^127).
-    const Int128 rest = remainder < 0 ? -remainder : remainder;
-    if (rest >= divisor - rest)
-        quotient += remainder < 0 ? -1 : 1;
-    return NumericValue{quotient, static_cast<uint8_t>(scale)};
-}
-
-std::optional<int64_t> numericToMoney(const NumericValue& v) {
-    const auto scaled = rescale(v, 4);
-    if (!scaled || scaled->unscaled > std::numeric_limits<int64_t>::max() ||
-        scaled->unscaled < std::numeric_limits<int64_t>::min())
-        return std::nullopt;
-    return static_cast<int64_t>(scaled->unscaled);
 }
 
 } // namespace ztds::sql

@@ -72,27 +72,5 @@ std::optional<int> compare(const Typed& a, const Typed& b);
 // Text comparison under a CI (Chinese_PRC_CI_AS-like) or binary collation; trailing
 // blanks are ignored as SQL Server does.
 int compareText(const QString& a, const QString& b, bool caseInsensitive);
-bool likeMatch(const QString& text, const QString& pattern, bool caseInsensitive,
-               std::optional<QChar> escape);
-
-// Dates: parsing SQL Server's accepted character forms and rounding to the type's precision.
-std::optional<DateTimeValue> parseDateTime(const QString& text);
-DateTimeValue roundToDateTime(DateTimeValue v);
-DateTimeValue roundToSmallDateTime(DateTimeValue v);
-// Sortable storage form: "YYYY-MM-DD HH:MM:SS.mmm".
-QString isoText(const DateTimeValue& v);
-QString moneyText(const MoneyValue& v, int decimals);
-
-// numeric: exact text ("-12.340"), parsing of decimal text (nullopt: not a number, or more
-// than 38 digits), and the digits a value needs.
-QString numericText(const NumericValue& v);
-std::optional<NumericValue> parseNumeric(const QString& text);
-int numericDigits(const NumericValue& v);
-// The nearest double, through the exact decimal text.
-double numericToDouble(const NumericValue& v);
-// Rescaled with rounding half away from zero; nullopt when more than 38 digits are needed.
-std::optional<NumericValue> rescale(const NumericValue& v, int scale);
-// The value as a number of 10^-4 units, nullopt beyond money's range.
-std::optional<int64_t> numericToMoney(const NumericValue& v);
 
 } // namespace ztds::sql

@@ -1,6 +1,6 @@
 #include "devserver/tds/rpc.h"
 
-#include "devserver/sql/types.h"
+#include "devserver/sql/numeric.h"
 
 #include "devserver/tds/byte_buffer.h"
 #include "devserver/tds/login.h"

@@ -1,5 +1,6 @@
 #include "devserver/tds/tokens.h"
 
+#include "devserver/sql/numeric.h"
 #include "devserver/sql/types.h"
 #include "devserver/storage/collation.h"
 #include "devserver/tds/login.h"
