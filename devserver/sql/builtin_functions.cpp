@@ -1,0 +1,128 @@
+// The functions the engine knows itself: CAST and CONVERT, ISNULL, COALESCE, the text
+// functions and GETDATE; the rest come from the session.
+
+#include "devserver/sql/evaluator_internal.h"
+
+#include "devserver/sql/datetime.h"
+#include "devserver/sql/errors.h"
+
+#include <QDateTime>
+
+namespace ztds::sql {
+
+namespace {
+
+// CONVERT's date styles that programs use to get sortable text.
+QString styledDateTime(const DateTimeValue& v, int64_t style) {
+    const QString iso = isoText(v); // yyyy-mm-dd hh:mi:ss.mmm
+    switch (style) {
+    case 20:
+    case 120:
+        return iso.left(19);
+    case 21:
+    case 121:
+        return iso;
+    case 126:
+        return iso.left(10) + u'T' + iso.mid(11);
+    case 23:
+        return iso.left(10);
+    case 112:
+        return iso.left(4) + iso.mid(5, 2) + iso.mid(8, 2);
+    case 111:
+        return QString(iso.left(10)).replace(u'-', u'/');
+    case 102:
+        return QString(iso.left(10)).replace(u'-', u'.');
+    case 108:
+        return iso.mid(11, 8);
+    default:
+        return toText(Typed{TypeTag::DateTime, v});
+    }
+}
+
+Typed castValue(const Expr& e, const std::vector<Typed>& args) {
+    if (e.castType == TypeTag::Numeric)
+        return convertToNumeric(args.at(0), e.castLength, e.castScale);
+    Typed t = convert(args.at(0), e.castType, true);
+    if (args.size() > 1 && isText(e.castType) && isDateTime(args[0].type) &&
+        !isNull(args[0].value) && !isNull(args[1].value))
+        t.value = styledDateTime(std::get<DateTimeValue>(args[0].value),
+                                 std::get<int64_t>(convert(args[1], TypeTag::Int).value));
+    fitToLength(t, e.castType, e.castLength, Truncation::Silent);
+    return t;
+}
+
+} // namespace
+
+Typed evaluateFunction(const Expr& e, const std::vector<Value>* row, const Scope* scope,
+                       const EvalEnv& env) {
+    std::vector<Typed> args;
+    for (const auto& a : e.args)
+        args.push_back(evaluate(*a, row, scope, env));
+    auto needArgs = [&](size_t n) {
+        if (args.size() != n)
+            throw SqlError(174, 15, 1,
+                           QStringLiteral("The %1 function requires %2 argument(s).")
+                               .arg(e.name.toLower())
+                               .arg(n));
+    };
+    if (e.name == QLatin1String("CAST") || e.name == QLatin1String("CONVERT"))
+        return castValue(e, args);
+    if (e.name == QLatin1String("ISNULL")) {
+        needArgs(2);
+        return isNull(args[0].value)
+                   ? convert(args[1], args[0].type == TypeTag::Null ? args[1].type : args[0].type)
+                   : args[0];
+    }
+    if (e.name == QLatin1String("COALESCE")) {
+        for (const auto& a : args)
+            if (!isNull(a.value))
+                return a;
+        return args.empty() ? Typed{} : args.back();
+    }
+    if (e.name == QLatin1String("UPPER") || e.name == QLatin1String("LOWER") ||
+        e.name == QLatin1String("LTRIM") || e.name == QLatin1String("RTRIM")) {
+        needArgs(1);
+        Typed t = convert(args[0], isText(args[0].type) ? args[0].type : TypeTag::VarChar);
+        if (isNull(t.value))
+            return t;
+        QString s = std::get<QString>(t.value);
+        if (e.name == QLatin1String("UPPER"))
+            s = s.toUpper();
+        else if (e.name == QLatin1String("LOWER"))
+            s = s.toLower();
+        else if (e.name == QLatin1String("LTRIM")) {
+            qsizetype blanks = 0;
+            while (blanks < s.size() && s.at(blanks) == u' ')
+                ++blanks;
+            s.remove(0, blanks);
+        } else
+            while (s.endsWith(u' '))
+                s.chop(1);
+        t.value = s;
+        return t;
+    }
+    if (e.name == QLatin1String("LEN")) {
+        needArgs(1);
+        const Typed t = convert(args[0], TypeTag::NVarChar);
+        if (isNull(t.value))
+            return Typed{TypeTag::Int, std::monostate{}};
+        QString s = std::get<QString>(t.value);
+        while (s.endsWith(u' '))
+            s.chop(1);
+        return Typed{TypeTag::Int, int64_t{s.size()}};
+    }
+    if (e.name == QLatin1String("GETDATE")) {
+        const QDateTime now = QDateTime::currentDateTime();
+        const DateTimeValue v{static_cast<int32_t>(QDate(1900, 1, 1).daysTo(now.date())),
+                              now.time().msecsSinceStartOfDay()};
+        return Typed{TypeTag::DateTime, roundToDateTime(v)};
+    }
+    if (env.function) {
+        if (auto t = env.function(e.name, args))
+            return *t;
+    }
+    throw SqlError(195, 15, 10,
+                   QStringLiteral("'%1' is not a recognized built-in function name.").arg(e.name));
+}
+
+} // namespace ztds::sql
