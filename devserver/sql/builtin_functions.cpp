@@ -51,6 +51,90 @@ Typed castValue(const Expr& e, const std::vector<Typed>& args) {
     return t;
 }
 
+void requireArguments(const Expr& e, const std::vector<Typed>& args, size_t n) {
+    if (args.size() != n)
+        throw SqlError(174, 15, 1,
+                       QStringLiteral("The %1 function requires %2 argument(s).")
+                           .arg(e.name.toLower())
+                           .arg(n));
+}
+
+Typed isNullValue(const Expr& e, const std::vector<Typed>& args) {
+    requireArguments(e, args, 2);
+    return isNull(args[0].value)
+               ? convert(args[1], args[0].type == TypeTag::Null ? args[1].type : args[0].type)
+               : args[0];
+}
+
+Typed coalesce(const Expr&, const std::vector<Typed>& args) {
+    for (const auto& a : args)
+        if (!isNull(a.value))
+            return a;
+    return args.empty() ? Typed{} : args.back();
+}
+
+QString withoutLeadingBlanks(QString s) {
+    qsizetype blanks = 0;
+    while (blanks < s.size() && s.at(blanks) == u' ')
+        ++blanks;
+    s.remove(0, blanks);
+    return s;
+}
+
+QString withoutTrailingBlanks(QString s) {
+    while (s.endsWith(u' '))
+        s.chop(1);
+    return s;
+}
+
+// UPPER, LOWER, LTRIM, RTRIM: the argument's text type, or varchar for anything else.
+Typed textFunction(const Expr& e, const std::vector<Typed>& args) {
+    requireArguments(e, args, 1);
+    Typed t = convert(args[0], isText(args[0].type) ? args[0].type : TypeTag::VarChar);
+    if (isNull(t.value))
+        return t;
+    const QString s = std::get<QString>(t.value);
+    if (e.name == QLatin1String("UPPER"))
+        t.value = s.toUpper();
+    else if (e.name == QLatin1String("LOWER"))
+        t.value = s.toLower();
+    else if (e.name == QLatin1String("LTRIM"))
+        t.value = withoutLeadingBlanks(s);
+    else
+        t.value = withoutTrailingBlanks(s);
+    return t;
+}
+
+// LEN counts characters without the trailing blanks.
+Typed length(const Expr& e, const std::vector<Typed>& args) {
+    requireArguments(e, args, 1);
+    const Typed t = convert(args[0], TypeTag::NVarChar);
+    if (isNull(t.value))
+        return Typed{TypeTag::Int, std::monostate{}};
+    return Typed{TypeTag::Int, int64_t{withoutTrailingBlanks(std::get<QString>(t.value)).size()}};
+}
+
+Typed currentDateTime(const Expr&, const std::vector<Typed>&) {
+    const QDateTime now = QDateTime::currentDateTime();
+    const DateTimeValue v{static_cast<int32_t>(dateTimeEpoch().daysTo(now.date())),
+                          now.time().msecsSinceStartOfDay()};
+    return Typed{TypeTag::DateTime, roundToDateTime(v)};
+}
+
+using Builtin = Typed (*)(const Expr& e, const std::vector<Typed>& args);
+
+Builtin builtinNamed(const QString& name) {
+    static const std::pair<const char*, Builtin> builtins[] = {
+        {"CAST", castValue},         {"CONVERT", castValue},  {"ISNULL", isNullValue},
+        {"COALESCE", coalesce},      {"UPPER", textFunction}, {"LOWER", textFunction},
+        {"LTRIM", textFunction},     {"RTRIM", textFunction}, {"LEN", length},
+        {"GETDATE", currentDateTime}};
+    for (const auto& [builtinName, function] : builtins)
+        if (name == QLatin1String(builtinName))
+            return function;
+    return nullptr;
+}
+
 } // namespace
 
 Typed evaluateFunction(const Expr& e, const std::vector<Value>* row, const Scope* scope,
@@ -58,65 +142,8 @@ Typed evaluateFunction(const Expr& e, const std::vector<Value>* row, const Scope
     std::vector<Typed> args;
     for (const auto& a : e.args)
         args.push_back(evaluate(*a, row, scope, env));
-    auto needArgs = [&](size_t n) {
-        if (args.size() != n)
-            throw SqlError(174, 15, 1,
-                           QStringLiteral("The %1 function requires %2 argument(s).")
-                               .arg(e.name.toLower())
-                               .arg(n));
-    };
-    if (e.name == QLatin1String("CAST") || e.name == QLatin1String("CONVERT"))
-        return castValue(e, args);
-    if (e.name == QLatin1String("ISNULL")) {
-        needArgs(2);
-        return isNull(args[0].value)
-                   ? convert(args[1], args[0].type == TypeTag::Null ? args[1].type : args[0].type)
-                   : args[0];
-    }
-    if (e.name == QLatin1String("COALESCE")) {
-        for (const auto& a : args)
-            if (!isNull(a.value))
-                return a;
-        return args.empty() ? Typed{} : args.back();
-    }
-    if (e.name == QLatin1String("UPPER") || e.name == QLatin1String("LOWER") ||
-        e.name == QLatin1String("LTRIM") || e.name == QLatin1String("RTRIM")) {
-        needArgs(1);
-        Typed t = convert(args[0], isText(args[0].type) ? args[0].type : TypeTag::VarChar);
-        if (isNull(t.value))
-            return t;
-        QString s = std::get<QString>(t.value);
-        if (e.name == QLatin1String("UPPER"))
-            s = s.toUpper();
-        else if (e.name == QLatin1String("LOWER"))
-            s = s.toLower();
-        else if (e.name == QLatin1String("LTRIM")) {
-            qsizetype blanks = 0;
-            while (blanks < s.size() && s.at(blanks) == u' ')
-                ++blanks;
-            s.remove(0, blanks);
-        } else
-            while (s.endsWith(u' '))
-                s.chop(1);
-        t.value = s;
-        return t;
-    }
-    if (e.name == QLatin1String("LEN")) {
-        needArgs(1);
-        const Typed t = convert(args[0], TypeTag::NVarChar);
-        if (isNull(t.value))
-            return Typed{TypeTag::Int, std::monostate{}};
-        QString s = std::get<QString>(t.value);
-        while (s.endsWith(u' '))
-            s.chop(1);
-        return Typed{TypeTag::Int, int64_t{s.size()}};
-    }
-    if (e.name == QLatin1String("GETDATE")) {
-        const QDateTime now = QDateTime::currentDateTime();
-        const DateTimeValue v{static_cast<int32_t>(QDate(1900, 1, 1).daysTo(now.date())),
-                              now.time().msecsSinceStartOfDay()};
-        return Typed{TypeTag::DateTime, roundToDateTime(v)};
-    }
+    if (const Builtin builtin = builtinNamed(e.name))
+        return builtin(e, args);
     if (env.function) {
         if (auto t = env.function(e.name, args))
             return *t;
