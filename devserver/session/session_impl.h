@@ -105,6 +105,10 @@ private:
     void refuseCatalogWrite(const sql::ObjectName& name);
     RowSource informationSchema(DatabaseUse& db, const QString& view, const QString& writtenName);
     RowSource systemView(DatabaseUse& db, const QString& view, const QString& writtenName);
+    // The views of the server's databases and of this one's objects; each takes the
+    // database so that systemView can look them up by name.
+    RowSource sysDatabases(DatabaseUse& db);
+    RowSource catalogDatabases(DatabaseUse& db);
     RowSource sysObjects(DatabaseUse& db);
     RowSource sysColumns(DatabaseUse& db);
     // The user tables the catalog shows this login (see seesTablesOf).
