@@ -16,7 +16,7 @@ namespace ztds {
 using sql::Expr;
 using sql::makeMessage;
 using sql::SqlError;
-using sql::Typed;
+using sql::TypedValue;
 using sql::TypeTag;
 using storage::ColumnDef;
 using storage::TableDef;
@@ -232,7 +232,7 @@ void roundToDigits(DateTimeValue& t, int digits) {
 
 // A value stored into a column: datetime2 rounded to its digits; character and binary data
 // fitted to the length, losing nothing but trailing blanks.
-void fitToColumn(const ColumnDef& c, Typed& v) {
+void fitToColumn(const ColumnDef& c, TypedValue& v) {
     if (isNull(v.value) || c.length == maxLength)
         return;
     if (c.type == SqlType::DateTime2) {
@@ -474,13 +474,14 @@ StatementResult SessionImpl::dropTable(sql::Statement& s) {
 }
 
 std::vector<Value> SessionImpl::assignRow(const TableDef& table, const QString& databaseName,
-                                          std::vector<std::optional<Typed>> values, bool isInsert) {
+                                          std::vector<std::optional<TypedValue>> values,
+                                          bool isInsert) {
     std::vector<Value> row(table.columns.size());
     for (size_t i = 0; i < table.columns.size(); ++i) {
         const ColumnDef& c = table.columns[i];
         if (c.identity && isInsert)
             continue; // handed out once the row is known to be valid
-        Typed v = values[i] ? sql::convert(*values[i], sql::tagOf(c.type)) : Typed{};
+        TypedValue v = values[i] ? sql::convert(*values[i], sql::tagOf(c.type)) : TypedValue{};
         fitToColumn(c, v);
         if (isNull(v.value) && !c.nullable)
             throw SqlError(
@@ -501,7 +502,7 @@ std::vector<ServerMessage> SessionImpl::duplicateKey(const TableDef& table,
         const auto& c = table.columns[static_cast<size_t>(k)];
         const Value& v = row[static_cast<size_t>(k)];
         values << (isNull(v) ? QStringLiteral("<NULL>")
-                             : sql::toText(Typed{sql::tagOf(c.type), v}));
+                             : sql::toText(TypedValue{sql::tagOf(c.type), v}));
     }
     return {
         makeMessage(2627, 14, 1,
@@ -603,7 +604,7 @@ std::optional<int64_t> SessionImpl::insertRows(DatabaseUse& db, TableDef& table,
     const int identityColumn = table.identityColumn();
     std::optional<int64_t> lastIdentity;
     for (auto& row : s.valueRows) {
-        std::vector<std::optional<Typed>> values(table.columns.size());
+        std::vector<std::optional<TypedValue>> values(table.columns.size());
         for (size_t k = 0; k < row.size(); ++k)
             values[static_cast<size_t>(targets[k])] = sql::evaluate(*row[k], nullptr, nullptr, env);
         std::vector<Value> stored = assignRow(table, db.name, std::move(values), true);
@@ -687,7 +688,7 @@ StatementResult SessionImpl::update(sql::Statement& s) {
         for (const auto& row : src.rows) {
             if (s.where && !sql::isTrue(*s.where, &row.values, &scope, env))
                 continue;
-            std::vector<std::optional<Typed>> values(table.columns.size());
+            std::vector<std::optional<TypedValue>> values(table.columns.size());
             for (size_t i = 0; i < table.columns.size(); ++i)
                 values[i] = sql::typedColumn(src.columns[i], row.values[i]);
             for (size_t k = 0; k < targets.size(); ++k)

@@ -35,14 +35,14 @@ QString styledDateTime(const DateTimeValue& v, int64_t style) {
     case 108:
         return iso.mid(11, 8);
     default:
-        return toText(Typed{TypeTag::DateTime, v});
+        return toText(TypedValue{TypeTag::DateTime, v});
     }
 }
 
-Typed castValue(const Expr& e, const std::vector<Typed>& args) {
+TypedValue castValue(const Expr& e, const std::vector<TypedValue>& args) {
     if (e.castType == TypeTag::Numeric)
         return convertToNumeric(args.at(0), e.castLength, e.castScale);
-    Typed t = convert(args.at(0), e.castType, true);
+    TypedValue t = convert(args.at(0), e.castType, true);
     if (args.size() > 1 && isText(e.castType) && isDateTime(args[0].type) &&
         !isNull(args[0].value) && !isNull(args[1].value))
         t.value = styledDateTime(std::get<DateTimeValue>(args[0].value),
@@ -51,7 +51,7 @@ Typed castValue(const Expr& e, const std::vector<Typed>& args) {
     return t;
 }
 
-void requireArguments(const Expr& e, const std::vector<Typed>& args, size_t n) {
+void requireArguments(const Expr& e, const std::vector<TypedValue>& args, size_t n) {
     if (args.size() != n)
         throw SqlError(174, 15, 1,
                        QStringLiteral("The %1 function requires %2 argument(s).")
@@ -59,18 +59,18 @@ void requireArguments(const Expr& e, const std::vector<Typed>& args, size_t n) {
                            .arg(n));
 }
 
-Typed isNullValue(const Expr& e, const std::vector<Typed>& args) {
+TypedValue isNullValue(const Expr& e, const std::vector<TypedValue>& args) {
     requireArguments(e, args, 2);
     return isNull(args[0].value)
                ? convert(args[1], args[0].type == TypeTag::Null ? args[1].type : args[0].type)
                : args[0];
 }
 
-Typed coalesce(const Expr&, const std::vector<Typed>& args) {
+TypedValue coalesce(const Expr&, const std::vector<TypedValue>& args) {
     for (const auto& a : args)
         if (!isNull(a.value))
             return a;
-    return args.empty() ? Typed{} : args.back();
+    return args.empty() ? TypedValue{} : args.back();
 }
 
 QString withoutLeadingBlanks(QString s) {
@@ -88,9 +88,9 @@ QString withoutTrailingBlanks(QString s) {
 }
 
 // UPPER, LOWER, LTRIM, RTRIM: the argument's text type, or varchar for anything else.
-Typed textFunction(const Expr& e, const std::vector<Typed>& args) {
+TypedValue textFunction(const Expr& e, const std::vector<TypedValue>& args) {
     requireArguments(e, args, 1);
-    Typed t = convert(args[0], isText(args[0].type) ? args[0].type : TypeTag::VarChar);
+    TypedValue t = convert(args[0], isText(args[0].type) ? args[0].type : TypeTag::VarChar);
     if (isNull(t.value))
         return t;
     const QString s = std::get<QString>(t.value);
@@ -106,22 +106,23 @@ Typed textFunction(const Expr& e, const std::vector<Typed>& args) {
 }
 
 // LEN counts characters without the trailing blanks.
-Typed length(const Expr& e, const std::vector<Typed>& args) {
+TypedValue length(const Expr& e, const std::vector<TypedValue>& args) {
     requireArguments(e, args, 1);
-    const Typed t = convert(args[0], TypeTag::NVarChar);
+    const TypedValue t = convert(args[0], TypeTag::NVarChar);
     if (isNull(t.value))
-        return Typed{TypeTag::Int, std::monostate{}};
-    return Typed{TypeTag::Int, int64_t{withoutTrailingBlanks(std::get<QString>(t.value)).size()}};
+        return TypedValue{TypeTag::Int, std::monostate{}};
+    return TypedValue{TypeTag::Int,
+                      int64_t{withoutTrailingBlanks(std::get<QString>(t.value)).size()}};
 }
 
-Typed currentDateTime(const Expr&, const std::vector<Typed>&) {
+TypedValue currentDateTime(const Expr&, const std::vector<TypedValue>&) {
     const QDateTime now = QDateTime::currentDateTime();
     const DateTimeValue v{static_cast<int32_t>(dateTimeEpoch().daysTo(now.date())),
                           now.time().msecsSinceStartOfDay()};
-    return Typed{TypeTag::DateTime, roundToDateTime(v)};
+    return TypedValue{TypeTag::DateTime, roundToDateTime(v)};
 }
 
-using Builtin = Typed (*)(const Expr& e, const std::vector<Typed>& args);
+using Builtin = TypedValue (*)(const Expr& e, const std::vector<TypedValue>& args);
 
 Builtin builtinNamed(const QString& name) {
     static const std::pair<const char*, Builtin> builtins[] = {
@@ -137,9 +138,9 @@ Builtin builtinNamed(const QString& name) {
 
 } // namespace
 
-Typed evaluateFunction(const Expr& e, const std::vector<Value>* row, const Scope* scope,
-                       const EvalEnv& env) {
-    std::vector<Typed> args;
+TypedValue evaluateFunction(const Expr& e, const std::vector<Value>* row, const Scope* scope,
+                            const EvalEnv& env) {
+    std::vector<TypedValue> args;
     for (const auto& a : e.args)
         args.push_back(evaluate(*a, row, scope, env));
     if (const Builtin builtin = builtinNamed(e.name))

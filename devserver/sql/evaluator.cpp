@@ -15,13 +15,13 @@ namespace ztds::sql {
 
 namespace {
 
-Typed boolean(std::optional<bool> b) {
+TypedValue boolean(std::optional<bool> b) {
     if (!b)
-        return Typed{TypeTag::Bit, std::monostate{}};
-    return Typed{TypeTag::Bit, int64_t{*b ? 1 : 0}};
+        return TypedValue{TypeTag::Bit, std::monostate{}};
+    return TypedValue{TypeTag::Bit, int64_t{*b ? 1 : 0}};
 }
 
-std::optional<bool> asBool(const Typed& t) {
+std::optional<bool> asBool(const TypedValue& t) {
     if (isNull(t.value))
         return std::nullopt;
     return std::get<int64_t>(t.value) != 0;
@@ -41,7 +41,7 @@ QString comparisonName(const QString& op) {
     return QStringLiteral("greater than or equal to");
 }
 
-std::optional<bool> applyComparison(const QString& op, const Typed& a, const Typed& b) {
+std::optional<bool> applyComparison(const QString& op, const TypedValue& a, const TypedValue& b) {
     if (a.type == TypeTag::NText || b.type == TypeTag::NText) {
         const TypeTag other = a.type == TypeTag::NText ? b.type : a.type;
         throw SqlError(402, 16, 1,
@@ -89,7 +89,7 @@ std::optional<bool> applyComparison(const QString& op, const Typed& a, const Typ
                        .arg(typeName(t), names.value(op)));
 }
 
-Typed integerArithmetic(const QString& op, int64_t a, int64_t b, TypeTag type) {
+TypedValue integerArithmetic(const QString& op, int64_t a, int64_t b, TypeTag type) {
     int64_t r = 0;
     bool overflow = false;
     if (op == QLatin1String("+"))
@@ -108,35 +108,36 @@ Typed integerArithmetic(const QString& op, int64_t a, int64_t b, TypeTag type) {
     if (overflow || (type == TypeTag::Int && (r < std::numeric_limits<int32_t>::min() ||
                                               r > std::numeric_limits<int32_t>::max())))
         throwIntOverflow(type);
-    return Typed{type, r};
+    return TypedValue{type, r};
 }
 
-Typed concatenate(const QString& op, const Typed& a, const Typed& b) {
+TypedValue concatenate(const QString& op, const TypedValue& a, const TypedValue& b) {
     if (a.type == TypeTag::NText || b.type == TypeTag::NText)
         throwBadOperand(TypeTag::NText, op);
     // Single-byte text stays single-byte; anything with Unicode text becomes nvarchar.
     const TypeTag t =
         isSingleByteText(a.type) && isSingleByteText(b.type) ? TypeTag::VarChar : TypeTag::NVarChar;
     if (isNull(a.value) || isNull(b.value))
-        return Typed{t, std::monostate{}};
-    return Typed{t, std::get<QString>(a.value) + std::get<QString>(b.value),
-                 a.caseInsensitive && b.caseInsensitive};
+        return TypedValue{t, std::monostate{}};
+    return TypedValue{t, std::get<QString>(a.value) + std::get<QString>(b.value),
+                      a.caseInsensitive && b.caseInsensitive};
 }
 
-Typed dateArithmetic(const QString& op, const Typed& a, const Typed& b, TypeTag common) {
+TypedValue dateArithmetic(const QString& op, const TypedValue& a, const TypedValue& b,
+                          TypeTag common) {
     if ((op != QLatin1String("+") && op != QLatin1String("-")) || common == TypeTag::DateTime2)
         throwBadOperand(common, op);
     if (isNull(a.value) || isNull(b.value))
-        return Typed{common, std::monostate{}};
-    const Typed x = convert(a, TypeTag::Float);
-    const Typed y = convert(b, TypeTag::Float);
+        return TypedValue{common, std::monostate{}};
+    const TypedValue x = convert(a, TypeTag::Float);
+    const TypedValue y = convert(b, TypeTag::Float);
     const double days = op == QLatin1String("+")
                             ? std::get<double>(x.value) + std::get<double>(y.value)
                             : std::get<double>(x.value) - std::get<double>(y.value);
-    return convert(Typed{TypeTag::Float, days}, common);
+    return convert(TypedValue{TypeTag::Float, days}, common);
 }
 
-Typed floatArithmetic(const QString& op, double l, double r, TypeTag type) {
+TypedValue floatArithmetic(const QString& op, double l, double r, TypeTag type) {
     if ((op == QLatin1String("/") || op == QLatin1String("%")) && r == 0.0)
         throwDivideByZero();
     if (op == QLatin1String("%"))
@@ -145,13 +146,13 @@ Typed floatArithmetic(const QString& op, double l, double r, TypeTag type) {
                      : op == QLatin1String("-") ? l - r
                      : op == QLatin1String("*") ? l * r
                                                 : l / r;
-    return convert(Typed{TypeTag::Float, v}, type);
+    return convert(TypedValue{TypeTag::Float, v}, type);
 }
 
-Typed moneyArithmetic(const QString& op, int64_t l, int64_t r) {
+TypedValue moneyArithmetic(const QString& op, int64_t l, int64_t r) {
     if (op == QLatin1String("+") || op == QLatin1String("-")) {
-        const Typed sum = integerArithmetic(op, l, r, TypeTag::BigInt);
-        return Typed{TypeTag::Money, MoneyValue{std::get<int64_t>(sum.value)}};
+        const TypedValue sum = integerArithmetic(op, l, r, TypeTag::BigInt);
+        return TypedValue{TypeTag::Money, MoneyValue{std::get<int64_t>(sum.value)}};
     }
     if ((op == QLatin1String("/") || op == QLatin1String("%")) && r == 0)
         throwDivideByZero();
@@ -159,11 +160,11 @@ Typed moneyArithmetic(const QString& op, int64_t l, int64_t r) {
                      : op == QLatin1String("/")
                          ? static_cast<double>(l) / static_cast<double>(r)
                          : std::fmod(static_cast<double>(l), static_cast<double>(r)) / 10000.0;
-    return convert(Typed{TypeTag::Float, v}, TypeTag::Money);
+    return convert(TypedValue{TypeTag::Float, v}, TypeTag::Money);
 }
 
 // numeric: + - * stay exact within 38 digits; / and % go through float.
-Typed numericArithmetic(const QString& op, const NumericValue& l, const NumericValue& r) {
+TypedValue numericArithmetic(const QString& op, const NumericValue& l, const NumericValue& r) {
     __int128 result = 0;
     int scale = std::max(l.scale, r.scale);
     bool overflow = false;
@@ -183,17 +184,17 @@ Typed numericArithmetic(const QString& op, const NumericValue& l, const NumericV
     const NumericValue value{result, static_cast<uint8_t>(scale)};
     if (overflow || numericDigits(value) > 38)
         throwIntOverflow(TypeTag::Numeric);
-    return Typed{TypeTag::Numeric, value};
+    return TypedValue{TypeTag::Numeric, value};
 }
 
-Typed arithmetic(const QString& op, const Typed& a, const Typed& b) {
+TypedValue arithmetic(const QString& op, const TypedValue& a, const TypedValue& b) {
     if (isText(a.type) && isText(b.type) && op == QLatin1String("+"))
         return concatenate(op, a, b);
     if (a.type == TypeTag::VarBinary && b.type == TypeTag::VarBinary && op == QLatin1String("+")) {
         if (isNull(a.value) || isNull(b.value))
-            return Typed{TypeTag::VarBinary, std::monostate{}};
-        return Typed{TypeTag::VarBinary,
-                     std::get<QByteArray>(a.value) + std::get<QByteArray>(b.value)};
+            return TypedValue{TypeTag::VarBinary, std::monostate{}};
+        return TypedValue{TypeTag::VarBinary,
+                          std::get<QByteArray>(a.value) + std::get<QByteArray>(b.value)};
     }
     TypeTag common = precedence(a.type) >= precedence(b.type) ? a.type : b.type;
     if (common == TypeTag::Null || common == TypeTag::Bit)
@@ -202,10 +203,10 @@ Typed arithmetic(const QString& op, const Typed& a, const Typed& b) {
         throwBadOperand(common, op);
     if (isDateTime(common))
         return dateArithmetic(op, a, b, common);
-    const Typed x = convert(a, common);
-    const Typed y = convert(b, common);
+    const TypedValue x = convert(a, common);
+    const TypedValue y = convert(b, common);
     if (isNull(x.value) || isNull(y.value))
-        return Typed{common, std::monostate{}};
+        return TypedValue{common, std::monostate{}};
     switch (common) {
     case TypeTag::Float:
     case TypeTag::Real:
@@ -219,8 +220,8 @@ Typed arithmetic(const QString& op, const Typed& a, const Typed& b) {
     case TypeTag::TinyInt:
     case TypeTag::SmallInt: {
         // Computed wide, then fitted back: an overflow names the narrow type.
-        const Typed wide = integerArithmetic(op, std::get<int64_t>(x.value),
-                                             std::get<int64_t>(y.value), TypeTag::BigInt);
+        const TypedValue wide = integerArithmetic(op, std::get<int64_t>(x.value),
+                                                  std::get<int64_t>(y.value), TypeTag::BigInt);
         return convert(wide, common);
     }
     default:
@@ -250,8 +251,8 @@ const RpcParameter* findParameter(const EvalEnv& env, const QString& name) {
                    QStringLiteral("Must declare the scalar variable \"%1\".").arg(name));
 }
 
-Typed typedColumn(const ColumnInfo& column, const Value& value) {
-    return Typed{tagOf(column.type), value, column.caseInsensitive};
+TypedValue typedColumn(const ColumnInfo& column, const Value& value) {
+    return TypedValue{tagOf(column.type), value, column.caseInsensitive};
 }
 
 void bindColumns(Expr& e, const Scope* scope) {
@@ -288,8 +289,8 @@ void bindColumns(Expr& e, const Scope* scope) {
         bindColumns(*a, scope);
 }
 
-Typed evaluate(const Expr& e, const std::vector<Value>* row, const Scope* scope,
-               const EvalEnv& env) {
+TypedValue evaluate(const Expr& e, const std::vector<Value>* row, const Scope* scope,
+                    const EvalEnv& env) {
     switch (e.kind) {
     case Expr::Kind::Literal:
         return e.literal;
@@ -300,7 +301,7 @@ Typed evaluate(const Expr& e, const std::vector<Value>* row, const Scope* scope,
         const RpcParameter* p = findParameter(env, e.name);
         if (!p)
             throwUndeclared(e.name);
-        return Typed{tagOf(p->type), p->value};
+        return TypedValue{tagOf(p->type), p->value};
     }
     case Expr::Kind::Global: {
         if (env.global)
@@ -309,12 +310,12 @@ Typed evaluate(const Expr& e, const std::vector<Value>* row, const Scope* scope,
         throwUndeclared(e.name);
     }
     case Expr::Kind::Unary: {
-        const Typed v = evaluate(*e.args[0], row, scope, env);
+        const TypedValue v = evaluate(*e.args[0], row, scope, env);
         if (e.op == QLatin1String("NOT")) {
             const auto b = asBool(v);
             return boolean(b ? std::optional<bool>(!*b) : std::nullopt);
         }
-        return arithmetic(QStringLiteral("-"), Typed{TypeTag::Int, int64_t{0}}, v);
+        return arithmetic(QStringLiteral("-"), TypedValue{TypeTag::Int, int64_t{0}}, v);
     }
     case Expr::Kind::Binary: {
         if (e.op == QLatin1String("AND") || e.op == QLatin1String("OR")) {
@@ -329,8 +330,8 @@ Typed evaluate(const Expr& e, const std::vector<Value>* row, const Scope* scope,
                 return boolean(std::nullopt);
             return boolean(isAnd);
         }
-        const Typed l = evaluate(*e.args[0], row, scope, env);
-        const Typed r = evaluate(*e.args[1], row, scope, env);
+        const TypedValue l = evaluate(*e.args[0], row, scope, env);
+        const TypedValue r = evaluate(*e.args[1], row, scope, env);
         if (isComparison(e.op))
             return boolean(applyComparison(e.op, l, r));
         return arithmetic(e.op, l, r);
@@ -340,16 +341,19 @@ Typed evaluate(const Expr& e, const std::vector<Value>* row, const Scope* scope,
         return boolean(null != e.negated);
     }
     case Expr::Kind::Like: {
-        const Typed subject = evaluate(*e.args[0], row, scope, env);
-        const Typed pattern = evaluate(*e.args[1], row, scope, env);
+        const TypedValue subject = evaluate(*e.args[0], row, scope, env);
+        const TypedValue pattern = evaluate(*e.args[1], row, scope, env);
         std::optional<QChar> escape;
         if (e.args.size() > 2) {
-            const Typed esc = convert(evaluate(*e.args[2], row, scope, env), TypeTag::NVarChar);
+            const TypedValue esc =
+                convert(evaluate(*e.args[2], row, scope, env), TypeTag::NVarChar);
             if (!isNull(esc.value) && !std::get<QString>(esc.value).isEmpty())
                 escape = std::get<QString>(esc.value).at(0);
         }
-        const Typed s = convert(subject, isText(subject.type) ? subject.type : TypeTag::VarChar);
-        const Typed p = convert(pattern, isText(pattern.type) ? pattern.type : TypeTag::VarChar);
+        const TypedValue s =
+            convert(subject, isText(subject.type) ? subject.type : TypeTag::VarChar);
+        const TypedValue p =
+            convert(pattern, isText(pattern.type) ? pattern.type : TypeTag::VarChar);
         if (isNull(s.value) || isNull(p.value))
             return boolean(std::nullopt);
         const bool m = likeMatch(std::get<QString>(s.value), std::get<QString>(p.value),
@@ -357,7 +361,7 @@ Typed evaluate(const Expr& e, const std::vector<Value>* row, const Scope* scope,
         return boolean(m != e.negated);
     }
     case Expr::Kind::In: {
-        const Typed subject = evaluate(*e.args[0], row, scope, env);
+        const TypedValue subject = evaluate(*e.args[0], row, scope, env);
         bool sawNull = false;
         for (size_t i = 1; i < e.args.size(); ++i) {
             const auto eq = applyComparison(QStringLiteral("="), subject,
@@ -372,7 +376,7 @@ Typed evaluate(const Expr& e, const std::vector<Value>* row, const Scope* scope,
         return boolean(e.negated);
     }
     case Expr::Kind::Between: {
-        const Typed v = evaluate(*e.args[0], row, scope, env);
+        const TypedValue v = evaluate(*e.args[0], row, scope, env);
         const auto lo =
             applyComparison(QStringLiteral(">="), v, evaluate(*e.args[1], row, scope, env));
         const auto hi =
@@ -395,7 +399,7 @@ Typed evaluate(const Expr& e, const std::vector<Value>* row, const Scope* scope,
                                           "outer reference."));
         return evaluateFunction(e, row, scope, env);
     }
-    return Typed{};
+    return TypedValue{};
 }
 
 bool isPredicate(const Expr& e) {
@@ -446,12 +450,12 @@ bool containsAggregate(const Expr& e) {
     return false;
 }
 
-Typed evaluateAggregate(const Expr& e, const std::vector<const std::vector<Value>*>& rows,
-                        const Scope* scope, const EvalEnv& env) {
+TypedValue evaluateAggregate(const Expr& e, const std::vector<const std::vector<Value>*>& rows,
+                             const Scope* scope, const EvalEnv& env) {
     if (!isAggregate(e)) {
         if (e.kind == Expr::Kind::Binary && containsAggregate(e)) {
-            const Typed l = evaluateAggregate(*e.args[0], rows, scope, env);
-            const Typed r = evaluateAggregate(*e.args[1], rows, scope, env);
+            const TypedValue l = evaluateAggregate(*e.args[0], rows, scope, env);
+            const TypedValue r = evaluateAggregate(*e.args[1], rows, scope, env);
             if (isComparison(e.op))
                 return boolean(applyComparison(e.op, l, r));
             return arithmetic(e.op, l, r);
@@ -474,16 +478,16 @@ Typed evaluateAggregate(const Expr& e, const std::vector<const std::vector<Value
     if (e.star) {
         if (!isCount)
             throw SqlError(102, 15, 1, QStringLiteral("Incorrect syntax near '*'."));
-        return Typed{countType, static_cast<int64_t>(rows.size())};
+        return TypedValue{countType, static_cast<int64_t>(rows.size())};
     }
     if (e.args.size() != 1)
         throw SqlError(
             174, 15, 1,
             QStringLiteral("The %1 function requires 1 argument(s).").arg(e.name.toLower()));
     int64_t count = 0;
-    std::optional<Typed> acc;
+    std::optional<TypedValue> acc;
     for (const auto* row : rows) {
-        const Typed v = evaluate(*e.args[0], row, scope, env);
+        const TypedValue v = evaluate(*e.args[0], row, scope, env);
         if (isNull(v.value))
             continue;
         ++count;
@@ -518,12 +522,12 @@ Typed evaluateAggregate(const Expr& e, const std::vector<const std::vector<Value
         }
     }
     if (isCount)
-        return Typed{countType, count};
+        return TypedValue{countType, count};
     const ColumnInfo info = describe(e, scope, env);
     if (!acc)
-        return Typed{tagOf(info.type), std::monostate{}};
+        return TypedValue{tagOf(info.type), std::monostate{}};
     if (e.name == QLatin1String("AVG"))
-        return arithmetic(QStringLiteral("/"), *acc, Typed{TypeTag::Int, count});
+        return arithmetic(QStringLiteral("/"), *acc, TypedValue{TypeTag::Int, count});
     return *acc;
 }
 

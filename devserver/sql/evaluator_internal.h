@@ -13,7 +13,7 @@ const RpcParameter* findParameter(const EvalEnv& env, const QString& name);
 
 // A function call that is no aggregate: the built-in ones, then the session's (195 when
 // neither knows the name).
-Typed evaluateFunction(const Expr& e, const std::vector<Value>* row, const Scope* scope,
-                       const EvalEnv& env);
+TypedValue evaluateFunction(const Expr& e, const std::vector<Value>* row, const Scope* scope,
+                            const EvalEnv& env);
 
 } // namespace ztds::sql

@@ -875,7 +875,7 @@ private:
         return primary();
     }
 
-    static void negateLiteral(Typed& t) {
+    static void negateLiteral(TypedValue& t) {
         if (auto* i = std::get_if<int64_t>(&t.value)) {
             *i = -*i;
             if (t.type == TypeTag::BigInt && *i == -2147483648LL)

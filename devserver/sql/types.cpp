@@ -108,15 +108,15 @@ std::optional<int64_t> parseInteger(const QString& trimmed) {
     return v;
 }
 
-Typed textToInteger(const Typed& source, const QString& text, TypeTag to) {
+TypedValue textToInteger(const TypedValue& source, const QString& text, TypeTag to) {
     const QString trimmed = text.trimmed();
     if (trimmed.isEmpty())
-        return Typed{to, int64_t{0}};
+        return TypedValue{to, int64_t{0}};
     if (to == TypeTag::Bit) {
         if (trimmed.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0)
-            return Typed{to, int64_t{1}};
+            return TypedValue{to, int64_t{1}};
         if (trimmed.compare(QLatin1String("false"), Qt::CaseInsensitive) == 0)
-            return Typed{to, int64_t{0}};
+            return TypedValue{to, int64_t{0}};
     }
     const auto parsed = parseInteger(trimmed);
     if (!parsed)
@@ -139,30 +139,30 @@ Typed textToInteger(const Typed& source, const QString& text, TypeTag to) {
             248, 16, 1,
             QStringLiteral("The conversion of the %1 value '%2' overflowed an %3 column.")
                 .arg(typeName(source.type), text, typeName(to)));
-    return Typed{to, checkedIntRange(*parsed, to)};
+    return TypedValue{to, checkedIntRange(*parsed, to)};
 }
 
-Typed textToFloat(const Typed& source, const QString& text) {
+TypedValue textToFloat(const TypedValue& source, const QString& text) {
     const QString trimmed = text.trimmed();
     if (trimmed.isEmpty())
-        return Typed{TypeTag::Float, 0.0};
+        return TypedValue{TypeTag::Float, 0.0};
     bool ok = false;
     const double d = trimmed.toDouble(&ok);
     if (!ok || !std::isfinite(d))
         throw SqlError(
             8114, 16, 5,
             QStringLiteral("Error converting data type %1 to float.").arg(typeName(source.type)));
-    return Typed{TypeTag::Float, d};
+    return TypedValue{TypeTag::Float, d};
 }
 
-Typed textToMoney(const QString& text) {
+TypedValue textToMoney(const QString& text) {
     QString trimmed = text.trimmed();
     if (trimmed.startsWith(u'$') || trimmed.startsWith(QChar(0xA5)) ||
         trimmed.startsWith(QChar(0xFFE5)))
         trimmed = trimmed.mid(1).trimmed();
     trimmed.remove(u',');
     if (trimmed.isEmpty())
-        return Typed{TypeTag::Money, MoneyValue{0}};
+        return TypedValue{TypeTag::Money, MoneyValue{0}};
     thread_local const QRegularExpression form(
         QStringLiteral("^[+-]?([0-9]+(\\.[0-9]*)?|\\.[0-9]+)$"));
     if (!form.match(trimmed).hasMatch())
@@ -189,10 +189,10 @@ Typed textToMoney(const QString& text) {
         throwOverflow(TypeTag::Money);
     const int64_t amount =
         negative ? int64_t(0 - magnitude) : static_cast<int64_t>(magnitude); // two's complement
-    return Typed{TypeTag::Money, MoneyValue{amount}};
+    return TypedValue{TypeTag::Money, MoneyValue{amount}};
 }
 
-Typed textToDateTime(const Typed& source, const QString& text, TypeTag to) {
+TypedValue textToDateTime(const TypedValue& source, const QString& text, TypeTag to) {
     const auto parsed = parseDateTime(text);
     if (!parsed) {
         if (to == TypeTag::SmallDateTime)
@@ -220,7 +220,7 @@ Typed textToDateTime(const Typed& source, const QString& text, TypeTag to) {
                        QStringLiteral("The conversion of a %1 data type to a %2 data type resulted "
                                       "in an out-of-range value.")
                            .arg(typeName(source.type), typeName(to)));
-    return Typed{to, rounded};
+    return TypedValue{to, rounded};
 }
 
 DateTimeValue fromDays(double days, TypeTag to) {
@@ -236,11 +236,11 @@ DateTimeValue fromDays(double days, TypeTag to) {
     return DateTimeValue{static_cast<int32_t>(whole), ms};
 }
 
-Typed toDateTimeType(const Typed& v, TypeTag to) {
+TypedValue toDateTimeType(const TypedValue& v, TypeTag to) {
     auto finish = [to](DateTimeValue d) {
-        return Typed{to, to == TypeTag::SmallDateTime ? roundToSmallDateTime(d)
-                         : to == TypeTag::DateTime    ? roundToDateTime(d)
-                                                      : d};
+        return TypedValue{to, to == TypeTag::SmallDateTime ? roundToSmallDateTime(d)
+                              : to == TypeTag::DateTime    ? roundToDateTime(d)
+                                                           : d};
     };
     switch (v.type) {
     case TypeTag::DateTime:
@@ -273,7 +273,7 @@ Typed toDateTimeType(const Typed& v, TypeTag to) {
     }
 }
 
-double asDouble(const Typed& v) {
+double asDouble(const TypedValue& v) {
     switch (v.type) {
     case TypeTag::Float:
     case TypeTag::Real:
@@ -306,7 +306,7 @@ namespace {
                        .arg(typeName(from), typeName(to)));
 }
 
-NumericValue numericOf(const Typed& v) {
+NumericValue numericOf(const TypedValue& v) {
     switch (v.type) {
     case TypeTag::Numeric:
         return std::get<NumericValue>(v.value);
@@ -394,7 +394,7 @@ QString binaryToText(const QByteArray& bytes, TypeTag to) {
     return text;
 }
 
-QByteArray textToBinary(const Typed& v) {
+QByteArray textToBinary(const TypedValue& v) {
     const QString& text = std::get<QString>(v.value);
     if (isSingleByteText(v.type))
         return storage::toCodePage(text);
@@ -413,28 +413,28 @@ QByteArray textToBinary(const Typed& v) {
                        .arg(typeName(from), typeName(to)));
 }
 
-Typed fromBinary(const Typed& v, TypeTag to) {
+TypedValue fromBinary(const TypedValue& v, TypeTag to) {
     const QByteArray& bytes = std::get<QByteArray>(v.value);
     if (isText(to) && to != TypeTag::NText)
-        return Typed{to, binaryToText(bytes, to)};
+        return TypedValue{to, binaryToText(bytes, to)};
     if (isInteger(to))
-        return Typed{to, binaryToInteger(bytes, to)};
+        return TypedValue{to, binaryToInteger(bytes, to)};
     if (to == TypeTag::Float || to == TypeTag::Real || to == TypeTag::NText)
         throwExplicitNotAllowed(v.type, to);
     throwImplicitNotAllowed(v.type, to);
 }
 
-Typed toBinary(const Typed& v, bool explicitly) {
+TypedValue toBinary(const TypedValue& v, bool explicitly) {
     if (isInteger(v.type))
-        return Typed{TypeTag::VarBinary, integerToBinary(std::get<int64_t>(v.value), v.type)};
+        return TypedValue{TypeTag::VarBinary, integerToBinary(std::get<int64_t>(v.value), v.type)};
     if (isText(v.type) && v.type != TypeTag::NText && explicitly)
-        return Typed{TypeTag::VarBinary, textToBinary(v)};
+        return TypedValue{TypeTag::VarBinary, textToBinary(v)};
     if (v.type == TypeTag::Float || v.type == TypeTag::Real || v.type == TypeTag::NText)
         throwExplicitNotAllowed(v.type, TypeTag::VarBinary);
     throwImplicitNotAllowed(v.type, TypeTag::VarBinary);
 }
 
-Typed toUniqueIdentifier(const Typed& v) {
+TypedValue toUniqueIdentifier(const TypedValue& v) {
     if (!isText(v.type) || v.type == TypeTag::NText)
         throwClash(v.type, TypeTag::UniqueIdentifier);
     thread_local const QRegularExpression form(QStringLiteral(
@@ -444,16 +444,16 @@ Typed toUniqueIdentifier(const Typed& v) {
         throw SqlError(8169, 16, 2,
                        QStringLiteral("Conversion failed when converting from a character string "
                                       "to uniqueidentifier."));
-    return Typed{TypeTag::UniqueIdentifier, m.captured(1).toUpper()};
+    return TypedValue{TypeTag::UniqueIdentifier, m.captured(1).toUpper()};
 }
 
-Typed toReal(double d) {
+TypedValue toReal(double d) {
     if (std::isfinite(d) && std::fabs(d) > double(std::numeric_limits<float>::max()))
         throwOverflow(TypeTag::Real);
-    return Typed{TypeTag::Real, double(static_cast<float>(d))};
+    return TypedValue{TypeTag::Real, double(static_cast<float>(d))};
 }
 
-Typed toIntegerType(const Typed& v, TypeTag to, bool fromText) {
+TypedValue toIntegerType(const TypedValue& v, TypeTag to, bool fromText) {
     if (fromText)
         return textToInteger(v, std::get<QString>(v.value), to);
     if (isDateTime(v.type))
@@ -461,22 +461,22 @@ Typed toIntegerType(const Typed& v, TypeTag to, bool fromText) {
     switch (v.type) {
     case TypeTag::Float:
     case TypeTag::Real:
-        return Typed{to, doubleToInt(std::get<double>(v.value), to)};
+        return TypedValue{to, doubleToInt(std::get<double>(v.value), to)};
     case TypeTag::Money: {
         const int64_t t = std::get<MoneyValue>(v.value).tenThousandths;
         const int64_t rounded = t / 10000 + (t % 10000 >= 5000 ? 1 : 0) - (t % 10000 <= -5000);
-        return Typed{to, checkedIntRange(rounded, to)};
+        return TypedValue{to, checkedIntRange(rounded, to)};
     }
     case TypeTag::Numeric:
-        return Typed{to, numericToInteger(std::get<NumericValue>(v.value), to)};
+        return TypedValue{to, numericToInteger(std::get<NumericValue>(v.value), to)};
     case TypeTag::UniqueIdentifier:
         throwClash(v.type, to);
     default:
-        return Typed{to, checkedIntRange(std::get<int64_t>(v.value), to)};
+        return TypedValue{to, checkedIntRange(std::get<int64_t>(v.value), to)};
     }
 }
 
-Typed toFloatType(const Typed& v, TypeTag to, bool fromText) {
+TypedValue toFloatType(const TypedValue& v, TypeTag to, bool fromText) {
     if (isDateTime(v.type))
         throwImplicitNotAllowed(v.type, to);
     if (v.type == TypeTag::UniqueIdentifier)
@@ -488,10 +488,10 @@ Typed toFloatType(const Typed& v, TypeTag to, bool fromText) {
         d = numericToDouble(std::get<NumericValue>(v.value));
     else
         d = asDouble(v);
-    return to == TypeTag::Real ? toReal(d) : Typed{TypeTag::Float, d};
+    return to == TypeTag::Real ? toReal(d) : TypedValue{TypeTag::Float, d};
 }
 
-Typed toMoneyType(const Typed& v, bool fromText) {
+TypedValue toMoneyType(const TypedValue& v, bool fromText) {
     if (fromText)
         return textToMoney(std::get<QString>(v.value));
     if (isDateTime(v.type))
@@ -499,12 +499,12 @@ Typed toMoneyType(const Typed& v, bool fromText) {
     switch (v.type) {
     case TypeTag::Float:
     case TypeTag::Real:
-        return Typed{TypeTag::Money, doubleToMoney(std::get<double>(v.value))};
+        return TypedValue{TypeTag::Money, doubleToMoney(std::get<double>(v.value))};
     case TypeTag::Numeric: {
         const auto money = numericToMoney(std::get<NumericValue>(v.value));
         if (!money)
             throwNumericOverflow(TypeTag::Numeric, TypeTag::Money);
-        return Typed{TypeTag::Money, MoneyValue{*money}};
+        return TypedValue{TypeTag::Money, MoneyValue{*money}};
     }
     case TypeTag::UniqueIdentifier:
         throwClash(v.type, TypeTag::Money);
@@ -513,23 +513,23 @@ Typed toMoneyType(const Typed& v, bool fromText) {
         const int64_t i = std::get<int64_t>(v.value);
         if (i > 922337203685477LL || i < -922337203685477LL)
             throwOverflow(TypeTag::Money);
-        return Typed{TypeTag::Money, MoneyValue{i * 10000}};
+        return TypedValue{TypeTag::Money, MoneyValue{i * 10000}};
     }
     }
 }
 
-Typed toNumericType(const Typed& v, bool fromText) {
+TypedValue toNumericType(const TypedValue& v, bool fromText) {
     if (fromText) {
         const auto parsed = parseNumeric(std::get<QString>(v.value));
         if (!parsed)
             throw SqlError(
                 8114, 16, 5,
                 QStringLiteral("Error converting data type %1 to numeric.").arg(typeName(v.type)));
-        return Typed{TypeTag::Numeric, *parsed};
+        return TypedValue{TypeTag::Numeric, *parsed};
     }
     if (isDateTime(v.type) || v.type == TypeTag::UniqueIdentifier)
         throwClash(v.type, TypeTag::Numeric);
-    return Typed{TypeTag::Numeric, numericOf(v)};
+    return TypedValue{TypeTag::Numeric, numericOf(v)};
 }
 
 } // namespace
@@ -670,9 +670,9 @@ int precedence(TypeTag tag) {
     return 0;
 }
 
-Typed convert(const Typed& v, TypeTag to, bool explicitly) {
+TypedValue convert(const TypedValue& v, TypeTag to, bool explicitly) {
     if (isNull(v.value))
-        return Typed{to, std::monostate{}, v.caseInsensitive};
+        return TypedValue{to, std::monostate{}, v.caseInsensitive};
     if (v.type == to)
         return v;
     if (v.type == TypeTag::VarBinary)
@@ -681,8 +681,8 @@ Typed convert(const Typed& v, TypeTag to, bool explicitly) {
         return toBinary(v, explicitly);
     if (isText(to)) {
         if (isText(v.type))
-            return Typed{to, v.value, v.caseInsensitive};
-        return Typed{to, toText(v)};
+            return TypedValue{to, v.value, v.caseInsensitive};
+        return TypedValue{to, toText(v)};
     }
     if (v.type == TypeTag::NText)
         throwClash(v.type, to);
@@ -708,7 +708,7 @@ Typed convert(const Typed& v, TypeTag to, bool explicitly) {
     case TypeTag::DateTime2:
         if (v.type == TypeTag::Numeric)
             return toDateTimeType(
-                Typed{TypeTag::Float, numericToDouble(std::get<NumericValue>(v.value))}, to);
+                TypedValue{TypeTag::Float, numericToDouble(std::get<NumericValue>(v.value))}, to);
         if (v.type == TypeTag::UniqueIdentifier)
             throwClash(v.type, to);
         return toDateTimeType(v, to);
@@ -717,8 +717,8 @@ Typed convert(const Typed& v, TypeTag to, bool explicitly) {
     }
 }
 
-Typed convertToNumeric(const Typed& value, int precision, int scale) {
-    Typed t = convert(value, TypeTag::Numeric, true);
+TypedValue convertToNumeric(const TypedValue& value, int precision, int scale) {
+    TypedValue t = convert(value, TypeTag::Numeric, true);
     if (isNull(t.value))
         return t;
     const auto scaled = rescale(std::get<NumericValue>(t.value), scale);
@@ -728,7 +728,7 @@ Typed convertToNumeric(const Typed& value, int precision, int scale) {
     return t;
 }
 
-QString toText(const Typed& v) {
+QString toText(const TypedValue& v) {
     if (isNull(v.value))
         return {};
     switch (v.type) {
@@ -803,7 +803,7 @@ void fitUnicodeText(QString& text, TypeTag type, int length, Truncation truncati
 
 } // namespace
 
-void fitToLength(Typed& value, TypeTag type, int length, Truncation truncation) {
+void fitToLength(TypedValue& value, TypeTag type, int length, Truncation truncation) {
     if (isNull(value.value) || length == maxLength)
         return;
     if (type == TypeTag::VarBinary) {
@@ -819,15 +819,15 @@ void fitToLength(Typed& value, TypeTag type, int length, Truncation truncation) 
         fitUnicodeText(text, type, length, truncation);
 }
 
-std::optional<int> compare(const Typed& a, const Typed& b) {
+std::optional<int> compare(const TypedValue& a, const TypedValue& b) {
     if (isNull(a.value) || isNull(b.value))
         return std::nullopt;
     if (isText(a.type) && isText(b.type))
         return compareText(std::get<QString>(a.value), std::get<QString>(b.value),
                            a.caseInsensitive && b.caseInsensitive);
     const TypeTag common = precedence(a.type) >= precedence(b.type) ? a.type : b.type;
-    const Typed x = convert(a, common);
-    const Typed y = convert(b, common);
+    const TypedValue x = convert(a, common);
+    const TypedValue y = convert(b, common);
     auto order = [](auto l, auto r) { return l < r ? -1 : (r < l ? 1 : 0); };
     switch (common) {
     case TypeTag::Float:
