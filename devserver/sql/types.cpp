@@ -296,10 +296,6 @@ QString floatText(double d) {
     return text;
 }
 
-} // namespace
-
-namespace {
-
 [[noreturn]] void throwNumericOverflow(TypeTag from, TypeTag to) {
     throw SqlError(8115, 16, 8,
                    QStringLiteral("Arithmetic overflow error converting %1 to data type %2.")
