@@ -7,18 +7,19 @@
 
 namespace ztds {
 
-using sql::Typed;
+using sql::TypedValue;
 using sql::TypeTag;
 
 struct SessionImpl::Builtin {
     const char* name;
     ColumnInfo result; // as the result set describes it
-    std::optional<Typed> (*evaluate)(SessionImpl& session, const std::vector<Typed>& args);
+    std::optional<TypedValue> (*evaluate)(SessionImpl& session,
+                                          const std::vector<TypedValue>& args);
 };
 
 namespace {
 
-using Args = std::vector<Typed>;
+using Args = std::vector<TypedValue>;
 
 ColumnInfo textColumn(int length) {
     ColumnInfo c;
@@ -33,20 +34,20 @@ ColumnInfo typedColumn(SqlType type) {
     return c;
 }
 
-Typed text(const QString& v) {
-    return Typed{TypeTag::NVarChar, v};
+TypedValue text(const QString& v) {
+    return TypedValue{TypeTag::NVarChar, v};
 }
 
-Typed integer(int64_t v) {
-    return Typed{TypeTag::Int, v};
+TypedValue integer(int64_t v) {
+    return TypedValue{TypeTag::Int, v};
 }
 
-Typed null(TypeTag type) {
-    return Typed{type, std::monostate{}};
+TypedValue null(TypeTag type) {
+    return TypedValue{type, std::monostate{}};
 }
 
-Typed bigintOrNull(const std::optional<int64_t>& v) {
-    return v ? Typed{TypeTag::BigInt, *v} : null(TypeTag::BigInt);
+TypedValue bigintOrNull(const std::optional<int64_t>& v) {
+    return v ? TypedValue{TypeTag::BigInt, *v} : null(TypeTag::BigInt);
 }
 
 QString latin1(std::string_view v) {
@@ -81,7 +82,7 @@ const SessionImpl::Builtin* SessionImpl::builtinFunction(const QString& name) {
         {"DB_ID", typedColumn(SqlType::Int),
          [](SessionImpl& s, const Args& a) { return std::optional(s.databaseIdOf(a)); }},
         {"OBJECT_ID", typedColumn(SqlType::Int),
-         [](SessionImpl& s, const Args& a) -> std::optional<Typed> {
+         [](SessionImpl& s, const Args& a) -> std::optional<TypedValue> {
              const auto id =
                  a.empty() || isNull(a[0].value) ? std::nullopt : s.objectId(sql::toText(a[0]));
              return id ? integer(*id) : null(TypeTag::Int);
@@ -105,7 +106,7 @@ const SessionImpl::Builtin* SessionImpl::builtinFunction(const QString& name) {
         {"IS_SRVROLEMEMBER", typedColumn(SqlType::Int),
          [](SessionImpl& s, const Args& a) { return std::optional(s.isServerRoleMember(a)); }},
         {"COLUMNPROPERTY", typedColumn(SqlType::Int),
-         [](SessionImpl& s, const Args& a) -> std::optional<Typed> {
+         [](SessionImpl& s, const Args& a) -> std::optional<TypedValue> {
              if (a.size() != 3)
                  return std::nullopt;
              return s.columnProperty(a);
@@ -115,7 +116,7 @@ const SessionImpl::Builtin* SessionImpl::builtinFunction(const QString& name) {
 }
 
 const SessionImpl::Builtin* SessionImpl::builtinVariable(const QString& name) {
-    using Answer = std::optional<Typed>;
+    using Answer = std::optional<TypedValue>;
     static const std::vector<Builtin> variables = {
         {"@@VERSION", textColumn(300),
          [](SessionImpl& s, const Args&) -> Answer {
@@ -159,11 +160,11 @@ const SessionImpl::Builtin* SessionImpl::builtinVariable(const QString& name) {
 sql::EvalEnv SessionImpl::environment(const std::vector<RpcParameter>* params) {
     sql::EvalEnv env;
     env.parameters = params;
-    env.global = [this](const QString& name) -> std::optional<Typed> {
+    env.global = [this](const QString& name) -> std::optional<TypedValue> {
         const Builtin* b = builtinVariable(name);
         return b ? b->evaluate(*this, {}) : std::nullopt;
     };
-    env.function = [this](const QString& name, const Args& args) -> std::optional<Typed> {
+    env.function = [this](const QString& name, const Args& args) -> std::optional<TypedValue> {
         const Builtin* b = builtinFunction(name);
         return b ? b->evaluate(*this, args) : std::nullopt;
     };
@@ -182,10 +183,10 @@ QString SessionImpl::databaseUserName() const {
     return ownsDatabase(database_.key()) ? QStringLiteral("dbo") : QStringLiteral("guest");
 }
 
-Typed SessionImpl::databaseNameOf(const Args& args) {
+TypedValue SessionImpl::databaseNameOf(const Args& args) {
     if (args.empty())
         return text(database_.name());
-    const Typed id = sql::convert(args[0], TypeTag::Int);
+    const TypedValue id = sql::convert(args[0], TypeTag::Int);
     if (isNull(id.value))
         return null(TypeTag::NVarChar);
     std::lock_guard lock(engine_.mutex);
@@ -195,7 +196,7 @@ Typed SessionImpl::databaseNameOf(const Args& args) {
     return null(TypeTag::NVarChar);
 }
 
-Typed SessionImpl::databaseIdOf(const Args& args) {
+TypedValue SessionImpl::databaseIdOf(const Args& args) {
     const QString wanted =
         args.empty() ? database_.name() : sql::toText(sql::convert(args[0], TypeTag::NVarChar));
     std::lock_guard lock(engine_.mutex);
@@ -205,7 +206,7 @@ Typed SessionImpl::databaseIdOf(const Args& args) {
     return integer(it->second.id);
 }
 
-Typed SessionImpl::identityCurrent(const Args& args) {
+TypedValue SessionImpl::identityCurrent(const Args& args) {
     if (args.empty() || isNull(args[0].value))
         return null(TypeTag::BigInt);
     const auto id = objectId(sql::toText(args[0]));
@@ -214,11 +215,11 @@ Typed SessionImpl::identityCurrent(const Args& args) {
     storage::DatabaseFile::Transaction t(*file_, false);
     for (const auto& table : file_->tables())
         if (table.id == *id && table.identityColumn() >= 0)
-            return Typed{TypeTag::BigInt, table.identityLast.value_or(table.identitySeed)};
+            return TypedValue{TypeTag::BigInt, table.identityLast.value_or(table.identitySeed)};
     return null(TypeTag::BigInt);
 }
 
-Typed SessionImpl::serverProperty(const Args& args) const {
+TypedValue SessionImpl::serverProperty(const Args& args) const {
     const QString property = args.empty() ? QString() : sql::toText(args[0]).toLower();
     if (property == QLatin1String("productversion"))
         return text(latin1(engine_.config.version.productVersion));
@@ -237,7 +238,7 @@ Typed SessionImpl::serverProperty(const Args& args) const {
     return null(TypeTag::NVarChar);
 }
 
-Typed SessionImpl::isServerRoleMember(const Args& args) const {
+TypedValue SessionImpl::isServerRoleMember(const Args& args) const {
     const QString role = args.empty() ? QString() : sql::toText(args[0]).toLower();
     const bool member = (role == QLatin1String("sysadmin") && login_.role == Role::SysAdmin) ||
                         (role == QLatin1String("dbcreator") && login_.role != Role::Public) ||
@@ -246,7 +247,7 @@ Typed SessionImpl::isServerRoleMember(const Args& args) const {
 }
 
 // COLUMNPROPERTY(object id, column, property) for the properties clients ask about.
-Typed SessionImpl::columnProperty(const Args& args) {
+TypedValue SessionImpl::columnProperty(const Args& args) {
     if (isNull(args[0].value) || isNull(args[1].value))
         return null(TypeTag::Int);
     const int64_t id = std::get<int64_t>(sql::convert(args[0], TypeTag::Int).value);

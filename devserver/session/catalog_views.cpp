@@ -2,6 +2,7 @@
 
 #include "devserver/session/session_impl.h"
 
+#include "devserver/sql/datetime.h"
 #include "devserver/sql/errors.h"
 
 namespace ztds {
@@ -164,10 +165,14 @@ std::pair<int, int> typePrecision(const storage::ColumnDef& c) {
     }
 }
 
+DateTimeValue asDateTime(const QDateTime& t) {
+    return DateTimeValue{static_cast<int32_t>(sql::dateTimeEpoch().daysTo(t.date())),
+                         t.time().msecsSinceStartOfDay()};
+}
+
+// A creation time, or now when none is known.
 DateTimeValue sqlDateTime(const QDateTime& t) {
-    const QDateTime when = t.isValid() ? t : QDateTime::currentDateTime();
-    return DateTimeValue{static_cast<int32_t>(QDate(1900, 1, 1).daysTo(when.date())),
-                         when.time().msecsSinceStartOfDay()};
+    return asDateTime(t.isValid() ? t : QDateTime::currentDateTime());
 }
 
 // The system tables each database lists in sysobjects: the ones this server answers.
@@ -225,232 +230,279 @@ std::vector<storage::TableDef> SessionImpl::visibleTables(DatabaseUse& db) const
     return seesTablesOf(db) ? db.file->tables() : std::vector<storage::TableDef>{};
 }
 
+namespace {
+
+using Tables = std::vector<storage::TableDef>;
+const QString dbo = QStringLiteral("dbo");
+
+RowSource informationSchemaTables(const QString& database, const Tables& tables) {
+    RowSource src;
+    src.columns = {name128("TABLE_CATALOG"), name128("TABLE_SCHEMA"), name128("TABLE_NAME", false),
+                   column("TABLE_TYPE", SqlType::NVarChar, 10)};
+    for (const auto& t : tables)
+        src.rows.push_back(
+            row({text(database), text(dbo), text(t.name), text(QStringLiteral("BASE TABLE"))}));
+    return src;
+}
+
+// CHARACTER_MAXIMUM_LENGTH and CHARACTER_OCTET_LENGTH: NULL for all but character and
+// binary types.
+std::pair<Value, Value> characterLengths(const storage::ColumnDef& c) {
+    if (c.length == ztds::maxLength)
+        return {integer(-1), integer(-1)};
+    if (c.type == SqlType::NVarChar || c.type == SqlType::NChar)
+        return {integer(c.length), integer(c.length * 2)};
+    if (c.type == SqlType::VarChar || c.type == SqlType::Char || c.type == SqlType::VarBinary)
+        return {integer(c.length), integer(c.length)};
+    if (c.type == SqlType::NText)
+        return {integer(1073741823), integer(2147483646)};
+    return {null, null};
+}
+
+storage::StoredRow informationSchemaColumn(const QString& database, const storage::TableDef& t,
+                                           size_t i) {
+    const auto& c = t.columns[i];
+    const bool isText = sql::isText(sql::tagOf(c.type));
+    const bool unicode =
+        c.type == SqlType::NVarChar || c.type == SqlType::NChar || c.type == SqlType::NText;
+    const auto facts = numericFacts(c.type);
+    const auto [charLength, octetLength] = characterLengths(c);
+    return row({text(database),
+                text(dbo),
+                text(t.name),
+                text(c.name),
+                integer(static_cast<int64_t>(i + 1)),
+                null,
+                text(c.nullable ? QStringLiteral("YES") : QStringLiteral("NO")),
+                text(QString::fromLatin1(sqlTypeName(c.type))),
+                charLength,
+                octetLength,
+                facts[0],
+                facts[1],
+                facts[2],
+                facts[3],
+                null,
+                null,
+                isText ? text(unicode ? QStringLiteral("UNICODE") : QStringLiteral("cp936")) : null,
+                null,
+                null,
+                isText ? text(c.collation) : null,
+                null,
+                null,
+                null});
+}
+
+RowSource informationSchemaColumns(const QString& database, const Tables& tables) {
+    RowSource src;
+    src.columns = {name128("TABLE_CATALOG"),
+                   name128("TABLE_SCHEMA"),
+                   name128("TABLE_NAME", false),
+                   name128("COLUMN_NAME"),
+                   column("ORDINAL_POSITION", SqlType::Int),
+                   column("COLUMN_DEFAULT", SqlType::NVarChar, 4000),
+                   column("IS_NULLABLE", SqlType::NVarChar, 3),
+                   name128("DATA_TYPE"),
+                   column("CHARACTER_MAXIMUM_LENGTH", SqlType::Int),
+                   column("CHARACTER_OCTET_LENGTH", SqlType::Int),
+                   column("NUMERIC_PRECISION", SqlType::Int),
+                   column("NUMERIC_PRECISION_RADIX", SqlType::Int),
+                   column("NUMERIC_SCALE", SqlType::Int),
+                   column("DATETIME_PRECISION", SqlType::Int),
+                   name128("CHARACTER_SET_CATALOG"),
+                   name128("CHARACTER_SET_SCHEMA"),
+                   name128("CHARACTER_SET_NAME"),
+                   name128("COLLATION_CATALOG"),
+                   name128("COLLATION_SCHEMA"),
+                   name128("COLLATION_NAME"),
+                   name128("DOMAIN_CATALOG"),
+                   name128("DOMAIN_SCHEMA"),
+                   name128("DOMAIN_NAME")};
+    for (const auto& t : tables)
+        for (size_t i = 0; i < t.columns.size(); ++i)
+            src.rows.push_back(informationSchemaColumn(database, t, i));
+    return src;
+}
+
+RowSource informationSchemaTableConstraints(const QString& database, const Tables& tables) {
+    RowSource src;
+    src.columns = {name128("CONSTRAINT_CATALOG"),
+                   name128("CONSTRAINT_SCHEMA"),
+                   name128("CONSTRAINT_NAME", false),
+                   name128("TABLE_CATALOG"),
+                   name128("TABLE_SCHEMA"),
+                   name128("TABLE_NAME", false),
+                   column("CONSTRAINT_TYPE", SqlType::NVarChar, 11),
+                   column("IS_DEFERRABLE", SqlType::NVarChar, 2, false),
+                   column("INITIALLY_DEFERRED", SqlType::NVarChar, 2, false)};
+    for (const auto& t : tables)
+        if (!t.primaryKeyName.isEmpty())
+            src.rows.push_back(
+                row({text(database), text(dbo), text(t.primaryKeyName), text(database), text(dbo),
+                     text(t.name), text(QStringLiteral("PRIMARY KEY")), text(QStringLiteral("NO")),
+                     text(QStringLiteral("NO"))}));
+    return src;
+}
+
+RowSource informationSchemaKeyColumnUsage(const QString& database, const Tables& tables) {
+    RowSource src;
+    src.columns = {name128("CONSTRAINT_CATALOG"),
+                   name128("CONSTRAINT_SCHEMA"),
+                   name128("CONSTRAINT_NAME", false),
+                   name128("TABLE_CATALOG"),
+                   name128("TABLE_SCHEMA"),
+                   name128("TABLE_NAME", false),
+                   name128("COLUMN_NAME"),
+                   column("ORDINAL_POSITION", SqlType::Int, 0, false)};
+    for (const auto& t : tables) {
+        const auto key = t.primaryKeyColumns();
+        for (size_t k = 0; k < key.size(); ++k)
+            src.rows.push_back(
+                row({text(database), text(dbo), text(t.primaryKeyName), text(database), text(dbo),
+                     text(t.name), text(t.columns[static_cast<size_t>(key[k])].name),
+                     integer(static_cast<int64_t>(k + 1))}));
+    }
+    return src;
+}
+
+// The views over the tables of one database, by name.
+using TablesView = RowSource (*)(const QString& database, const Tables& tables);
+
+TablesView informationSchemaView(const QString& view) {
+    static const std::pair<const char*, TablesView> views[] = {
+        {"TABLES", informationSchemaTables},
+        {"COLUMNS", informationSchemaColumns},
+        {"TABLE_CONSTRAINTS", informationSchemaTableConstraints},
+        {"KEY_COLUMN_USAGE", informationSchemaKeyColumnUsage}};
+    for (const auto& [name, function] : views)
+        if (view == QLatin1String(name))
+            return function;
+    return nullptr;
+}
+
+// sys.tables and sys.objects: the user tables.
+RowSource catalogTables(const QString&, const Tables& tables) {
+    RowSource src;
+    src.columns = {name128("name", false),
+                   column("object_id", SqlType::Int, 0, false),
+                   column("schema_id", SqlType::Int, 0, false),
+                   column("type", SqlType::NVarChar, 2),
+                   column("type_desc", SqlType::NVarChar, 60),
+                   column("create_date", SqlType::DateTime, 0, false)};
+    for (const auto& t : tables)
+        src.rows.push_back(row({text(t.name), integer(t.id), integer(1), text(QStringLiteral("U ")),
+                                text(QStringLiteral("USER_TABLE")),
+                                asDateTime(QDateTime::fromString(t.created, Qt::ISODateWithMs))}));
+    return src;
+}
+
+RowSource catalogColumns(const QString&, const Tables& tables) {
+    RowSource src;
+    src.columns = {
+        column("object_id", SqlType::Int, 0, false),  name128("name"),
+        column("column_id", SqlType::Int, 0, false),  name128("type_name"),
+        column("max_length", SqlType::Int, 0, false), column("is_nullable", SqlType::Bit),
+        column("is_identity", SqlType::Bit),          name128("collation_name")};
+    for (const auto& t : tables)
+        for (size_t i = 0; i < t.columns.size(); ++i) {
+            const auto& c = t.columns[i];
+            src.rows.push_back(
+                row({integer(t.id), text(c.name), integer(static_cast<int64_t>(i + 1)),
+                     text(QString::fromLatin1(sqlTypeName(c.type))), integer(storedLength(c)),
+                     integer(c.nullable ? 1 : 0), integer(c.identity ? 1 : 0),
+                     c.collation.isEmpty() ? null : text(c.collation)}));
+        }
+    return src;
+}
+
+TablesView systemTablesView(const QString& view) {
+    static const std::pair<const char*, TablesView> views[] = {
+        {"tables", catalogTables}, {"objects", catalogTables}, {"columns", catalogColumns}};
+    for (const auto& [name, function] : views)
+        if (view == QLatin1String(name))
+            return function;
+    return nullptr;
+}
+
+} // namespace
+
 RowSource SessionImpl::informationSchema(DatabaseUse& db, const QString& view,
                                          const QString& writtenName) {
-    RowSource src;
     const auto tables = visibleTables(db);
-    const QString dbo = QStringLiteral("dbo");
-    if (view == QLatin1String("TABLES")) {
-        src.columns = {name128("TABLE_CATALOG"), name128("TABLE_SCHEMA"),
-                       name128("TABLE_NAME", false), column("TABLE_TYPE", SqlType::NVarChar, 10)};
-        for (const auto& t : tables)
-            src.rows.push_back(
-                row({text(db.name), text(dbo), text(t.name), text(QStringLiteral("BASE TABLE"))}));
-        return src;
-    }
-    if (view == QLatin1String("COLUMNS")) {
-        src.columns = {name128("TABLE_CATALOG"),
-                       name128("TABLE_SCHEMA"),
-                       name128("TABLE_NAME", false),
-                       name128("COLUMN_NAME"),
-                       column("ORDINAL_POSITION", SqlType::Int),
-                       column("COLUMN_DEFAULT", SqlType::NVarChar, 4000),
-                       column("IS_NULLABLE", SqlType::NVarChar, 3),
-                       name128("DATA_TYPE"),
-                       column("CHARACTER_MAXIMUM_LENGTH", SqlType::Int),
-                       column("CHARACTER_OCTET_LENGTH", SqlType::Int),
-                       column("NUMERIC_PRECISION", SqlType::Int),
-                       column("NUMERIC_PRECISION_RADIX", SqlType::Int),
-                       column("NUMERIC_SCALE", SqlType::Int),
-                       column("DATETIME_PRECISION", SqlType::Int),
-                       name128("CHARACTER_SET_CATALOG"),
-                       name128("CHARACTER_SET_SCHEMA"),
-                       name128("CHARACTER_SET_NAME"),
-                       name128("COLLATION_CATALOG"),
-                       name128("COLLATION_SCHEMA"),
-                       name128("COLLATION_NAME"),
-                       name128("DOMAIN_CATALOG"),
-                       name128("DOMAIN_SCHEMA"),
-                       name128("DOMAIN_NAME")};
-        for (const auto& t : tables) {
-            for (size_t i = 0; i < t.columns.size(); ++i) {
-                const auto& c = t.columns[i];
-                const bool isText = sql::isText(sql::tagOf(c.type));
-                const bool unicode = c.type == SqlType::NVarChar || c.type == SqlType::NChar ||
-                                     c.type == SqlType::NText;
-                const auto facts = numericFacts(c.type);
-                Value charLength = null;
-                Value octetLength = null;
-                if (c.length == ztds::maxLength) {
-                    charLength = integer(-1);
-                    octetLength = integer(-1);
-                } else if (c.type == SqlType::NVarChar || c.type == SqlType::NChar) {
-                    charLength = integer(c.length);
-                    octetLength = integer(c.length * 2);
-                } else if (c.type == SqlType::VarChar || c.type == SqlType::Char ||
-                           c.type == SqlType::VarBinary) {
-                    charLength = integer(c.length);
-                    octetLength = integer(c.length);
-                } else if (c.type == SqlType::NText) {
-                    charLength = integer(1073741823);
-                    octetLength = integer(2147483646);
-                }
-                src.rows.push_back(row(
-                    {text(db.name),
-                     text(dbo),
-                     text(t.name),
-                     text(c.name),
-                     integer(static_cast<int64_t>(i + 1)),
-                     null,
-                     text(c.nullable ? QStringLiteral("YES") : QStringLiteral("NO")),
-                     text(QString::fromLatin1(sqlTypeName(c.type))),
-                     charLength,
-                     octetLength,
-                     facts[0],
-                     facts[1],
-                     facts[2],
-                     facts[3],
-                     null,
-                     null,
-                     isText ? text(unicode ? QStringLiteral("UNICODE") : QStringLiteral("cp936"))
-                            : null,
-                     null,
-                     null,
-                     isText ? text(c.collation) : null,
-                     null,
-                     null,
-                     null}));
-            }
-        }
-        return src;
-    }
-    if (view == QLatin1String("TABLE_CONSTRAINTS")) {
-        src.columns = {name128("CONSTRAINT_CATALOG"),
-                       name128("CONSTRAINT_SCHEMA"),
-                       name128("CONSTRAINT_NAME", false),
-                       name128("TABLE_CATALOG"),
-                       name128("TABLE_SCHEMA"),
-                       name128("TABLE_NAME", false),
-                       column("CONSTRAINT_TYPE", SqlType::NVarChar, 11),
-                       column("IS_DEFERRABLE", SqlType::NVarChar, 2, false),
-                       column("INITIALLY_DEFERRED", SqlType::NVarChar, 2, false)};
-        for (const auto& t : tables)
-            if (!t.primaryKeyName.isEmpty())
-                src.rows.push_back(
-                    row({text(db.name), text(dbo), text(t.primaryKeyName), text(db.name), text(dbo),
-                         text(t.name), text(QStringLiteral("PRIMARY KEY")),
-                         text(QStringLiteral("NO")), text(QStringLiteral("NO"))}));
-        return src;
-    }
-    if (view == QLatin1String("KEY_COLUMN_USAGE")) {
-        src.columns = {name128("CONSTRAINT_CATALOG"),
-                       name128("CONSTRAINT_SCHEMA"),
-                       name128("CONSTRAINT_NAME", false),
-                       name128("TABLE_CATALOG"),
-                       name128("TABLE_SCHEMA"),
-                       name128("TABLE_NAME", false),
-                       name128("COLUMN_NAME"),
-                       column("ORDINAL_POSITION", SqlType::Int, 0, false)};
-        for (const auto& t : tables) {
-            const auto key = t.primaryKeyColumns();
-            for (size_t k = 0; k < key.size(); ++k)
-                src.rows.push_back(
-                    row({text(db.name), text(dbo), text(t.primaryKeyName), text(db.name), text(dbo),
-                         text(t.name), text(t.columns[static_cast<size_t>(key[k])].name),
-                         integer(static_cast<int64_t>(k + 1))}));
-        }
-        return src;
-    }
+    if (const TablesView function = informationSchemaView(view))
+        return function(db.name, tables);
     sql::throwInvalidObject(writtenName);
 }
 
+// The views of the server's databases come first: they need no tables of this one.
 RowSource SessionImpl::systemView(DatabaseUse& db, const QString& view,
                                   const QString& writtenName) {
-    RowSource src;
-    if (view == QLatin1String("sysdatabases")) {
-        src.columns = {name128("name"), column("dbid", SqlType::Int, 0, false),
-                       column("crdate", SqlType::DateTime, 0, false),
-                       column("cmptlevel", SqlType::Int, 0, false),
-                       column("filename", SqlType::NVarChar, 260)};
-        RowSource modern = systemView(db, QStringLiteral("databases"), writtenName);
-        std::lock_guard lock(engine_.mutex);
-        for (auto& r : modern.rows) {
-            const auto it =
-                engine_.databases.find(storage::foldName(std::get<QString>(r.values[0])));
-            const QString file = it == engine_.databases.end()
-                                     ? QString()
-                                     : QString::fromStdString(it->second.file.string());
-            src.rows.push_back(row({r.values[0], r.values[1], r.values[2], r.values[3], file}));
-        }
-        return src;
-    }
-    if (view == QLatin1String("sysobjects"))
-        return sysObjects(db);
-    if (view == QLatin1String("syscolumns"))
-        return sysColumns(db);
-    if (view == QLatin1String("databases")) {
-        src.columns = {name128("name"),
-                       column("database_id", SqlType::Int, 0, false),
-                       column("create_date", SqlType::DateTime, 0, false),
-                       column("compatibility_level", SqlType::Int, 0, false),
-                       name128("collation_name"),
-                       column("user_access", SqlType::Int),
-                       column("user_access_desc", SqlType::NVarChar, 60),
-                       column("is_read_only", SqlType::Bit),
-                       column("state", SqlType::Int),
-                       column("state_desc", SqlType::NVarChar, 60),
-                       column("recovery_model", SqlType::Int),
-                       column("recovery_model_desc", SqlType::NVarChar, 60)};
-        std::vector<std::pair<int64_t, storage::StoredRow>> rows;
-        std::lock_guard lock(engine_.mutex);
-        for (const auto& [key, d] : engine_.databases) {
-            if (d.pending && !d.restoring) // being created or dropped
-                continue;
-            const QDateTime created =
-                d.created.isValid() ? d.created : QDateTime::currentDateTime();
-            const DateTimeValue when{static_cast<int32_t>(QDate(1900, 1, 1).daysTo(created.date())),
-                                     created.time().msecsSinceStartOfDay()};
-            rows.emplace_back(
-                d.id,
-                row({text(d.name), integer(d.id), when,
-                     integer(engine_.config.version.compatibilityLevel),
-                     text(QStringLiteral("Chinese_PRC_CI_AS")), integer(0),
-                     text(QStringLiteral("MULTI_USER")), integer(0), integer(d.restoring ? 1 : 0),
-                     text(d.restoring ? QStringLiteral("RESTORING") : QStringLiteral("ONLINE")),
-                     integer(3), text(QStringLiteral("SIMPLE"))}));
-        }
-        std::sort(rows.begin(), rows.end(),
-                  [](const auto& a, const auto& b) { return a.first < b.first; });
-        for (auto& r : rows)
-            src.rows.push_back(std::move(r.second));
-        return src;
-    }
+    using ServerView = RowSource (SessionImpl::*)(DatabaseUse & db);
+    static const std::pair<const char*, ServerView> serverViews[] = {
+        {"sysdatabases", &SessionImpl::sysDatabases},
+        {"sysobjects", &SessionImpl::sysObjects},
+        {"syscolumns", &SessionImpl::sysColumns},
+        {"databases", &SessionImpl::catalogDatabases}};
+    for (const auto& [name, function] : serverViews)
+        if (view == QLatin1String(name))
+            return (this->*function)(db);
     const auto tables = visibleTables(db);
-    if (view == QLatin1String("tables") || view == QLatin1String("objects")) {
-        src.columns = {name128("name", false),
-                       column("object_id", SqlType::Int, 0, false),
-                       column("schema_id", SqlType::Int, 0, false),
-                       column("type", SqlType::NVarChar, 2),
-                       column("type_desc", SqlType::NVarChar, 60),
-                       column("create_date", SqlType::DateTime, 0, false)};
-        for (const auto& t : tables) {
-            const QDateTime created = QDateTime::fromString(t.created, Qt::ISODateWithMs);
-            const DateTimeValue when{static_cast<int32_t>(QDate(1900, 1, 1).daysTo(created.date())),
-                                     created.time().msecsSinceStartOfDay()};
-            src.rows.push_back(
-                row({text(t.name), integer(t.id), integer(1), text(QStringLiteral("U ")),
-                     text(QStringLiteral("USER_TABLE")), when}));
-        }
-        return src;
-    }
-    if (view == QLatin1String("columns")) {
-        src.columns = {
-            column("object_id", SqlType::Int, 0, false),  name128("name"),
-            column("column_id", SqlType::Int, 0, false),  name128("type_name"),
-            column("max_length", SqlType::Int, 0, false), column("is_nullable", SqlType::Bit),
-            column("is_identity", SqlType::Bit),          name128("collation_name")};
-        for (const auto& t : tables)
-            for (size_t i = 0; i < t.columns.size(); ++i) {
-                const auto& c = t.columns[i];
-                src.rows.push_back(
-                    row({integer(t.id), text(c.name), integer(static_cast<int64_t>(i + 1)),
-                         text(QString::fromLatin1(sqlTypeName(c.type))), integer(storedLength(c)),
-                         integer(c.nullable ? 1 : 0), integer(c.identity ? 1 : 0),
-                         c.collation.isEmpty() ? null : text(c.collation)}));
-            }
-        return src;
-    }
+    if (const TablesView function = systemTablesView(view))
+        return function(db.name, tables);
     sql::throwInvalidObject(writtenName);
+}
+
+// SQL Server 2000's sysdatabases: sys.databases' first columns and the file.
+RowSource SessionImpl::sysDatabases(DatabaseUse& db) {
+    RowSource src;
+    src.columns = {name128("name"), column("dbid", SqlType::Int, 0, false),
+                   column("crdate", SqlType::DateTime, 0, false),
+                   column("cmptlevel", SqlType::Int, 0, false),
+                   column("filename", SqlType::NVarChar, 260)};
+    RowSource modern = catalogDatabases(db);
+    std::lock_guard lock(engine_.mutex);
+    for (auto& r : modern.rows) {
+        const auto it = engine_.databases.find(storage::foldName(std::get<QString>(r.values[0])));
+        const QString file = it == engine_.databases.end()
+                                 ? QString()
+                                 : QString::fromStdString(it->second.file.string());
+        src.rows.push_back(row({r.values[0], r.values[1], r.values[2], r.values[3], file}));
+    }
+    return src;
+}
+
+// sys.databases: every database but those being created or dropped, by id.
+RowSource SessionImpl::catalogDatabases(DatabaseUse&) {
+    RowSource src;
+    src.columns = {name128("name"),
+                   column("database_id", SqlType::Int, 0, false),
+                   column("create_date", SqlType::DateTime, 0, false),
+                   column("compatibility_level", SqlType::Int, 0, false),
+                   name128("collation_name"),
+                   column("user_access", SqlType::Int),
+                   column("user_access_desc", SqlType::NVarChar, 60),
+                   column("is_read_only", SqlType::Bit),
+                   column("state", SqlType::Int),
+                   column("state_desc", SqlType::NVarChar, 60),
+                   column("recovery_model", SqlType::Int),
+                   column("recovery_model_desc", SqlType::NVarChar, 60)};
+    std::vector<std::pair<int64_t, storage::StoredRow>> rows;
+    std::lock_guard lock(engine_.mutex);
+    for (const auto& [key, d] : engine_.databases) {
+        if (d.pending && !d.restoring) // being created or dropped
+            continue;
+        rows.emplace_back(
+            d.id, row({text(d.name), integer(d.id), sqlDateTime(d.created),
+                       integer(engine_.config.version.compatibilityLevel),
+                       text(QStringLiteral("Chinese_PRC_CI_AS")), integer(0),
+                       text(QStringLiteral("MULTI_USER")), integer(0), integer(d.restoring ? 1 : 0),
+                       text(d.restoring ? QStringLiteral("RESTORING") : QStringLiteral("ONLINE")),
+                       integer(3), text(QStringLiteral("SIMPLE"))}));
+    }
+    std::sort(rows.begin(), rows.end(),
+              [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (auto& r : rows)
+        src.rows.push_back(std::move(r.second));
+    return src;
 }
 
 RowSource SessionImpl::sysObjects(DatabaseUse& db) {

@@ -729,7 +729,7 @@ std::pair<QString, QString> SessionImpl::renameArguments(const sql::Statement& s
                                QStringLiteral("%1 is not a parameter for procedure %2.")
                                    .arg(name, renameProcedure));
         }
-        const sql::Typed value = sql::evaluate(*expr, nullptr, nullptr, env);
+        const sql::TypedValue value = sql::evaluate(*expr, nullptr, nullptr, env);
         values[slot] = value.type == sql::TypeTag::Null ? QString() : sql::toText(value);
     }
     for (int i = 0; i < 2; ++i)

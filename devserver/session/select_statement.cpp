@@ -12,7 +12,7 @@ namespace ztds {
 
 using sql::Expr;
 using sql::SqlError;
-using sql::Typed;
+using sql::TypedValue;
 
 namespace {
 
@@ -131,7 +131,7 @@ RowRefs filteredRows(const sql::Statement& s, const RowSource& src, const Select
 }
 
 // NULL sorts first, as in SQL Server.
-int compareForOrder(const Typed& x, const Typed& y) {
+int compareForOrder(const TypedValue& x, const TypedValue& y) {
     const bool xNull = isNull(x.value);
     const bool yNull = isNull(y.value);
     if (xNull || yNull)
@@ -141,7 +141,7 @@ int compareForOrder(const Typed& x, const Typed& y) {
 
 RowRefs sortedRows(const RowRefs& rows, const std::vector<const Expr*>& keyExprs,
                    const std::vector<sql::OrderItem>& orderBy, const SelectContext& ctx) {
-    std::vector<std::vector<Typed>> keys(rows.size());
+    std::vector<std::vector<TypedValue>> keys(rows.size());
     for (size_t i = 0; i < rows.size(); ++i)
         for (const Expr* e : keyExprs)
             keys[i].push_back(sql::evaluate(*e, rows[i], &ctx.scope, ctx.env));
@@ -163,8 +163,8 @@ RowRefs sortedRows(const RowRefs& rows, const std::vector<const Expr*>& keyExprs
 
 bool sameValues(const std::vector<ColumnInfo>& columns, const Row& a, const Row& b) {
     for (size_t i = 0; i < a.size(); ++i) {
-        const Typed x = sql::typedColumn(columns[i], a[i]);
-        const Typed y = sql::typedColumn(columns[i], b[i]);
+        const TypedValue x = sql::typedColumn(columns[i], a[i]);
+        const TypedValue y = sql::typedColumn(columns[i], b[i]);
         const auto c = sql::compare(x, y);
         if (c ? *c != 0 : isNull(x.value) != isNull(y.value))
             return false;

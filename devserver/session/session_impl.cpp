@@ -8,7 +8,7 @@
 namespace ztds {
 
 using sql::SqlError;
-using sql::Typed;
+using sql::TypedValue;
 using sql::TypeTag;
 using Change = StatementResult::TransactionChange;
 

@@ -105,12 +105,16 @@ private:
     void refuseCatalogWrite(const sql::ObjectName& name);
     RowSource informationSchema(DatabaseUse& db, const QString& view, const QString& writtenName);
     RowSource systemView(DatabaseUse& db, const QString& view, const QString& writtenName);
+    // The views of the server's databases and of this one's objects; each takes the
+    // database so that systemView can look them up by name.
+    RowSource sysDatabases(DatabaseUse& db);
+    RowSource catalogDatabases(DatabaseUse& db);
     RowSource sysObjects(DatabaseUse& db);
     RowSource sysColumns(DatabaseUse& db);
     // The user tables the catalog shows this login (see seesTablesOf).
     std::vector<storage::TableDef> visibleTables(DatabaseUse& db) const;
     std::vector<Value> assignRow(const storage::TableDef& table, const QString& databaseName,
-                                 std::vector<std::optional<sql::Typed>> values, bool isInsert);
+                                 std::vector<std::optional<sql::TypedValue>> values, bool isInsert);
     std::vector<ServerMessage> duplicateKey(const storage::TableDef& table,
                                             const std::vector<Value>& row) const;
     // permissions (database_statements.cpp): dbo (sysadmin, or the owner) may do anything in
@@ -130,12 +134,12 @@ private:
     static const Builtin* builtinVariable(const QString& name);
     sql::EvalEnv environment(const std::vector<RpcParameter>* params);
     QString databaseUserName() const;
-    sql::Typed databaseNameOf(const std::vector<sql::Typed>& args);
-    sql::Typed databaseIdOf(const std::vector<sql::Typed>& args);
-    sql::Typed identityCurrent(const std::vector<sql::Typed>& args);
-    sql::Typed serverProperty(const std::vector<sql::Typed>& args) const;
-    sql::Typed isServerRoleMember(const std::vector<sql::Typed>& args) const;
-    sql::Typed columnProperty(const std::vector<sql::Typed>& args);
+    sql::TypedValue databaseNameOf(const std::vector<sql::TypedValue>& args);
+    sql::TypedValue databaseIdOf(const std::vector<sql::TypedValue>& args);
+    sql::TypedValue identityCurrent(const std::vector<sql::TypedValue>& args);
+    sql::TypedValue serverProperty(const std::vector<sql::TypedValue>& args) const;
+    sql::TypedValue isServerRoleMember(const std::vector<sql::TypedValue>& args) const;
+    sql::TypedValue columnProperty(const std::vector<sql::TypedValue>& args);
     std::optional<int64_t> objectId(const QString& name);
 
     Engine::Impl& engine_;

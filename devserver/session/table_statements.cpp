@@ -4,6 +4,7 @@
 
 #include "devserver/sql/errors.h"
 #include "devserver/storage/collation.h"
+#include "devserver/values/wire_constants.h"
 
 #include <QRandomGenerator>
 #include <QSet>
@@ -15,7 +16,7 @@ namespace ztds {
 using sql::Expr;
 using sql::makeMessage;
 using sql::SqlError;
-using sql::Typed;
+using sql::TypedValue;
 using sql::TypeTag;
 using storage::ColumnDef;
 using storage::TableDef;
@@ -214,22 +215,6 @@ int findColumn(const TableDef& table, const QString& name) {
     return -1;
 }
 
-[[noreturn]] void throwTruncated() {
-    throw SqlError(8152, 16, 30, QStringLiteral("String or binary data would be truncated."));
-}
-
-// Only blanks beyond the width are cut silently, as SQL Server does.
-void cutToWidth(QString& text, qsizetype keep) {
-    if (text.size() <= keep)
-        return;
-    const QStringView rest = QStringView(text).mid(keep);
-    if (!rest.trimmed().isEmpty() || rest.contains(u'\t'))
-        throwTruncated();
-    text.truncate(keep);
-}
-
-// A value stored into a sized column: cut (blanks only) to its length and padded for the fixed
-// types; char and varchar count bytes of the code page.
 // datetime2(n) keeps n digits of the second (the engine keeps milliseconds): rounded, as
 // SQL Server rounds, into the next day if need be.
 void roundToDigits(DateTimeValue& t, int digits) {
@@ -239,13 +224,15 @@ void roundToDigits(DateTimeValue& t, int digits) {
     for (int d = digits; d < 3; ++d)
         unit *= 10;
     t.msSinceMidnight = (t.msSinceMidnight + unit / 2) / unit * unit;
-    if (t.msSinceMidnight >= 86400000) {
-        t.msSinceMidnight -= 86400000;
+    if (t.msSinceMidnight >= msPerDay) {
+        t.msSinceMidnight -= msPerDay;
         ++t.days;
     }
 }
 
-void fitToColumn(const ColumnDef& c, Typed& v) {
+// A value stored into a column: datetime2 rounded to its digits; character and binary data
+// fitted to the length, losing nothing but trailing blanks.
+void fitToColumn(const ColumnDef& c, TypedValue& v) {
     if (isNull(v.value) || c.length == maxLength)
         return;
     if (c.type == SqlType::DateTime2) {
@@ -253,25 +240,7 @@ void fitToColumn(const ColumnDef& c, Typed& v) {
             roundToDigits(*t, c.fractionalDigits);
         return;
     }
-    if (c.type == SqlType::VarBinary) {
-        if (std::get<QByteArray>(v.value).size() > c.length)
-            throwTruncated();
-        return;
-    }
-    const TypeTag tag = sql::tagOf(c.type);
-    if (!sql::isText(tag) || tag == TypeTag::NText)
-        return;
-    QString& text = std::get<QString>(v.value);
-    if (sql::isSingleByteText(tag)) {
-        const QString fits = storage::leftCodePageBytes(text, c.length);
-        cutToWidth(text, fits.size());
-        if (tag == TypeTag::Char)
-            text += QString(c.length - storage::codePageLength(text), u' ');
-        return;
-    }
-    cutToWidth(text, c.length);
-    if (tag == TypeTag::NChar)
-        text = text.leftJustified(c.length, u' ');
+    sql::fitToLength(v, sql::tagOf(c.type), c.length, sql::Truncation::BlanksOnly);
 }
 
 } // namespace
@@ -505,13 +474,14 @@ StatementResult SessionImpl::dropTable(sql::Statement& s) {
 }
 
 std::vector<Value> SessionImpl::assignRow(const TableDef& table, const QString& databaseName,
-                                          std::vector<std::optional<Typed>> values, bool isInsert) {
+                                          std::vector<std::optional<TypedValue>> values,
+                                          bool isInsert) {
     std::vector<Value> row(table.columns.size());
     for (size_t i = 0; i < table.columns.size(); ++i) {
         const ColumnDef& c = table.columns[i];
         if (c.identity && isInsert)
             continue; // handed out once the row is known to be valid
-        Typed v = values[i] ? sql::convert(*values[i], sql::tagOf(c.type)) : Typed{};
+        TypedValue v = values[i] ? sql::convert(*values[i], sql::tagOf(c.type)) : TypedValue{};
         fitToColumn(c, v);
         if (isNull(v.value) && !c.nullable)
             throw SqlError(
@@ -532,7 +502,7 @@ std::vector<ServerMessage> SessionImpl::duplicateKey(const TableDef& table,
         const auto& c = table.columns[static_cast<size_t>(k)];
         const Value& v = row[static_cast<size_t>(k)];
         values << (isNull(v) ? QStringLiteral("<NULL>")
-                             : sql::toText(Typed{sql::tagOf(c.type), v}));
+                             : sql::toText(TypedValue{sql::tagOf(c.type), v}));
     }
     return {
         makeMessage(2627, 14, 1,
@@ -634,7 +604,7 @@ std::optional<int64_t> SessionImpl::insertRows(DatabaseUse& db, TableDef& table,
     const int identityColumn = table.identityColumn();
     std::optional<int64_t> lastIdentity;
     for (auto& row : s.valueRows) {
-        std::vector<std::optional<Typed>> values(table.columns.size());
+        std::vector<std::optional<TypedValue>> values(table.columns.size());
         for (size_t k = 0; k < row.size(); ++k)
             values[static_cast<size_t>(targets[k])] = sql::evaluate(*row[k], nullptr, nullptr, env);
         std::vector<Value> stored = assignRow(table, db.name, std::move(values), true);
@@ -718,7 +688,7 @@ StatementResult SessionImpl::update(sql::Statement& s) {
         for (const auto& row : src.rows) {
             if (s.where && !sql::isTrue(*s.where, &row.values, &scope, env))
                 continue;
-            std::vector<std::optional<Typed>> values(table.columns.size());
+            std::vector<std::optional<TypedValue>> values(table.columns.size());
             for (size_t i = 0; i < table.columns.size(); ++i)
                 values[i] = sql::typedColumn(src.columns[i], row.values[i]);
             for (size_t k = 0; k < targets.size(); ++k)

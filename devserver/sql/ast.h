@@ -27,7 +27,7 @@ struct Expr {
         Function,  // name upper-cased; args; star for COUNT(*)
     };
     Kind kind = Kind::Literal;
-    Typed literal;
+    TypedValue literal;
     QString name;
     QString qualifier;
     QString op;

@@ -1,10 +1,11 @@
-#include "devserver/sql/evaluator.h"
+#include "devserver/sql/evaluator_internal.h"
 
 #include "devserver/sql/errors.h"
+#include "devserver/sql/like_pattern.h"
+#include "devserver/sql/numeric.h"
 #include "devserver/storage/collation.h"
 #include "devserver/storage/database_file.h"
 
-#include <QDateTime>
 #include <QMap>
 
 #include <cmath>
@@ -14,13 +15,13 @@ namespace ztds::sql {
 
 namespace {
 
-Typed boolean(std::optional<bool> b) {
+TypedValue boolean(std::optional<bool> b) {
     if (!b)
-        return Typed{TypeTag::Bit, std::monostate{}};
-    return Typed{TypeTag::Bit, int64_t{*b ? 1 : 0}};
+        return TypedValue{TypeTag::Bit, std::monostate{}};
+    return TypedValue{TypeTag::Bit, int64_t{*b ? 1 : 0}};
 }
 
-std::optional<bool> asBool(const Typed& t) {
+std::optional<bool> asBool(const TypedValue& t) {
     if (isNull(t.value))
         return std::nullopt;
     return std::get<int64_t>(t.value) != 0;
@@ -40,12 +41,7 @@ QString comparisonName(const QString& op) {
     return QStringLiteral("greater than or equal to");
 }
 
-bool isComparison(const QString& op) {
-    return op == QLatin1String("=") || op == QLatin1String("<>") || op == QLatin1String("<") ||
-           op == QLatin1String(">") || op == QLatin1String("<=") || op == QLatin1String(">=");
-}
-
-std::optional<bool> applyComparison(const QString& op, const Typed& a, const Typed& b) {
+std::optional<bool> applyComparison(const QString& op, const TypedValue& a, const TypedValue& b) {
     if (a.type == TypeTag::NText || b.type == TypeTag::NText) {
         const TypeTag other = a.type == TypeTag::NText ? b.type : a.type;
         throw SqlError(402, 16, 1,
@@ -93,7 +89,7 @@ std::optional<bool> applyComparison(const QString& op, const Typed& a, const Typ
                        .arg(typeName(t), names.value(op)));
 }
 
-Typed integerArithmetic(const QString& op, int64_t a, int64_t b, TypeTag type) {
+TypedValue integerArithmetic(const QString& op, int64_t a, int64_t b, TypeTag type) {
     int64_t r = 0;
     bool overflow = false;
     if (op == QLatin1String("+"))
@@ -112,35 +108,36 @@ Typed integerArithmetic(const QString& op, int64_t a, int64_t b, TypeTag type) {
     if (overflow || (type == TypeTag::Int && (r < std::numeric_limits<int32_t>::min() ||
                                               r > std::numeric_limits<int32_t>::max())))
         throwIntOverflow(type);
-    return Typed{type, r};
+    return TypedValue{type, r};
 }
 
-Typed concatenate(const QString& op, const Typed& a, const Typed& b) {
+TypedValue concatenate(const QString& op, const TypedValue& a, const TypedValue& b) {
     if (a.type == TypeTag::NText || b.type == TypeTag::NText)
         throwBadOperand(TypeTag::NText, op);
     // Single-byte text stays single-byte; anything with Unicode text becomes nvarchar.
     const TypeTag t =
         isSingleByteText(a.type) && isSingleByteText(b.type) ? TypeTag::VarChar : TypeTag::NVarChar;
     if (isNull(a.value) || isNull(b.value))
-        return Typed{t, std::monostate{}};
-    return Typed{t, std::get<QString>(a.value) + std::get<QString>(b.value),
-                 a.caseInsensitive && b.caseInsensitive};
+        return TypedValue{t, std::monostate{}};
+    return TypedValue{t, std::get<QString>(a.value) + std::get<QString>(b.value),
+                      a.caseInsensitive && b.caseInsensitive};
 }
 
-Typed dateArithmetic(const QString& op, const Typed& a, const Typed& b, TypeTag common) {
+TypedValue dateArithmetic(const QString& op, const TypedValue& a, const TypedValue& b,
+                          TypeTag common) {
     if ((op != QLatin1String("+") && op != QLatin1String("-")) || common == TypeTag::DateTime2)
         throwBadOperand(common, op);
     if (isNull(a.value) || isNull(b.value))
-        return Typed{common, std::monostate{}};
-    const Typed x = convert(a, TypeTag::Float);
-    const Typed y = convert(b, TypeTag::Float);
+        return TypedValue{common, std::monostate{}};
+    const TypedValue x = convert(a, TypeTag::Float);
+    const TypedValue y = convert(b, TypeTag::Float);
     const double days = op == QLatin1String("+")
                             ? std::get<double>(x.value) + std::get<double>(y.value)
                             : std::get<double>(x.value) - std::get<double>(y.value);
-    return convert(Typed{TypeTag::Float, days}, common);
+    return convert(TypedValue{TypeTag::Float, days}, common);
 }
 
-Typed floatArithmetic(const QString& op, double l, double r, TypeTag type) {
+TypedValue floatArithmetic(const QString& op, double l, double r, TypeTag type) {
     if ((op == QLatin1String("/") || op == QLatin1String("%")) && r == 0.0)
         throwDivideByZero();
     if (op == QLatin1String("%"))
@@ -149,13 +146,13 @@ Typed floatArithmetic(const QString& op, double l, double r, TypeTag type) {
                      : op == QLatin1String("-") ? l - r
                      : op == QLatin1String("*") ? l * r
                                                 : l / r;
-    return convert(Typed{TypeTag::Float, v}, type);
+    return convert(TypedValue{TypeTag::Float, v}, type);
 }
 
-Typed moneyArithmetic(const QString& op, int64_t l, int64_t r) {
+TypedValue moneyArithmetic(const QString& op, int64_t l, int64_t r) {
     if (op == QLatin1String("+") || op == QLatin1String("-")) {
-        const Typed sum = integerArithmetic(op, l, r, TypeTag::BigInt);
-        return Typed{TypeTag::Money, MoneyValue{std::get<int64_t>(sum.value)}};
+        const TypedValue sum = integerArithmetic(op, l, r, TypeTag::BigInt);
+        return TypedValue{TypeTag::Money, MoneyValue{std::get<int64_t>(sum.value)}};
     }
     if ((op == QLatin1String("/") || op == QLatin1String("%")) && r == 0)
         throwDivideByZero();
@@ -163,11 +160,11 @@ Typed moneyArithmetic(const QString& op, int64_t l, int64_t r) {
                      : op == QLatin1String("/")
                          ? static_cast<double>(l) / static_cast<double>(r)
                          : std::fmod(static_cast<double>(l), static_cast<double>(r)) / 10000.0;
-    return convert(Typed{TypeTag::Float, v}, TypeTag::Money);
+    return convert(TypedValue{TypeTag::Float, v}, TypeTag::Money);
 }
 
 // numeric: + - * stay exact within 38 digits; / and % go through float.
-Typed numericArithmetic(const QString& op, const NumericValue& l, const NumericValue& r) {
+TypedValue numericArithmetic(const QString& op, const NumericValue& l, const NumericValue& r) {
     __int128 result = 0;
     int scale = std::max(l.scale, r.scale);
     bool overflow = false;
@@ -187,17 +184,17 @@ Typed numericArithmetic(const QString& op, const NumericValue& l, const NumericV
     const NumericValue value{result, static_cast<uint8_t>(scale)};
     if (overflow || numericDigits(value) > 38)
         throwIntOverflow(TypeTag::Numeric);
-    return Typed{TypeTag::Numeric, value};
+    return TypedValue{TypeTag::Numeric, value};
 }
 
-Typed arithmetic(const QString& op, const Typed& a, const Typed& b) {
+TypedValue arithmetic(const QString& op, const TypedValue& a, const TypedValue& b) {
     if (isText(a.type) && isText(b.type) && op == QLatin1String("+"))
         return concatenate(op, a, b);
     if (a.type == TypeTag::VarBinary && b.type == TypeTag::VarBinary && op == QLatin1String("+")) {
         if (isNull(a.value) || isNull(b.value))
-            return Typed{TypeTag::VarBinary, std::monostate{}};
-        return Typed{TypeTag::VarBinary,
-                     std::get<QByteArray>(a.value) + std::get<QByteArray>(b.value)};
+            return TypedValue{TypeTag::VarBinary, std::monostate{}};
+        return TypedValue{TypeTag::VarBinary,
+                          std::get<QByteArray>(a.value) + std::get<QByteArray>(b.value)};
     }
     TypeTag common = precedence(a.type) >= precedence(b.type) ? a.type : b.type;
     if (common == TypeTag::Null || common == TypeTag::Bit)
@@ -206,10 +203,10 @@ Typed arithmetic(const QString& op, const Typed& a, const Typed& b) {
         throwBadOperand(common, op);
     if (isDateTime(common))
         return dateArithmetic(op, a, b, common);
-    const Typed x = convert(a, common);
-    const Typed y = convert(b, common);
+    const TypedValue x = convert(a, common);
+    const TypedValue y = convert(b, common);
     if (isNull(x.value) || isNull(y.value))
-        return Typed{common, std::monostate{}};
+        return TypedValue{common, std::monostate{}};
     switch (common) {
     case TypeTag::Float:
     case TypeTag::Real:
@@ -223,14 +220,21 @@ Typed arithmetic(const QString& op, const Typed& a, const Typed& b) {
     case TypeTag::TinyInt:
     case TypeTag::SmallInt: {
         // Computed wide, then fitted back: an overflow names the narrow type.
-        const Typed wide = integerArithmetic(op, std::get<int64_t>(x.value),
-                                             std::get<int64_t>(y.value), TypeTag::BigInt);
+        const TypedValue wide = integerArithmetic(op, std::get<int64_t>(x.value),
+                                                  std::get<int64_t>(y.value), TypeTag::BigInt);
         return convert(wide, common);
     }
     default:
         return integerArithmetic(op, std::get<int64_t>(x.value), std::get<int64_t>(y.value),
                                  common);
     }
+}
+
+} // namespace
+
+bool isComparison(const QString& op) {
+    return op == QLatin1String("=") || op == QLatin1String("<>") || op == QLatin1String("<") ||
+           op == QLatin1String(">") || op == QLatin1String("<=") || op == QLatin1String(">=");
 }
 
 const RpcParameter* findParameter(const EvalEnv& env, const QString& name) {
@@ -247,144 +251,8 @@ const RpcParameter* findParameter(const EvalEnv& env, const QString& name) {
                    QStringLiteral("Must declare the scalar variable \"%1\".").arg(name));
 }
 
-// CONVERT's date styles that programs use to get sortable text.
-QString styledDateTime(const DateTimeValue& v, int64_t style) {
-    const QString iso = isoText(v); // yyyy-mm-dd hh:mi:ss.mmm
-    switch (style) {
-    case 20:
-    case 120:
-        return iso.left(19);
-    case 21:
-    case 121:
-        return iso;
-    case 126:
-        return iso.left(10) + u'T' + iso.mid(11);
-    case 23:
-        return iso.left(10);
-    case 112:
-        return iso.left(4) + iso.mid(5, 2) + iso.mid(8, 2);
-    case 111:
-        return QString(iso.left(10)).replace(u'-', u'/');
-    case 102:
-        return QString(iso.left(10)).replace(u'-', u'.');
-    case 108:
-        return iso.mid(11, 8);
-    default:
-        return toText(Typed{TypeTag::DateTime, v});
-    }
-}
-
-// The target's length: char and nchar are padded with blanks to it, the variable types cut to
-// it (an explicit conversion cuts without an error); lengths of char and varchar are bytes.
-void fitLength(Typed& t, TypeTag type, int length) {
-    if (isNull(t.value) || length == maxLength)
-        return;
-    if (type == TypeTag::VarBinary) {
-        std::get<QByteArray>(t.value).truncate(length);
-        return;
-    }
-    if (!isText(type) || type == TypeTag::NText)
-        return;
-    QString& text = std::get<QString>(t.value);
-    if (isSingleByteText(type)) {
-        text = storage::leftCodePageBytes(text, length);
-        if (type == TypeTag::Char)
-            text += QString(length - storage::codePageLength(text), u' ');
-        return;
-    }
-    text.truncate(length);
-    if (type == TypeTag::NChar)
-        text = text.leftJustified(length, u' ');
-}
-
-Typed castValue(const Expr& e, const std::vector<Typed>& args) {
-    if (e.castType == TypeTag::Numeric)
-        return convertToNumeric(args.at(0), e.castLength, e.castScale);
-    Typed t = convert(args.at(0), e.castType, true);
-    if (args.size() > 1 && isText(e.castType) && isDateTime(args[0].type) &&
-        !isNull(args[0].value) && !isNull(args[1].value))
-        t.value = styledDateTime(std::get<DateTimeValue>(args[0].value),
-                                 std::get<int64_t>(convert(args[1], TypeTag::Int).value));
-    fitLength(t, e.castType, e.castLength);
-    return t;
-}
-
-Typed builtinFunction(const Expr& e, const std::vector<Value>* row, const Scope* scope,
-                      const EvalEnv& env) {
-    std::vector<Typed> args;
-    for (const auto& a : e.args)
-        args.push_back(evaluate(*a, row, scope, env));
-    auto needArgs = [&](size_t n) {
-        if (args.size() != n)
-            throw SqlError(174, 15, 1,
-                           QStringLiteral("The %1 function requires %2 argument(s).")
-                               .arg(e.name.toLower())
-                               .arg(n));
-    };
-    if (e.name == QLatin1String("CAST") || e.name == QLatin1String("CONVERT"))
-        return castValue(e, args);
-    if (e.name == QLatin1String("ISNULL")) {
-        needArgs(2);
-        return isNull(args[0].value)
-                   ? convert(args[1], args[0].type == TypeTag::Null ? args[1].type : args[0].type)
-                   : args[0];
-    }
-    if (e.name == QLatin1String("COALESCE")) {
-        for (const auto& a : args)
-            if (!isNull(a.value))
-                return a;
-        return args.empty() ? Typed{} : args.back();
-    }
-    if (e.name == QLatin1String("UPPER") || e.name == QLatin1String("LOWER") ||
-        e.name == QLatin1String("LTRIM") || e.name == QLatin1String("RTRIM")) {
-        needArgs(1);
-        Typed t = convert(args[0], isText(args[0].type) ? args[0].type : TypeTag::VarChar);
-        if (isNull(t.value))
-            return t;
-        QString s = std::get<QString>(t.value);
-        if (e.name == QLatin1String("UPPER"))
-            s = s.toUpper();
-        else if (e.name == QLatin1String("LOWER"))
-            s = s.toLower();
-        else if (e.name == QLatin1String("LTRIM")) {
-            qsizetype blanks = 0;
-            while (blanks < s.size() && s.at(blanks) == u' ')
-                ++blanks;
-            s.remove(0, blanks);
-        } else
-            while (s.endsWith(u' '))
-                s.chop(1);
-        t.value = s;
-        return t;
-    }
-    if (e.name == QLatin1String("LEN")) {
-        needArgs(1);
-        const Typed t = convert(args[0], TypeTag::NVarChar);
-        if (isNull(t.value))
-            return Typed{TypeTag::Int, std::monostate{}};
-        QString s = std::get<QString>(t.value);
-        while (s.endsWith(u' '))
-            s.chop(1);
-        return Typed{TypeTag::Int, int64_t{s.size()}};
-    }
-    if (e.name == QLatin1String("GETDATE")) {
-        const QDateTime now = QDateTime::currentDateTime();
-        const DateTimeValue v{static_cast<int32_t>(QDate(1900, 1, 1).daysTo(now.date())),
-                              now.time().msecsSinceStartOfDay()};
-        return Typed{TypeTag::DateTime, roundToDateTime(v)};
-    }
-    if (env.function) {
-        if (auto t = env.function(e.name, args))
-            return *t;
-    }
-    throw SqlError(195, 15, 10,
-                   QStringLiteral("'%1' is not a recognized built-in function name.").arg(e.name));
-}
-
-} // namespace
-
-Typed typedColumn(const ColumnInfo& column, const Value& value) {
-    return Typed{tagOf(column.type), value, column.caseInsensitive};
+TypedValue typedColumn(const ColumnInfo& column, const Value& value) {
+    return TypedValue{tagOf(column.type), value, column.caseInsensitive};
 }
 
 void bindColumns(Expr& e, const Scope* scope) {
@@ -421,8 +289,8 @@ void bindColumns(Expr& e, const Scope* scope) {
         bindColumns(*a, scope);
 }
 
-Typed evaluate(const Expr& e, const std::vector<Value>* row, const Scope* scope,
-               const EvalEnv& env) {
+TypedValue evaluate(const Expr& e, const std::vector<Value>* row, const Scope* scope,
+                    const EvalEnv& env) {
     switch (e.kind) {
     case Expr::Kind::Literal:
         return e.literal;
@@ -433,7 +301,7 @@ Typed evaluate(const Expr& e, const std::vector<Value>* row, const Scope* scope,
         const RpcParameter* p = findParameter(env, e.name);
         if (!p)
             throwUndeclared(e.name);
-        return Typed{tagOf(p->type), p->value};
+        return TypedValue{tagOf(p->type), p->value};
     }
     case Expr::Kind::Global: {
         if (env.global)
@@ -442,12 +310,12 @@ Typed evaluate(const Expr& e, const std::vector<Value>* row, const Scope* scope,
         throwUndeclared(e.name);
     }
     case Expr::Kind::Unary: {
-        const Typed v = evaluate(*e.args[0], row, scope, env);
+        const TypedValue v = evaluate(*e.args[0], row, scope, env);
         if (e.op == QLatin1String("NOT")) {
             const auto b = asBool(v);
             return boolean(b ? std::optional<bool>(!*b) : std::nullopt);
         }
-        return arithmetic(QStringLiteral("-"), Typed{TypeTag::Int, int64_t{0}}, v);
+        return arithmetic(QStringLiteral("-"), TypedValue{TypeTag::Int, int64_t{0}}, v);
     }
     case Expr::Kind::Binary: {
         if (e.op == QLatin1String("AND") || e.op == QLatin1String("OR")) {
@@ -462,8 +330,8 @@ Typed evaluate(const Expr& e, const std::vector<Value>* row, const Scope* scope,
                 return boolean(std::nullopt);
             return boolean(isAnd);
         }
-        const Typed l = evaluate(*e.args[0], row, scope, env);
-        const Typed r = evaluate(*e.args[1], row, scope, env);
+        const TypedValue l = evaluate(*e.args[0], row, scope, env);
+        const TypedValue r = evaluate(*e.args[1], row, scope, env);
         if (isComparison(e.op))
             return boolean(applyComparison(e.op, l, r));
         return arithmetic(e.op, l, r);
@@ -473,16 +341,19 @@ Typed evaluate(const Expr& e, const std::vector<Value>* row, const Scope* scope,
         return boolean(null != e.negated);
     }
     case Expr::Kind::Like: {
-        const Typed subject = evaluate(*e.args[0], row, scope, env);
-        const Typed pattern = evaluate(*e.args[1], row, scope, env);
+        const TypedValue subject = evaluate(*e.args[0], row, scope, env);
+        const TypedValue pattern = evaluate(*e.args[1], row, scope, env);
         std::optional<QChar> escape;
         if (e.args.size() > 2) {
-            const Typed esc = convert(evaluate(*e.args[2], row, scope, env), TypeTag::NVarChar);
+            const TypedValue esc =
+                convert(evaluate(*e.args[2], row, scope, env), TypeTag::NVarChar);
             if (!isNull(esc.value) && !std::get<QString>(esc.value).isEmpty())
                 escape = std::get<QString>(esc.value).at(0);
         }
-        const Typed s = convert(subject, isText(subject.type) ? subject.type : TypeTag::VarChar);
-        const Typed p = convert(pattern, isText(pattern.type) ? pattern.type : TypeTag::VarChar);
+        const TypedValue s =
+            convert(subject, isText(subject.type) ? subject.type : TypeTag::VarChar);
+        const TypedValue p =
+            convert(pattern, isText(pattern.type) ? pattern.type : TypeTag::VarChar);
         if (isNull(s.value) || isNull(p.value))
             return boolean(std::nullopt);
         const bool m = likeMatch(std::get<QString>(s.value), std::get<QString>(p.value),
@@ -490,7 +361,7 @@ Typed evaluate(const Expr& e, const std::vector<Value>* row, const Scope* scope,
         return boolean(m != e.negated);
     }
     case Expr::Kind::In: {
-        const Typed subject = evaluate(*e.args[0], row, scope, env);
+        const TypedValue subject = evaluate(*e.args[0], row, scope, env);
         bool sawNull = false;
         for (size_t i = 1; i < e.args.size(); ++i) {
             const auto eq = applyComparison(QStringLiteral("="), subject,
@@ -505,7 +376,7 @@ Typed evaluate(const Expr& e, const std::vector<Value>* row, const Scope* scope,
         return boolean(e.negated);
     }
     case Expr::Kind::Between: {
-        const Typed v = evaluate(*e.args[0], row, scope, env);
+        const TypedValue v = evaluate(*e.args[0], row, scope, env);
         const auto lo =
             applyComparison(QStringLiteral(">="), v, evaluate(*e.args[1], row, scope, env));
         const auto hi =
@@ -526,9 +397,9 @@ Typed evaluate(const Expr& e, const std::vector<Value>* row, const Scope* scope,
                                           "it is in a subquery contained in a HAVING clause or a "
                                           "select list, and the column being aggregated is an "
                                           "outer reference."));
-        return builtinFunction(e, row, scope, env);
+        return evaluateFunction(e, row, scope, env);
     }
-    return Typed{};
+    return TypedValue{};
 }
 
 bool isPredicate(const Expr& e) {
@@ -579,12 +450,12 @@ bool containsAggregate(const Expr& e) {
     return false;
 }
 
-Typed evaluateAggregate(const Expr& e, const std::vector<const std::vector<Value>*>& rows,
-                        const Scope* scope, const EvalEnv& env) {
+TypedValue evaluateAggregate(const Expr& e, const std::vector<const std::vector<Value>*>& rows,
+                             const Scope* scope, const EvalEnv& env) {
     if (!isAggregate(e)) {
         if (e.kind == Expr::Kind::Binary && containsAggregate(e)) {
-            const Typed l = evaluateAggregate(*e.args[0], rows, scope, env);
-            const Typed r = evaluateAggregate(*e.args[1], rows, scope, env);
+            const TypedValue l = evaluateAggregate(*e.args[0], rows, scope, env);
+            const TypedValue r = evaluateAggregate(*e.args[1], rows, scope, env);
             if (isComparison(e.op))
                 return boolean(applyComparison(e.op, l, r));
             return arithmetic(e.op, l, r);
@@ -607,16 +478,16 @@ Typed evaluateAggregate(const Expr& e, const std::vector<const std::vector<Value
     if (e.star) {
         if (!isCount)
             throw SqlError(102, 15, 1, QStringLiteral("Incorrect syntax near '*'."));
-        return Typed{countType, static_cast<int64_t>(rows.size())};
+        return TypedValue{countType, static_cast<int64_t>(rows.size())};
     }
     if (e.args.size() != 1)
         throw SqlError(
             174, 15, 1,
             QStringLiteral("The %1 function requires 1 argument(s).").arg(e.name.toLower()));
     int64_t count = 0;
-    std::optional<Typed> acc;
+    std::optional<TypedValue> acc;
     for (const auto* row : rows) {
-        const Typed v = evaluate(*e.args[0], row, scope, env);
+        const TypedValue v = evaluate(*e.args[0], row, scope, env);
         if (isNull(v.value))
             continue;
         ++count;
@@ -651,201 +522,13 @@ Typed evaluateAggregate(const Expr& e, const std::vector<const std::vector<Value
         }
     }
     if (isCount)
-        return Typed{countType, count};
+        return TypedValue{countType, count};
     const ColumnInfo info = describe(e, scope, env);
     if (!acc)
-        return Typed{tagOf(info.type), std::monostate{}};
+        return TypedValue{tagOf(info.type), std::monostate{}};
     if (e.name == QLatin1String("AVG"))
-        return arithmetic(QStringLiteral("/"), *acc, Typed{TypeTag::Int, count});
+        return arithmetic(QStringLiteral("/"), *acc, TypedValue{TypeTag::Int, count});
     return *acc;
-}
-
-namespace {
-
-ColumnInfo infoOf(TypeTag t, int length = 0) {
-    ColumnInfo info;
-    info.type = sqlTypeOf(t == TypeTag::Null ? TypeTag::Int : t);
-    const bool sized = (isText(t) && t != TypeTag::NText) || t == TypeTag::VarBinary;
-    info.length = !sized ? 0 : length == maxLength ? maxLength : std::max(1, length);
-    return info;
-}
-
-// Precision and scale a value of the type brings into numeric arithmetic.
-std::pair<int, int> numericShape(const ColumnInfo& c) {
-    switch (c.type) {
-    case SqlType::Numeric:
-        return {c.precision, c.scale};
-    case SqlType::Money:
-        return {19, 4};
-    case SqlType::BigInt:
-        return {19, 0};
-    case SqlType::SmallInt:
-        return {5, 0};
-    case SqlType::TinyInt:
-        return {3, 0};
-    default:
-        return {10, 0};
-    }
-}
-
-ColumnInfo numericInfo(int precision, int scale) {
-    ColumnInfo info = infoOf(TypeTag::Numeric);
-    info.precision = static_cast<uint8_t>(std::clamp(precision, 1, 38));
-    info.scale = static_cast<uint8_t>(std::clamp(scale, 0, int(info.precision)));
-    return info;
-}
-
-ColumnInfo describeLiteral(const Expr& e) {
-    const Value& v = e.literal.value;
-    ColumnInfo info;
-    if (const auto* n = std::get_if<NumericValue>(&v))
-        info = numericInfo(numericDigits(*n), n->scale);
-    else if (const auto* bytes = std::get_if<QByteArray>(&v))
-        info = infoOf(e.literal.type, int(bytes->size()));
-    else if (const auto* text = std::get_if<QString>(&v))
-        info =
-            infoOf(e.literal.type, isSingleByteText(e.literal.type) ? storage::codePageLength(*text)
-                                                                    : int(text->size()));
-    else
-        info = infoOf(e.literal.type);
-    info.nullable = isNull(v);
-    return info;
-}
-
-ColumnInfo describeParameter(const Expr& e, const EvalEnv& env) {
-    const RpcParameter* p = findParameter(env, e.name);
-    if (!p)
-        throwUndeclared(e.name);
-    if (p->type == SqlType::Numeric)
-        return numericInfo(p->precision, p->scale);
-    return infoOf(tagOf(p->type), p->length);
-}
-
-ColumnInfo describeConcatenation(const ColumnInfo& l, const ColumnInfo& r) {
-    const bool singleByte = isSingleByteText(tagOf(l.type)) && isSingleByteText(tagOf(r.type));
-    if (l.length == maxLength || r.length == maxLength)
-        return infoOf(singleByte ? TypeTag::VarChar : TypeTag::NVarChar, maxLength);
-    return singleByte ? infoOf(TypeTag::VarChar, std::min(8000, l.length + r.length))
-                      : infoOf(TypeTag::NVarChar, std::min(4000, l.length + r.length));
-}
-
-ColumnInfo describeNumericResult(const QString& op, const ColumnInfo& l, const ColumnInfo& r) {
-    const auto [lp, ls] = numericShape(l);
-    const auto [rp, rs] = numericShape(r);
-    if (op == QLatin1String("*"))
-        return numericInfo(lp + rp + 1, ls + rs);
-    if (op == QLatin1String("+") || op == QLatin1String("-")) {
-        const int scale = std::max(ls, rs);
-        return numericInfo(std::max(lp - ls, rp - rs) + scale + 1, scale);
-    }
-    return infoOf(TypeTag::Float);
-}
-
-ColumnInfo describeBinary(const Expr& e, const Scope* scope, const EvalEnv& env) {
-    if (e.op == QLatin1String("AND") || e.op == QLatin1String("OR") || isComparison(e.op))
-        return infoOf(TypeTag::Int);
-    const ColumnInfo l = describe(*e.args[0], scope, env);
-    const ColumnInfo r = describe(*e.args[1], scope, env);
-    const TypeTag lt = tagOf(l.type);
-    const TypeTag rt = tagOf(r.type);
-    if (isText(lt) && isText(rt))
-        return describeConcatenation(l, r);
-    if (lt == TypeTag::VarBinary && rt == TypeTag::VarBinary)
-        return infoOf(TypeTag::VarBinary, std::min(8000, l.length + r.length));
-    TypeTag t = precedence(lt) >= precedence(rt) ? lt : rt;
-    if (t == TypeTag::Numeric)
-        return describeNumericResult(e.op, l, r);
-    if (t == TypeTag::Bit)
-        t = TypeTag::Int;
-    return infoOf(t);
-}
-
-// Functions whose result has their first argument's type.
-bool keepsArgumentType(const QString& n) {
-    static const char* const names[] = {"SUM",      "MIN",   "MAX",   "AVG",   "ISNULL",
-                                        "COALESCE", "UPPER", "LOWER", "LTRIM", "RTRIM"};
-    for (const char* name : names)
-        if (n == QLatin1String(name))
-            return true;
-    return false;
-}
-
-ColumnInfo describeCast(const Expr& e) {
-    if (e.castType == TypeTag::Numeric)
-        return numericInfo(e.castLength, e.castScale);
-    return infoOf(e.castType, e.castLength);
-}
-
-ColumnInfo describeArgumentTyped(const Expr& e, const Scope* scope, const EvalEnv& env) {
-    ColumnInfo arg = describe(*e.args[0], scope, env);
-    arg.identity = false;
-    arg.nullable = true;
-    const bool sums = e.name == QLatin1String("SUM") || e.name == QLatin1String("AVG");
-    if (sums &&
-        (arg.type == SqlType::Bit || arg.type == SqlType::TinyInt || arg.type == SqlType::SmallInt))
-        arg.type = SqlType::Int;
-    return arg;
-}
-
-// Unary minus keeps the operand's type, except that tinyint (unsigned) becomes smallint and
-// bit int.
-ColumnInfo describeNegation(const Expr& e, const Scope* scope, const EvalEnv& env) {
-    ColumnInfo info = describe(*e.args[0], scope, env);
-    info.identity = false;
-    if (info.type == SqlType::TinyInt)
-        info.type = SqlType::SmallInt;
-    else if (info.type == SqlType::Bit)
-        info.type = SqlType::Int;
-    return info;
-}
-
-ColumnInfo describeFunction(const Expr& e, const Scope* scope, const EvalEnv& env) {
-    const QString& n = e.name;
-    if (n == QLatin1String("COUNT") || n == QLatin1String("COUNT_BIG") ||
-        n == QLatin1String("GETDATE")) {
-        ColumnInfo info = infoOf(n == QLatin1String("COUNT")       ? TypeTag::Int
-                                 : n == QLatin1String("COUNT_BIG") ? TypeTag::BigInt
-                                                                   : TypeTag::DateTime);
-        info.nullable = false;
-        return info;
-    }
-    if (keepsArgumentType(n))
-        return e.args.empty() ? infoOf(TypeTag::Int) : describeArgumentTyped(e, scope, env);
-    if (n == QLatin1String("CAST") || n == QLatin1String("CONVERT"))
-        return describeCast(e);
-    if (n == QLatin1String("LEN"))
-        return infoOf(TypeTag::Int);
-    if (env.functionInfo)
-        if (auto i = env.functionInfo(n))
-            return *i;
-    return infoOf(TypeTag::Int);
-}
-
-} // namespace
-
-ColumnInfo describe(const Expr& e, const Scope* scope, const EvalEnv& env) {
-    switch (e.kind) {
-    case Expr::Kind::Literal:
-        return describeLiteral(e);
-    case Expr::Kind::Column:
-        return (*scope->columns)[static_cast<size_t>(e.columnIndex)];
-    case Expr::Kind::Parameter:
-        return describeParameter(e, env);
-    case Expr::Kind::Global:
-        if (env.globalInfo)
-            if (auto i = env.globalInfo(e.name))
-                return *i;
-        throwUndeclared(e.name);
-    case Expr::Kind::Unary:
-        return e.op == QLatin1String("NOT") ? infoOf(TypeTag::Int)
-                                            : describeNegation(e, scope, env);
-    case Expr::Kind::Binary:
-        return describeBinary(e, scope, env);
-    case Expr::Kind::Function:
-        return describeFunction(e, scope, env);
-    default:
-        return infoOf(TypeTag::Int);
-    }
 }
 
 } // namespace ztds::sql

@@ -13,8 +13,9 @@ namespace ztds::sql {
 // that need the session (DB_NAME, SCOPE_IDENTITY, OBJECT_ID, ...).
 struct EvalEnv {
     const std::vector<RpcParameter>* parameters = nullptr;
-    std::function<std::optional<Typed>(const QString& name)> global;
-    std::function<std::optional<Typed>(const QString& name, const std::vector<Typed>& args)>
+    std::function<std::optional<TypedValue>(const QString& name)> global;
+    std::function<std::optional<TypedValue>(const QString& name,
+                                            const std::vector<TypedValue>& args)>
         function;
     std::function<std::optional<ColumnInfo>(const QString& name)> functionInfo;
     std::function<std::optional<ColumnInfo>(const QString& name)> globalInfo;
@@ -30,8 +31,8 @@ struct Scope {
 // Without a scope every column reference is refused as SQL Server refuses it in VALUES.
 void bindColumns(Expr& expr, const Scope* scope);
 
-Typed evaluate(const Expr& expr, const std::vector<Value>* row, const Scope* scope,
-               const EvalEnv& env);
+TypedValue evaluate(const Expr& expr, const std::vector<Value>* row, const Scope* scope,
+                    const EvalEnv& env);
 // Refuses a WHERE that is no condition (4145), before any row is read.
 void requirePredicate(const Expr& expr);
 // A predicate's three-valued result: true only when it holds.
@@ -41,12 +42,12 @@ bool isTrue(const Expr& expr, const std::vector<Value>* row, const Scope* scope,
 bool isAggregate(const Expr& expr);
 bool containsAggregate(const Expr& expr);
 // COUNT/SUM/MIN/MAX/AVG over the rows.
-Typed evaluateAggregate(const Expr& expr, const std::vector<const std::vector<Value>*>& rows,
-                        const Scope* scope, const EvalEnv& env);
+TypedValue evaluateAggregate(const Expr& expr, const std::vector<const std::vector<Value>*>& rows,
+                             const Scope* scope, const EvalEnv& env);
 
 // The result-set description of an expression (type, length, nullability).
 ColumnInfo describe(const Expr& expr, const Scope* scope, const EvalEnv& env);
 
-Typed typedColumn(const ColumnInfo& column, const Value& value);
+TypedValue typedColumn(const ColumnInfo& column, const Value& value);
 
 } // namespace ztds::sql

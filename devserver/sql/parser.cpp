@@ -2,6 +2,7 @@
 
 #include "devserver/sql/errors.h"
 #include "devserver/sql/lexer.h"
+#include "devserver/sql/numeric.h"
 
 namespace ztds::sql {
 
@@ -705,7 +706,8 @@ private:
                                       "Rewrite the query or break it up into smaller queries."));
     }
 
-    static ExprPtr sealed(ExprPtr e) {
+    // Records how deep the finished node's tree is, refusing one nested beyond 1000 levels.
+    static ExprPtr withCheckedDepth(ExprPtr e) {
         int deepest = 0;
         for (const auto& a : e->args)
             deepest = std::max(deepest, a->depth);
@@ -735,7 +737,7 @@ private:
         e->op = op;
         e->args.push_back(std::move(l));
         e->args.push_back(std::move(r));
-        return sealed(std::move(e));
+        return withCheckedDepth(std::move(e));
     }
 
     ExprPtr expression() {
@@ -764,7 +766,7 @@ private:
             e->kind = Expr::Kind::Unary;
             e->op = QStringLiteral("NOT");
             e->args.push_back(notExpr());
-            return sealed(std::move(e));
+            return withCheckedDepth(std::move(e));
         }
         return predicate();
     }
@@ -791,7 +793,7 @@ private:
             e->negated = acceptWord("NOT");
             expectWord("NULL");
             e->args.push_back(std::move(left));
-            return sealed(std::move(e));
+            return withCheckedDepth(std::move(e));
         }
         const bool negated =
             peek().isWord("NOT") &&
@@ -806,7 +808,7 @@ private:
             e->args.push_back(additive());
             if (acceptWord("ESCAPE"))
                 e->args.push_back(additive());
-            return sealed(std::move(e));
+            return withCheckedDepth(std::move(e));
         }
         if (acceptWord("IN")) {
             auto e = std::make_unique<Expr>();
@@ -820,7 +822,7 @@ private:
                 e->args.push_back(expression());
             while (acceptSymbol(","));
             expectSymbol(")");
-            return sealed(std::move(e));
+            return withCheckedDepth(std::move(e));
         }
         if (acceptWord("BETWEEN")) {
             auto e = std::make_unique<Expr>();
@@ -830,7 +832,7 @@ private:
             e->args.push_back(additive());
             expectWord("AND");
             e->args.push_back(additive());
-            return sealed(std::move(e));
+            return withCheckedDepth(std::move(e));
         }
         if (negated)
             fail();
@@ -870,12 +872,12 @@ private:
             e->kind = Expr::Kind::Unary;
             e->op = op;
             e->args.push_back(std::move(operand));
-            return sealed(std::move(e));
+            return withCheckedDepth(std::move(e));
         }
         return primary();
     }
 
-    static void negateLiteral(Typed& t) {
+    static void negateLiteral(TypedValue& t) {
         if (auto* i = std::get_if<int64_t>(&t.value)) {
             *i = -*i;
             if (t.type == TypeTag::BigInt && *i == -2147483648LL)
@@ -909,7 +911,7 @@ private:
             e->literal.type = TypeTag::Float;
             e->literal.value = text.toDouble();
         }
-        return sealed(std::move(e));
+        return withCheckedDepth(std::move(e));
     }
 
     ExprPtr binaryLiteral(const QString& hexDigits) {
@@ -919,7 +921,7 @@ private:
         // An odd count of digits reads as if a leading 0 were written.
         const QString even = hexDigits.size() % 2 ? u'0' + hexDigits : hexDigits;
         e->literal.value = QByteArray::fromHex(even.toLatin1());
-        return sealed(std::move(e));
+        return withCheckedDepth(std::move(e));
     }
 
     ExprPtr primary() {
@@ -934,16 +936,16 @@ private:
             e->kind = Expr::Kind::Literal;
             e->literal.type = t.national ? TypeTag::NVarChar : TypeTag::VarChar;
             e->literal.value = take().text;
-            return sealed(std::move(e));
+            return withCheckedDepth(std::move(e));
         case Token::Kind::Variable:
             if (t.text.startsWith(QLatin1String("@@"))) {
                 e->kind = Expr::Kind::Global;
                 e->name = take().text.toUpper();
-                return sealed(std::move(e));
+                return withCheckedDepth(std::move(e));
             }
             e->kind = Expr::Kind::Parameter;
             e->name = take().text;
-            return sealed(std::move(e));
+            return withCheckedDepth(std::move(e));
         case Token::Kind::Symbol:
             if (acceptSymbol("(")) {
                 if (peek().isWord("SELECT"))
@@ -957,7 +959,7 @@ private:
             if (t.isWord("NULL")) {
                 take();
                 e->kind = Expr::Kind::Literal;
-                return sealed(std::move(e));
+                return withCheckedDepth(std::move(e));
             }
             if (t.isWord("CASE") || t.isWord("EXISTS"))
                 throwNotSupported(t.text.toUpper());
@@ -969,7 +971,7 @@ private:
                 take();
                 e->kind = Expr::Kind::Function;
                 e->name = QStringLiteral("GETDATE");
-                return sealed(std::move(e));
+                return withCheckedDepth(std::move(e));
             }
             return columnReference();
         case Token::Kind::QuotedIdentifier:
@@ -991,7 +993,7 @@ private:
         e->kind = Expr::Kind::Column;
         e->name = parts.takeLast();
         e->qualifier = parts.join(u'.');
-        return sealed(std::move(e));
+        return withCheckedDepth(std::move(e));
     }
 
     static TypeTag castTag(const QString& type) {
@@ -1064,7 +1066,7 @@ private:
             expectWord("AS");
             castTarget(*e);
             expectSymbol(")");
-            return sealed(std::move(e));
+            return withCheckedDepth(std::move(e));
         }
         if (e->name == QLatin1String("CONVERT")) {
             castTarget(*e);
@@ -1073,7 +1075,7 @@ private:
             if (acceptSymbol(","))
                 e->args.push_back(expression()); // style: only the default forms are produced
             expectSymbol(")");
-            return sealed(std::move(e));
+            return withCheckedDepth(std::move(e));
         }
         if (acceptSymbol("*")) {
             e->star = true;
@@ -1085,7 +1087,7 @@ private:
             while (acceptSymbol(","));
         }
         expectSymbol(")");
-        return sealed(std::move(e));
+        return withCheckedDepth(std::move(e));
     }
 
     const QString& text_;

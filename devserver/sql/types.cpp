@@ -1,7 +1,10 @@
 #include "devserver/sql/types.h"
 
+#include "devserver/sql/datetime.h"
 #include "devserver/sql/errors.h"
+#include "devserver/sql/numeric.h"
 #include "devserver/storage/collation.h"
+#include "devserver/values/wire_constants.h"
 
 #include <QDate>
 #include <QRegularExpression>
@@ -13,12 +16,6 @@
 namespace ztds::sql {
 
 namespace {
-
-constexpr int64_t msPerDay = 86400000;
-const QDate& epoch() {
-    static const QDate date(1900, 1, 1);
-    return date;
-}
 
 [[noreturn]] void throwClash(TypeTag from, TypeTag to) {
     throw SqlError(206, 16, 2,
@@ -111,15 +108,15 @@ std::optional<int64_t> parseInteger(const QString& trimmed) {
     return v;
 }
 
-Typed textToInteger(const Typed& source, const QString& text, TypeTag to) {
+TypedValue textToInteger(const TypedValue& source, const QString& text, TypeTag to) {
     const QString trimmed = text.trimmed();
     if (trimmed.isEmpty())
-        return Typed{to, int64_t{0}};
+        return TypedValue{to, int64_t{0}};
     if (to == TypeTag::Bit) {
         if (trimmed.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0)
-            return Typed{to, int64_t{1}};
+            return TypedValue{to, int64_t{1}};
         if (trimmed.compare(QLatin1String("false"), Qt::CaseInsensitive) == 0)
-            return Typed{to, int64_t{0}};
+            return TypedValue{to, int64_t{0}};
     }
     const auto parsed = parseInteger(trimmed);
     if (!parsed)
@@ -142,30 +139,30 @@ Typed textToInteger(const Typed& source, const QString& text, TypeTag to) {
             248, 16, 1,
             QStringLiteral("The conversion of the %1 value '%2' overflowed an %3 column.")
                 .arg(typeName(source.type), text, typeName(to)));
-    return Typed{to, checkedIntRange(*parsed, to)};
+    return TypedValue{to, checkedIntRange(*parsed, to)};
 }
 
-Typed textToFloat(const Typed& source, const QString& text) {
+TypedValue textToFloat(const TypedValue& source, const QString& text) {
     const QString trimmed = text.trimmed();
     if (trimmed.isEmpty())
-        return Typed{TypeTag::Float, 0.0};
+        return TypedValue{TypeTag::Float, 0.0};
     bool ok = false;
     const double d = trimmed.toDouble(&ok);
     if (!ok || !std::isfinite(d))
         throw SqlError(
             8114, 16, 5,
             QStringLiteral("Error converting data type %1 to float.").arg(typeName(source.type)));
-    return Typed{TypeTag::Float, d};
+    return TypedValue{TypeTag::Float, d};
 }
 
-Typed textToMoney(const QString& text) {
+TypedValue textToMoney(const QString& text) {
     QString trimmed = text.trimmed();
     if (trimmed.startsWith(u'$') || trimmed.startsWith(QChar(0xA5)) ||
         trimmed.startsWith(QChar(0xFFE5)))
         trimmed = trimmed.mid(1).trimmed();
     trimmed.remove(u',');
     if (trimmed.isEmpty())
-        return Typed{TypeTag::Money, MoneyValue{0}};
+        return TypedValue{TypeTag::Money, MoneyValue{0}};
     thread_local const QRegularExpression form(
         QStringLiteral("^[+-]?([0-9]+(\\.[0-9]*)?|\\.[0-9]+)$"));
     if (!form.match(trimmed).hasMatch())
@@ -192,10 +189,10 @@ Typed textToMoney(const QString& text) {
         throwOverflow(TypeTag::Money);
     const int64_t amount =
         negative ? int64_t(0 - magnitude) : static_cast<int64_t>(magnitude); // two's complement
-    return Typed{TypeTag::Money, MoneyValue{amount}};
+    return TypedValue{TypeTag::Money, MoneyValue{amount}};
 }
 
-Typed textToDateTime(const Typed& source, const QString& text, TypeTag to) {
+TypedValue textToDateTime(const TypedValue& source, const QString& text, TypeTag to) {
     const auto parsed = parseDateTime(text);
     if (!parsed) {
         if (to == TypeTag::SmallDateTime)
@@ -210,8 +207,8 @@ Typed textToDateTime(const Typed& source, const QString& text, TypeTag to) {
     const DateTimeValue rounded = to == TypeTag::SmallDateTime ? roundToSmallDateTime(*parsed)
                                   : to == TypeTag::DateTime    ? roundToDateTime(*parsed)
                                                                : *parsed;
-    const int maxSmallDays = epoch().daysTo(QDate(2079, 6, 6));
-    const int minDays = epoch().daysTo(QDate(1753, 1, 1));
+    const int maxSmallDays = dateTimeEpoch().daysTo(QDate(2079, 6, 6));
+    const int minDays = dateTimeEpoch().daysTo(QDate(1753, 1, 1));
     const bool outOfRange = to == TypeTag::SmallDateTime
                                 ? (rounded.days < 0 || rounded.days > maxSmallDays ||
                                    (rounded.days == maxSmallDays &&
@@ -223,7 +220,7 @@ Typed textToDateTime(const Typed& source, const QString& text, TypeTag to) {
                        QStringLiteral("The conversion of a %1 data type to a %2 data type resulted "
                                       "in an out-of-range value.")
                            .arg(typeName(source.type), typeName(to)));
-    return Typed{to, rounded};
+    return TypedValue{to, rounded};
 }
 
 DateTimeValue fromDays(double days, TypeTag to) {
@@ -239,11 +236,11 @@ DateTimeValue fromDays(double days, TypeTag to) {
     return DateTimeValue{static_cast<int32_t>(whole), ms};
 }
 
-Typed toDateTimeType(const Typed& v, TypeTag to) {
+TypedValue toDateTimeType(const TypedValue& v, TypeTag to) {
     auto finish = [to](DateTimeValue d) {
-        return Typed{to, to == TypeTag::SmallDateTime ? roundToSmallDateTime(d)
-                         : to == TypeTag::DateTime    ? roundToDateTime(d)
-                                                      : d};
+        return TypedValue{to, to == TypeTag::SmallDateTime ? roundToSmallDateTime(d)
+                              : to == TypeTag::DateTime    ? roundToDateTime(d)
+                                                           : d};
     };
     switch (v.type) {
     case TypeTag::DateTime:
@@ -276,7 +273,7 @@ Typed toDateTimeType(const Typed& v, TypeTag to) {
     }
 }
 
-double asDouble(const Typed& v) {
+double asDouble(const TypedValue& v) {
     switch (v.type) {
     case TypeTag::Float:
     case TypeTag::Real:
@@ -299,56 +296,13 @@ QString floatText(double d) {
     return text;
 }
 
-QString dateTimeText(const DateTimeValue& v) {
-    static const char* const months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                                         "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-    const QDate date = epoch().addDays(v.days);
-    const int64_t minutes = v.msSinceMidnight / 60000;
-    const int hour24 = static_cast<int>(minutes / 60);
-    const int hour12 = hour24 % 12 == 0 ? 12 : hour24 % 12;
-    return QStringLiteral("%1 %2 %3 %4:%5%6")
-        .arg(QLatin1String(months[date.month() - 1]))
-        .arg(date.day(), 2)
-        .arg(date.year())
-        .arg(hour12, 2)
-        .arg(static_cast<int>(minutes % 60), 2, 10, QChar(u'0'))
-        .arg(hour24 < 12 ? QLatin1String("AM") : QLatin1String("PM"));
-}
-
-} // namespace
-
-namespace {
-
-using Int128 = __int128;
-constexpr int maxNumericDigits = 38;
-
-Int128 powerOfTen(int n) {
-    Int128 p = 1;
-    for (int i = 0; i < n; ++i)
-        p *= 10;
-    return p;
-}
-
-QString int128Text(Int128 v) {
-    // Magnitude taken as unsigned before negating: -(min) would overflow.
-    const bool negative = v < 0;
-    unsigned __int128 magnitude =
-        negative ? static_cast<unsigned __int128>(-(v + 1)) + 1 : static_cast<unsigned __int128>(v);
-    QString digits;
-    do {
-        digits.prepend(QChar(u'0' + int(magnitude % 10)));
-        magnitude /= 10;
-    } while (magnitude != 0);
-    return negative ? u'-' + digits : digits;
-}
-
 [[noreturn]] void throwNumericOverflow(TypeTag from, TypeTag to) {
     throw SqlError(8115, 16, 8,
                    QStringLiteral("Arithmetic overflow error converting %1 to data type %2.")
                        .arg(typeName(from), typeName(to)));
 }
 
-NumericValue numericOf(const Typed& v) {
+NumericValue numericOf(const TypedValue& v) {
     switch (v.type) {
     case TypeTag::Numeric:
         return std::get<NumericValue>(v.value);
@@ -376,7 +330,7 @@ NumericValue numericOf(const Typed& v) {
 
 // numeric to an integer type: the fraction is cut off, as SQL Server does.
 int64_t numericToInteger(const NumericValue& n, TypeTag to) {
-    const Int128 whole = n.unscaled / powerOfTen(n.scale);
+    const __int128 whole = n.unscaled / powerOfTen(n.scale);
     const IntRange range = rangeOf(to);
     if (to == TypeTag::Bit)
         return whole != 0 ? 1 : 0;
@@ -436,7 +390,7 @@ QString binaryToText(const QByteArray& bytes, TypeTag to) {
     return text;
 }
 
-QByteArray textToBinary(const Typed& v) {
+QByteArray textToBinary(const TypedValue& v) {
     const QString& text = std::get<QString>(v.value);
     if (isSingleByteText(v.type))
         return storage::toCodePage(text);
@@ -455,28 +409,28 @@ QByteArray textToBinary(const Typed& v) {
                        .arg(typeName(from), typeName(to)));
 }
 
-Typed fromBinary(const Typed& v, TypeTag to) {
+TypedValue fromBinary(const TypedValue& v, TypeTag to) {
     const QByteArray& bytes = std::get<QByteArray>(v.value);
     if (isText(to) && to != TypeTag::NText)
-        return Typed{to, binaryToText(bytes, to)};
+        return TypedValue{to, binaryToText(bytes, to)};
     if (isInteger(to))
-        return Typed{to, binaryToInteger(bytes, to)};
+        return TypedValue{to, binaryToInteger(bytes, to)};
     if (to == TypeTag::Float || to == TypeTag::Real || to == TypeTag::NText)
         throwExplicitNotAllowed(v.type, to);
     throwImplicitNotAllowed(v.type, to);
 }
 
-Typed toBinary(const Typed& v, bool explicitly) {
+TypedValue toBinary(const TypedValue& v, bool explicitly) {
     if (isInteger(v.type))
-        return Typed{TypeTag::VarBinary, integerToBinary(std::get<int64_t>(v.value), v.type)};
+        return TypedValue{TypeTag::VarBinary, integerToBinary(std::get<int64_t>(v.value), v.type)};
     if (isText(v.type) && v.type != TypeTag::NText && explicitly)
-        return Typed{TypeTag::VarBinary, textToBinary(v)};
+        return TypedValue{TypeTag::VarBinary, textToBinary(v)};
     if (v.type == TypeTag::Float || v.type == TypeTag::Real || v.type == TypeTag::NText)
         throwExplicitNotAllowed(v.type, TypeTag::VarBinary);
     throwImplicitNotAllowed(v.type, TypeTag::VarBinary);
 }
 
-Typed toUniqueIdentifier(const Typed& v) {
+TypedValue toUniqueIdentifier(const TypedValue& v) {
     if (!isText(v.type) || v.type == TypeTag::NText)
         throwClash(v.type, TypeTag::UniqueIdentifier);
     thread_local const QRegularExpression form(QStringLiteral(
@@ -486,16 +440,16 @@ Typed toUniqueIdentifier(const Typed& v) {
         throw SqlError(8169, 16, 2,
                        QStringLiteral("Conversion failed when converting from a character string "
                                       "to uniqueidentifier."));
-    return Typed{TypeTag::UniqueIdentifier, m.captured(1).toUpper()};
+    return TypedValue{TypeTag::UniqueIdentifier, m.captured(1).toUpper()};
 }
 
-Typed toReal(double d) {
+TypedValue toReal(double d) {
     if (std::isfinite(d) && std::fabs(d) > double(std::numeric_limits<float>::max()))
         throwOverflow(TypeTag::Real);
-    return Typed{TypeTag::Real, double(static_cast<float>(d))};
+    return TypedValue{TypeTag::Real, double(static_cast<float>(d))};
 }
 
-Typed toIntegerType(const Typed& v, TypeTag to, bool fromText) {
+TypedValue toIntegerType(const TypedValue& v, TypeTag to, bool fromText) {
     if (fromText)
         return textToInteger(v, std::get<QString>(v.value), to);
     if (isDateTime(v.type))
@@ -503,22 +457,22 @@ Typed toIntegerType(const Typed& v, TypeTag to, bool fromText) {
     switch (v.type) {
     case TypeTag::Float:
     case TypeTag::Real:
-        return Typed{to, doubleToInt(std::get<double>(v.value), to)};
+        return TypedValue{to, doubleToInt(std::get<double>(v.value), to)};
     case TypeTag::Money: {
         const int64_t t = std::get<MoneyValue>(v.value).tenThousandths;
         const int64_t rounded = t / 10000 + (t % 10000 >= 5000 ? 1 : 0) - (t % 10000 <= -5000);
-        return Typed{to, checkedIntRange(rounded, to)};
+        return TypedValue{to, checkedIntRange(rounded, to)};
     }
     case TypeTag::Numeric:
-        return Typed{to, numericToInteger(std::get<NumericValue>(v.value), to)};
+        return TypedValue{to, numericToInteger(std::get<NumericValue>(v.value), to)};
     case TypeTag::UniqueIdentifier:
         throwClash(v.type, to);
     default:
-        return Typed{to, checkedIntRange(std::get<int64_t>(v.value), to)};
+        return TypedValue{to, checkedIntRange(std::get<int64_t>(v.value), to)};
     }
 }
 
-Typed toFloatType(const Typed& v, TypeTag to, bool fromText) {
+TypedValue toFloatType(const TypedValue& v, TypeTag to, bool fromText) {
     if (isDateTime(v.type))
         throwImplicitNotAllowed(v.type, to);
     if (v.type == TypeTag::UniqueIdentifier)
@@ -530,10 +484,10 @@ Typed toFloatType(const Typed& v, TypeTag to, bool fromText) {
         d = numericToDouble(std::get<NumericValue>(v.value));
     else
         d = asDouble(v);
-    return to == TypeTag::Real ? toReal(d) : Typed{TypeTag::Float, d};
+    return to == TypeTag::Real ? toReal(d) : TypedValue{TypeTag::Float, d};
 }
 
-Typed toMoneyType(const Typed& v, bool fromText) {
+TypedValue toMoneyType(const TypedValue& v, bool fromText) {
     if (fromText)
         return textToMoney(std::get<QString>(v.value));
     if (isDateTime(v.type))
@@ -541,12 +495,12 @@ Typed toMoneyType(const Typed& v, bool fromText) {
     switch (v.type) {
     case TypeTag::Float:
     case TypeTag::Real:
-        return Typed{TypeTag::Money, doubleToMoney(std::get<double>(v.value))};
+        return TypedValue{TypeTag::Money, doubleToMoney(std::get<double>(v.value))};
     case TypeTag::Numeric: {
         const auto money = numericToMoney(std::get<NumericValue>(v.value));
         if (!money)
             throwNumericOverflow(TypeTag::Numeric, TypeTag::Money);
-        return Typed{TypeTag::Money, MoneyValue{*money}};
+        return TypedValue{TypeTag::Money, MoneyValue{*money}};
     }
     case TypeTag::UniqueIdentifier:
         throwClash(v.type, TypeTag::Money);
@@ -555,23 +509,23 @@ Typed toMoneyType(const Typed& v, bool fromText) {
         const int64_t i = std::get<int64_t>(v.value);
         if (i > 922337203685477LL || i < -922337203685477LL)
             throwOverflow(TypeTag::Money);
-        return Typed{TypeTag::Money, MoneyValue{i * 10000}};
+        return TypedValue{TypeTag::Money, MoneyValue{i * 10000}};
     }
     }
 }
 
-Typed toNumericType(const Typed& v, bool fromText) {
+TypedValue toNumericType(const TypedValue& v, bool fromText) {
     if (fromText) {
         const auto parsed = parseNumeric(std::get<QString>(v.value));
         if (!parsed)
             throw SqlError(
                 8114, 16, 5,
                 QStringLiteral("Error converting data type %1 to numeric.").arg(typeName(v.type)));
-        return Typed{TypeTag::Numeric, *parsed};
+        return TypedValue{TypeTag::Numeric, *parsed};
     }
     if (isDateTime(v.type) || v.type == TypeTag::UniqueIdentifier)
         throwClash(v.type, TypeTag::Numeric);
-    return Typed{TypeTag::Numeric, numericOf(v)};
+    return TypedValue{TypeTag::Numeric, numericOf(v)};
 }
 
 } // namespace
@@ -712,9 +666,9 @@ int precedence(TypeTag tag) {
     return 0;
 }
 
-Typed convert(const Typed& v, TypeTag to, bool explicitly) {
+TypedValue convert(const TypedValue& v, TypeTag to, bool explicitly) {
     if (isNull(v.value))
-        return Typed{to, std::monostate{}, v.caseInsensitive};
+        return TypedValue{to, std::monostate{}, v.caseInsensitive};
     if (v.type == to)
         return v;
     if (v.type == TypeTag::VarBinary)
@@ -723,8 +677,8 @@ Typed convert(const Typed& v, TypeTag to, bool explicitly) {
         return toBinary(v, explicitly);
     if (isText(to)) {
         if (isText(v.type))
-            return Typed{to, v.value, v.caseInsensitive};
-        return Typed{to, toText(v)};
+            return TypedValue{to, v.value, v.caseInsensitive};
+        return TypedValue{to, toText(v)};
     }
     if (v.type == TypeTag::NText)
         throwClash(v.type, to);
@@ -750,7 +704,7 @@ Typed convert(const Typed& v, TypeTag to, bool explicitly) {
     case TypeTag::DateTime2:
         if (v.type == TypeTag::Numeric)
             return toDateTimeType(
-                Typed{TypeTag::Float, numericToDouble(std::get<NumericValue>(v.value))}, to);
+                TypedValue{TypeTag::Float, numericToDouble(std::get<NumericValue>(v.value))}, to);
         if (v.type == TypeTag::UniqueIdentifier)
             throwClash(v.type, to);
         return toDateTimeType(v, to);
@@ -759,8 +713,8 @@ Typed convert(const Typed& v, TypeTag to, bool explicitly) {
     }
 }
 
-Typed convertToNumeric(const Typed& value, int precision, int scale) {
-    Typed t = convert(value, TypeTag::Numeric, true);
+TypedValue convertToNumeric(const TypedValue& value, int precision, int scale) {
+    TypedValue t = convert(value, TypeTag::Numeric, true);
     if (isNull(t.value))
         return t;
     const auto scaled = rescale(std::get<NumericValue>(t.value), scale);
@@ -770,7 +724,7 @@ Typed convertToNumeric(const Typed& value, int precision, int scale) {
     return t;
 }
 
-QString toText(const Typed& v) {
+QString toText(const TypedValue& v) {
     if (isNull(v.value))
         return {};
     switch (v.type) {
@@ -800,15 +754,76 @@ QString toText(const Typed& v) {
     }
 }
 
-std::optional<int> compare(const Typed& a, const Typed& b) {
+namespace {
+
+[[noreturn]] void throwTruncated() {
+    throw SqlError(8152, 16, 30, QStringLiteral("String or binary data would be truncated."));
+}
+
+// Only blanks beyond the width are cut silently, as SQL Server does.
+void cutBlanksToWidth(QString& text, qsizetype keep) {
+    if (text.size() <= keep)
+        return;
+    const QStringView rest = QStringView(text).mid(keep);
+    if (!rest.trimmed().isEmpty() || rest.contains(u'\t'))
+        throwTruncated();
+    text.truncate(keep);
+}
+
+void fitBinary(QByteArray& bytes, int length, Truncation truncation) {
+    if (truncation == Truncation::Silent)
+        bytes.truncate(length);
+    else if (bytes.size() > length)
+        throwTruncated();
+}
+
+// char and varchar: cut at a character boundary of the code page.
+void fitSingleByteText(QString& text, TypeTag type, int length, Truncation truncation) {
+    const QString fits = storage::leftCodePageBytes(text, length);
+    if (truncation == Truncation::Silent)
+        text = fits;
+    else
+        cutBlanksToWidth(text, fits.size());
+    if (type == TypeTag::Char)
+        text += QString(length - storage::codePageLength(text), u' ');
+}
+
+void fitUnicodeText(QString& text, TypeTag type, int length, Truncation truncation) {
+    if (truncation == Truncation::Silent)
+        text.truncate(length);
+    else
+        cutBlanksToWidth(text, length);
+    if (type == TypeTag::NChar)
+        text = text.leftJustified(length, u' ');
+}
+
+} // namespace
+
+void fitToLength(TypedValue& value, TypeTag type, int length, Truncation truncation) {
+    if (isNull(value.value) || length == maxLength)
+        return;
+    if (type == TypeTag::VarBinary) {
+        fitBinary(std::get<QByteArray>(value.value), length, truncation);
+        return;
+    }
+    if (!isText(type) || type == TypeTag::NText)
+        return;
+    QString& text = std::get<QString>(value.value);
+    if (isSingleByteText(type))
+        fitSingleByteText(text, type, length, truncation);
+    else
+        fitUnicodeText(text, type, length, truncation);
+}
+
+std::optional<int> compare(const TypedValue& a, const TypedValue& b) {
     if (isNull(a.value) || isNull(b.value))
         return std::nullopt;
     if (isText(a.type) && isText(b.type))
         return compareText(std::get<QString>(a.value), std::get<QString>(b.value),
                            a.caseInsensitive && b.caseInsensitive);
     const TypeTag common = precedence(a.type) >= precedence(b.type) ? a.type : b.type;
-    const Typed x = convert(a, common);
-    const Typed y = convert(b, common);
+    const TypedValue x = convert(a, common);
+    const TypedValue y = convert(b, common);
     auto order = [](auto l, auto r) { return l < r ? -1 : (r < l ? 1 : 0); };
     switch (common) {
     case TypeTag::Float:
@@ -850,288 +865,6 @@ std::optional<int> compare(const Typed& a, const Typed& b) {
 
 int compareText(const QString& a, const QString& b, bool caseInsensitive) {
     return storage::compareCollated(a, b, caseInsensitive);
-}
-
-namespace {
-
-struct LikeElement {
-    enum Kind { Literal, AnyOne, AnySequence, Set } kind = Literal;
-    QChar ch;
-    QString members; // single characters of a [set]
-    std::vector<std::pair<QChar, QChar>> ranges;
-    bool negated = false;
-};
-
-QChar fold(QChar c, bool ci) {
-    return ci ? storage::collationFold(c) : c;
-}
-
-std::vector<LikeElement> compileLike(const QString& pattern, bool ci, std::optional<QChar> escape) {
-    std::vector<LikeElement> out;
-    for (qsizetype i = 0; i < pattern.size(); ++i) {
-        const QChar c = pattern.at(i);
-        LikeElement e;
-        if (escape && c == *escape && i + 1 < pattern.size()) {
-            e.ch = fold(pattern.at(++i), ci);
-        } else if (c == u'%') {
-            e.kind = LikeElement::AnySequence;
-        } else if (c == u'_') {
-            e.kind = LikeElement::AnyOne;
-        } else if (c == u'[' && pattern.indexOf(u']', i + 1) > i + 1) {
-            const qsizetype end = pattern.indexOf(u']', i + 1);
-            QString body = pattern.mid(i + 1, end - i - 1);
-            i = end;
-            e.kind = LikeElement::Set;
-            if (body.startsWith(u'^') && body.size() > 1) {
-                e.negated = true;
-                body = body.mid(1);
-            }
-            for (qsizetype k = 0; k < body.size(); ++k) {
-                if (k + 2 < body.size() && body.at(k + 1) == u'-') {
-                    e.ranges.emplace_back(fold(body.at(k), ci), fold(body.at(k + 2), ci));
-                    k += 2;
-                } else {
-                    e.members.append(fold(body.at(k), ci));
-                }
-            }
-        } else {
-            e.ch = fold(c, ci);
-        }
-        out.push_back(std::move(e));
-    }
-    return out;
-}
-
-bool elementMatches(const LikeElement& e, QChar c) {
-    switch (e.kind) {
-    case LikeElement::Literal:
-        return e.ch == c;
-    case LikeElement::AnyOne:
-        return true;
-    case LikeElement::Set: {
-        bool in = e.members.contains(c);
-        for (const auto& [lo, hi] : e.ranges)
-            in = in || (c >= lo && c <= hi);
-        return in != e.negated;
-    }
-    case LikeElement::AnySequence:
-        return true;
-    }
-    return false;
-}
-
-} // namespace
-
-bool likeMatch(const QString& text, const QString& pattern, bool ci, std::optional<QChar> escape) {
-    const auto elements = compileLike(pattern, ci, escape);
-    QString subject;
-    subject.reserve(text.size());
-    for (QChar c : text)
-        subject.append(fold(c, ci));
-    // reachable[j]: the first i elements can match the first j characters.
-    std::vector<char> reachable(subject.size() + 1, 0);
-    reachable[0] = 1;
-    for (const auto& e : elements) {
-        std::vector<char> next(subject.size() + 1, 0);
-        if (e.kind == LikeElement::AnySequence) {
-            char any = 0;
-            for (qsizetype j = 0; j <= subject.size(); ++j) {
-                any = any || reachable[j];
-                next[j] = any;
-            }
-        } else {
-            for (qsizetype j = 0; j < subject.size(); ++j)
-                next[j + 1] = reachable[j] && elementMatches(e, subject.at(j));
-        }
-        reachable = std::move(next);
-    }
-    return reachable[subject.size()] != 0;
-}
-
-std::optional<DateTimeValue> parseDateTime(const QString& input) {
-    const QString text = input.trimmed();
-    if (text.isEmpty())
-        return DateTimeValue{};
-    thread_local const QRegularExpression isoDate(
-        QStringLiteral(R"(^(\d{4})[-/.](\d{1,2})[-/.](\d{1,2})(?:(?:[ T]+)(.*))?$)"));
-    thread_local const QRegularExpression compactDate(
-        QStringLiteral(R"(^(\d{4})(\d{2})(\d{2})(?: +(.*))?$)"));
-    thread_local const QRegularExpression usDate(
-        QStringLiteral(R"(^(\d{1,2})[-/.](\d{1,2})[-/.](\d{4})(?: +(.*))?$)"));
-    thread_local const QRegularExpression timeForm(
-        QStringLiteral(R"(^(\d{1,2}):(\d{2})(?::(\d{2})(?:[.:](\d{1,7}))?)?\s*([AaPp][Mm])?$)"));
-    int year = 1900, month = 1, day = 1;
-    QString timePart;
-    if (auto m = isoDate.match(text); m.hasMatch()) {
-        year = m.captured(1).toInt();
-        month = m.captured(2).toInt();
-        day = m.captured(3).toInt();
-        timePart = m.captured(4);
-    } else if (auto c = compactDate.match(text); c.hasMatch()) {
-        year = c.captured(1).toInt();
-        month = c.captured(2).toInt();
-        day = c.captured(3).toInt();
-        timePart = c.captured(4);
-    } else if (auto u = usDate.match(text); u.hasMatch()) {
-        month = u.captured(1).toInt();
-        day = u.captured(2).toInt();
-        year = u.captured(3).toInt();
-        timePart = u.captured(4);
-    } else {
-        timePart = text;
-    }
-    const QDate date(year, month, day);
-    if (!date.isValid())
-        return std::nullopt;
-    int64_t ms = 0;
-    timePart = timePart.trimmed();
-    if (!timePart.isEmpty()) {
-        const auto t = timeForm.match(timePart);
-        if (!t.hasMatch())
-            return std::nullopt;
-        int hour = t.captured(1).toInt();
-        const int minute = t.captured(2).toInt();
-        const int second = t.captured(3).isEmpty() ? 0 : t.captured(3).toInt();
-        const QString fraction = t.captured(4);
-        const QString meridian = t.captured(5).toUpper();
-        if (!meridian.isEmpty()) {
-            if (hour < 1 || hour > 12)
-                return std::nullopt;
-            hour = hour % 12 + (meridian == QLatin1String("PM") ? 12 : 0);
-        }
-        if (hour > 23 || minute > 59 || second > 59)
-            return std::nullopt;
-        const int millis = fraction.isEmpty()
-                               ? 0
-                               : static_cast<int>(std::lround(
-                                     QStringLiteral("0.%1").arg(fraction).toDouble() * 1000.0));
-        ms = ((hour * 60LL + minute) * 60 + second) * 1000 + millis;
-    }
-    return DateTimeValue{static_cast<int32_t>(epoch().daysTo(date)), ms};
-}
-
-DateTimeValue roundToDateTime(DateTimeValue v) {
-    // datetime keeps 1/300 s ticks: .000, .003, .007
-    const int64_t ticks = (v.msSinceMidnight * 3 + 5) / 10;
-    int64_t ms = (ticks * 10 + 1) / 3;
-    if (ms >= msPerDay) {
-        ms -= msPerDay;
-        ++v.days;
-    }
-    return DateTimeValue{v.days, ms};
-}
-
-DateTimeValue roundToSmallDateTime(DateTimeValue v) {
-    const DateTimeValue d = roundToDateTime(v);
-    int64_t minutes = (d.msSinceMidnight + 30001) / 60000;
-    int32_t days = d.days;
-    if (minutes >= 1440) {
-        minutes -= 1440;
-        ++days;
-    }
-    return DateTimeValue{days, minutes * 60000};
-}
-
-QString isoText(const DateTimeValue& v) {
-    const QDate date = epoch().addDays(v.days);
-    const int64_t ms = v.msSinceMidnight;
-    return QStringLiteral("%1-%2-%3 %4:%5:%6.%7")
-        .arg(date.year(), 4, 10, QChar(u'0'))
-        .arg(date.month(), 2, 10, QChar(u'0'))
-        .arg(date.day(), 2, 10, QChar(u'0'))
-        .arg(static_cast<int>(ms / 3600000), 2, 10, QChar(u'0'))
-        .arg(static_cast<int>(ms / 60000 % 60), 2, 10, QChar(u'0'))
-        .arg(static_cast<int>(ms / 1000 % 60), 2, 10, QChar(u'0'))
-        .arg(static_cast<int>(ms % 1000), 3, 10, QChar(u'0'));
-}
-
-QString moneyText(const MoneyValue& v, int decimals) {
-    int64_t t = v.tenThousandths;
-    const bool negative = t < 0;
-    uint64_t magnitude = negative ? static_cast<uint64_t>(-(t + 1)) + 1 : static_cast<uint64_t>(t);
-    if (decimals == 2)
-        magnitude = (magnitude + 50) / 100 * 100;
-    QString fraction = QString::number(magnitude % 10000).rightJustified(4, u'0').left(decimals);
-    return QStringLiteral("%1%2.%3")
-        .arg(negative ? QStringLiteral("-") : QString())
-        .arg(magnitude / 10000)
-        .arg(fraction);
-}
-
-QString numericText(const NumericValue& v) {
-    QString digits = int128Text(v.unscaled);
-    const bool negative = digits.startsWith(u'-');
-    if (negative)
-        digits.remove(0, 1);
-    if (v.scale > 0) {
-        digits = digits.rightJustified(v.scale + 1, u'0');
-        digits.insert(digits.size() - v.scale, u'.');
-    }
-    return negative ? u'-' + digits : digits;
-}
-
-std::optional<NumericValue> parseNumeric(const QString& input) {
-    QString text = input.trimmed();
-    thread_local const QRegularExpression form(
-        QStringLiteral("^[+-]?([0-9]+(\\.[0-9]*)?|\\.[0-9]+)$"));
-    if (!form.match(text).hasMatch())
-        return std::nullopt;
-    const bool negative = text.startsWith(u'-');
-    if (negative || text.startsWith(u'+'))
-        text.remove(0, 1);
-    const qsizetype dot = text.indexOf(u'.');
-    QString whole = dot < 0 ? text : text.left(dot);
-    const QString fraction = dot < 0 ? QString() : text.mid(dot + 1);
-    while (whole.size() > 1 && whole.startsWith(u'0'))
-        whole.remove(0, 1);
-    if (whole == QLatin1String("0") || whole.isEmpty())
-        whole.clear();
-    // Digits counted before any arithmetic: 38 of them always fit in 128 bits.
-    if (whole.size() + fraction.size() > maxNumericDigits)
-        return std::nullopt;
-    Int128 unscaled = 0;
-    for (const QChar c : whole + fraction)
-        unscaled = unscaled * 10 + (c.unicode() - u'0');
-    return NumericValue{negative ? -unscaled : unscaled, static_cast<uint8_t>(fraction.size())};
-}
-
-double numericToDouble(const NumericValue& v) {
-    return numericText(v).toDouble();
-}
-
-int numericDigits(const NumericValue& v) {
-    int digits = int(int128Text(v.unscaled).remove(u'-').size());
-    return std::max({digits, int(v.scale), 1});
-}
-
-std::optional<NumericValue> rescale(const NumericValue& v, int scale) {
-    if (scale < 0 || scale > maxNumericDigits)
-        return std::nullopt;
-    const Int128 limit = powerOfTen(maxNumericDigits);
-    if (scale >= v.scale) {
-        const Int128 factor = powerOfTen(scale - v.scale);
-        // Checked by division first: the product must stay below 10^38.
-        const Int128 magnitude = v.unscaled < 0 ? -v.unscaled : v.unscaled;
-        if (magnitude > (limit - 1) / factor)
-            return std::nullopt;
-        return NumericValue{v.unscaled * factor, static_cast<uint8_t>(scale)};
-    }
-    const Int128 divisor = powerOfTen(v.scale - scale);
-    Int128 quotient = v.unscaled / divisor;
-    const Int128 remainder = v.unscaled % divisor;
-    // Half away from zero, compared without doubling (which could pass 2^127).
-    const Int128 rest = remainder < 0 ? -remainder : remainder;
-    if (rest >= divisor - rest)
-        quotient += remainder < 0 ? -1 : 1;
-    return NumericValue{quotient, static_cast<uint8_t>(scale)};
-}
-
-std::optional<int64_t> numericToMoney(const NumericValue& v) {
-    const auto scaled = rescale(v, 4);
-    if (!scaled || scaled->unscaled > std::numeric_limits<int64_t>::max() ||
-        scaled->unscaled < std::numeric_limits<int64_t>::min())
-        return std::nullopt;
-    return static_cast<int64_t>(scaled->unscaled);
 }
 
 } // namespace ztds::sql

@@ -1,5 +1,6 @@
 #pragma once
-// Typed values inside the engine and SQL Server's conversion rules between them.
+// Values with their SQL types inside the engine, and SQL Server's conversion rules between
+// them.
 
 #include "devserver/values/values.h"
 
@@ -33,7 +34,8 @@ enum class TypeTag {
     DateTime2,
 };
 
-struct Typed {
+// A value and its SQL type; text also carries whether its collation ignores case.
+struct TypedValue {
     TypeTag type = TypeTag::Null;
     Value value;
     bool caseInsensitive = true;
@@ -53,39 +55,24 @@ int precedence(TypeTag tag);
 
 // Converts like SQL Server's implicit conversion; throws SqlError (245, 8114, 241, ...).
 // explicitly: CAST/CONVERT, which allow a few more (character data to varbinary).
-Typed convert(const Typed& value, TypeTag target, bool explicitly = false);
+TypedValue convert(const TypedValue& value, TypeTag target, bool explicitly = false);
 // numeric(p,s): rounds to the scale; 8115 when the value needs more than p digits.
-Typed convertToNumeric(const Typed& value, int precision, int scale);
+TypedValue convertToNumeric(const TypedValue& value, int precision, int scale);
 // Text of a value as CONVERT(nvarchar, value) gives it.
-QString toText(const Typed& value);
+QString toText(const TypedValue& value);
+
+// What may be lost when a value is longer than its target: anything, as CAST and CONVERT
+// cut; or only trailing blanks, as a stored value (8152 otherwise).
+enum class Truncation { Silent, BlanksOnly };
+// A character or binary value fitted to a length: cut to it, and char and nchar padded with
+// blanks to it; lengths of char and varchar count bytes of the code page.
+void fitToLength(TypedValue& value, TypeTag type, int length, Truncation truncation);
 
 // Compares two non-NULL values after converting to the higher-precedence type;
 // nullopt when either is NULL.
-std::optional<int> compare(const Typed& a, const Typed& b);
+std::optional<int> compare(const TypedValue& a, const TypedValue& b);
 // Text comparison under a CI (Chinese_PRC_CI_AS-like) or binary collation; trailing
 // blanks are ignored as SQL Server does.
 int compareText(const QString& a, const QString& b, bool caseInsensitive);
-bool likeMatch(const QString& text, const QString& pattern, bool caseInsensitive,
-               std::optional<QChar> escape);
-
-// Dates: parsing SQL Server's accepted character forms and rounding to the type's precision.
-std::optional<DateTimeValue> parseDateTime(const QString& text);
-DateTimeValue roundToDateTime(DateTimeValue v);
-DateTimeValue roundToSmallDateTime(DateTimeValue v);
-// Sortable storage form: "YYYY-MM-DD HH:MM:SS.mmm".
-QString isoText(const DateTimeValue& v);
-QString moneyText(const MoneyValue& v, int decimals);
-
-// numeric: exact text ("-12.340"), parsing of decimal text (nullopt: not a number, or more
-// than 38 digits), and the digits a value needs.
-QString numericText(const NumericValue& v);
-std::optional<NumericValue> parseNumeric(const QString& text);
-int numericDigits(const NumericValue& v);
-// The nearest double, through the exact decimal text.
-double numericToDouble(const NumericValue& v);
-// Rescaled with rounding half away from zero; nullopt when more than 38 digits are needed.
-std::optional<NumericValue> rescale(const NumericValue& v, int scale);
-// The value as a number of 10^-4 units, nullopt beyond money's range.
-std::optional<int64_t> numericToMoney(const NumericValue& v);
 
 } // namespace ztds::sql

@@ -1,9 +1,10 @@
 #include "devserver/tds/rpc.h"
 
-#include "devserver/sql/types.h"
+#include "devserver/sql/numeric.h"
 
 #include "devserver/tds/byte_buffer.h"
 #include "devserver/tds/login.h"
+#include "devserver/values/wire_constants.h"
 
 #include <iconv.h>
 
@@ -15,47 +16,7 @@ namespace ztds::tds {
 
 namespace {
 
-enum TypeCode : uint8_t {
-    Image = 0x22,
-    Text = 0x23,
-    Guid = 0x24,
-    IntN = 0x26,
-    DateN = 0x28,
-    TimeN = 0x29,
-    DateTime2N = 0x2A,
-    DateTimeOffsetN = 0x2B,
-    Int1 = 0x30,
-    Bit = 0x32,
-    Int2 = 0x34,
-    Int4 = 0x38,
-    DateTime4 = 0x3A,
-    Float4 = 0x3B,
-    Money8 = 0x3C,
-    DateTime8 = 0x3D,
-    Float8 = 0x3E,
-    NullType = 0x1F,
-    NText = 0x63,
-    BitN = 0x68,
-    DecimalN = 0x6A,
-    NumericN = 0x6C,
-    FloatN = 0x6D,
-    MoneyN = 0x6E,
-    DateTimeN = 0x6F,
-    Money4 = 0x7A,
-    Int8 = 0x7F,
-    BigVarBinary = 0xA5,
-    BigVarChar = 0xA7,
-    BigBinary = 0xAD,
-    BigChar = 0xAF,
-    NVarChar = 0xE7,
-    NChar = 0xEF,
-};
-
-constexpr uint16_t plpMarker = 0xFFFF;
-constexpr uint64_t plpNull = 0xFFFFFFFFFFFFFFFFull;
 constexpr uint8_t statusByReference = 0x01;
-constexpr int32_t daysFromYear1To1900 = 693595;
-constexpr int64_t msPerDay = 86400000;
 
 class UnsupportedType : public std::exception {
 public:
@@ -135,58 +96,58 @@ TypeInfo readTypeInfo(ByteReader& reader, bool withCollation) {
     TypeInfo info;
     info.type = reader.u8();
     switch (info.type) {
-    case NullType:
-    case Int1:
-    case Bit:
-    case Int2:
-    case Int4:
-    case DateTime4:
-    case Float4:
-    case Money8:
-    case DateTime8:
-    case Float8:
-    case Money4:
-    case Int8:
-    case DateN:
+    case data_type::NullType:
+    case data_type::Int1:
+    case data_type::Bit:
+    case data_type::Int2:
+    case data_type::Int4:
+    case data_type::DateTime4:
+    case data_type::Float4:
+    case data_type::Money8:
+    case data_type::DateTime8:
+    case data_type::Float8:
+    case data_type::Money4:
+    case data_type::Int8:
+    case data_type::DateN:
         return info;
-    case IntN:
-    case BitN:
-    case FloatN:
-    case MoneyN:
-    case DateTimeN:
-    case Guid:
+    case data_type::IntN:
+    case data_type::BitN:
+    case data_type::FloatN:
+    case data_type::MoneyN:
+    case data_type::DateTimeN:
+    case data_type::Guid:
         info.maxLength = reader.u8();
         return info;
-    case TimeN:
-    case DateTime2N:
-    case DateTimeOffsetN:
+    case data_type::TimeN:
+    case data_type::DateTime2N:
+    case data_type::DateTimeOffsetN:
         info.scale = reader.u8();
         return info;
-    case DecimalN:
-    case NumericN:
+    case data_type::DecimalN:
+    case data_type::NumericN:
         info.maxLength = reader.u8();
         info.precision = reader.u8();
         info.scale = reader.u8();
         return info;
-    case BigVarBinary:
-    case BigBinary:
+    case data_type::BigVarBinary:
+    case data_type::BigBinary:
         info.maxLength = reader.u16();
         return info;
-    case BigVarChar:
-    case BigChar:
-    case NVarChar:
-    case NChar:
+    case data_type::BigVarChar:
+    case data_type::BigChar:
+    case data_type::NVarChar:
+    case data_type::NChar:
         info.maxLength = reader.u16();
         if (withCollation)
             info.collation = readCollation(reader);
         return info;
-    case Text:
-    case NText:
+    case data_type::Text:
+    case data_type::NText:
         info.maxLength = reader.u32();
         if (withCollation)
             info.collation = readCollation(reader);
         return info;
-    case Image:
+    case data_type::Image:
         info.maxLength = reader.u32();
         return info;
     default:
@@ -194,7 +155,8 @@ TypeInfo readTypeInfo(ByteReader& reader, bool withCollation) {
     }
 }
 
-// Partially length-prefixed data: a total length, then chunks up to a zero-length one.
+// Partially length-prefixed data: a total length (or plpUnknownLength), then chunks up to
+// a zero-length one; the chunks alone are read.
 std::optional<std::vector<uint8_t>> readPlp(ByteReader& reader) {
     const uint64_t total = reader.u64();
     if (total == plpNull)
@@ -217,41 +179,41 @@ std::optional<std::vector<uint8_t>> readValueBytes(ByteReader& reader, const Typ
         return std::optional<std::vector<uint8_t>>(std::in_place, bytes.begin(), bytes.end());
     };
     switch (info.type) {
-    case NullType:
+    case data_type::NullType:
         return std::nullopt;
-    case Int1:
-    case Bit:
+    case data_type::Int1:
+    case data_type::Bit:
         return take(1);
-    case Int2:
+    case data_type::Int2:
         return take(2);
-    case Int4:
-    case DateTime4:
-    case Float4:
-    case Money4:
+    case data_type::Int4:
+    case data_type::DateTime4:
+    case data_type::Float4:
+    case data_type::Money4:
         return take(4);
-    case Money8:
-    case DateTime8:
-    case Float8:
-    case Int8:
+    case data_type::Money8:
+    case data_type::DateTime8:
+    case data_type::Float8:
+    case data_type::Int8:
         return take(8);
-    case BigVarBinary:
-    case BigBinary:
-    case BigVarChar:
-    case BigChar:
-    case NVarChar:
-    case NChar: {
-        if (info.maxLength == plpMarker)
+    case data_type::BigVarBinary:
+    case data_type::BigBinary:
+    case data_type::BigVarChar:
+    case data_type::BigChar:
+    case data_type::NVarChar:
+    case data_type::NChar: {
+        if (info.maxLength == plpLength)
             return readPlp(reader);
         const uint16_t length = reader.u16();
-        if (length == 0xFFFF)
+        if (length == nullLength16)
             return std::nullopt;
         return take(length);
     }
-    case Text:
-    case NText:
-    case Image: {
+    case data_type::Text:
+    case data_type::NText:
+    case data_type::Image: {
         const uint32_t length = reader.u32();
-        if (length == 0xFFFFFFFFu)
+        if (length == nullLength32)
             return std::nullopt;
         return take(length);
     }
@@ -312,7 +274,7 @@ DateTimeValue toDateTime(std::span<const uint8_t> bytes) {
     }
     const auto days = int32_t(littleEndian(bytes.first(4)));
     const auto ticks = int64_t(unsignedLittleEndian(bytes.subspan(4, 4)));
-    return {days, std::min<int64_t>((ticks * 10 + 1) / 3, msPerDay - 1)};
+    return {days, std::min<int64_t>(msFromDateTimeTicks(ticks), msPerDay - 1)};
 }
 
 // time(n) counts units of 10^-scale seconds since midnight.
@@ -358,74 +320,75 @@ Value decimalValue(std::span<const uint8_t> bytes, uint8_t scale) {
 
 void describe(RpcParameter& parameter, const TypeInfo& info) {
     switch (info.type) {
-    case NVarChar:
-    case NChar:
+    case data_type::NVarChar:
+    case data_type::NChar:
         parameter.type = SqlType::NVarChar;
-        parameter.length = info.maxLength == plpMarker ? maxLength : int(info.maxLength / 2);
+        parameter.length = info.maxLength == plpLength ? maxLength : int(info.maxLength / 2);
         return;
-    case BigVarChar:
-    case BigChar:
+    case data_type::BigVarChar:
+    case data_type::BigChar:
         parameter.type = SqlType::VarChar;
-        parameter.length = info.maxLength == plpMarker ? maxLength : int(info.maxLength);
+        parameter.length = info.maxLength == plpLength ? maxLength : int(info.maxLength);
         return;
-    case BigVarBinary:
-    case BigBinary:
-    case Image:
+    case data_type::BigVarBinary:
+    case data_type::BigBinary:
+    case data_type::Image:
         parameter.type = SqlType::VarBinary;
-        parameter.length =
-            info.maxLength == plpMarker || info.type == Image ? maxLength : int(info.maxLength);
+        parameter.length = info.maxLength == plpLength || info.type == data_type::Image
+                               ? maxLength
+                               : int(info.maxLength);
         return;
-    case Text:
-    case NText:
+    case data_type::Text:
+    case data_type::NText:
         parameter.type = SqlType::NText;
         return;
-    case Int1:
-    case Int2:
-    case Int4:
+    case data_type::Int1:
+    case data_type::Int2:
+    case data_type::Int4:
         parameter.type = SqlType::Int;
         return;
-    case Int8:
+    case data_type::Int8:
         parameter.type = SqlType::BigInt;
         return;
-    case IntN:
+    case data_type::IntN:
         parameter.type = info.maxLength == 8 ? SqlType::BigInt : SqlType::Int;
         return;
-    case Bit:
-    case BitN:
+    case data_type::Bit:
+    case data_type::BitN:
         parameter.type = SqlType::Bit;
         return;
-    case Float4:
-    case Float8:
-    case FloatN:
+    case data_type::Float4:
+    case data_type::Float8:
+    case data_type::FloatN:
         parameter.type = SqlType::Float;
         return;
-    case Money4:
-    case Money8:
-    case MoneyN:
+    case data_type::Money4:
+    case data_type::Money8:
+    case data_type::MoneyN:
         parameter.type = SqlType::Money;
         return;
-    case DateTime4:
+    case data_type::DateTime4:
         parameter.type = SqlType::SmallDateTime;
         return;
-    case DateTimeN:
+    case data_type::DateTimeN:
         parameter.type = info.maxLength == 4 ? SqlType::SmallDateTime : SqlType::DateTime;
         return;
-    case DateTime2N:
+    case data_type::DateTime2N:
         parameter.type = SqlType::DateTime2;
         return;
-    case DateN:
-    case TimeN:
-    case DateTimeOffsetN:
-    case DateTime8:
+    case data_type::DateN:
+    case data_type::TimeN:
+    case data_type::DateTimeOffsetN:
+    case data_type::DateTime8:
         parameter.type = SqlType::DateTime;
         return;
-    case DecimalN:
-    case NumericN:
+    case data_type::DecimalN:
+    case data_type::NumericN:
         parameter.type = SqlType::Numeric;
         parameter.precision = std::clamp<uint8_t>(info.precision, 1, 38);
         parameter.scale = std::min(info.scale, parameter.precision);
         return;
-    case Guid:
+    case data_type::Guid:
         parameter.type = SqlType::UniqueIdentifier; // kept as its text form
         return;
     default:
@@ -437,55 +400,55 @@ void describe(RpcParameter& parameter, const TypeInfo& info) {
 Value decodeValue(const TypeInfo& info, const std::vector<uint8_t>& bytes) {
     const std::span<const uint8_t> data(bytes);
     switch (info.type) {
-    case NVarChar:
-    case NChar:
-    case NText:
+    case data_type::NVarChar:
+    case data_type::NChar:
+    case data_type::NText:
         return utf16ToString(data);
-    case BigVarChar:
-    case BigChar:
-    case Text:
+    case data_type::BigVarChar:
+    case data_type::BigChar:
+    case data_type::Text:
         return decodeCodePage(data, info.collation);
-    case Int1:
+    case data_type::Int1:
         return int64_t(data[0]); // tinyint is unsigned
-    case IntN:
+    case data_type::IntN:
         if (data.size() == 1)
             return int64_t(data[0]);
         return littleEndian(data);
-    case Int2:
-    case Int4:
-    case Int8:
+    case data_type::Int2:
+    case data_type::Int4:
+    case data_type::Int8:
         return littleEndian(data);
-    case Bit:
-    case BitN:
+    case data_type::Bit:
+    case data_type::BitN:
         return int64_t(data[0] != 0 ? 1 : 0);
-    case Float4:
-    case Float8:
-    case FloatN:
+    case data_type::Float4:
+    case data_type::Float8:
+    case data_type::FloatN:
         return toDouble(data);
-    case Money4:
-    case Money8:
-    case MoneyN:
+    case data_type::Money4:
+    case data_type::Money8:
+    case data_type::MoneyN:
         return toMoney(data);
-    case DateTime4:
-    case DateTime8:
-    case DateTimeN:
+    case data_type::DateTime4:
+    case data_type::DateTime8:
+    case data_type::DateTimeN:
         return toDateTime(data);
-    case DateN:
+    case data_type::DateN:
         return DateTimeValue{int32_t(unsignedLittleEndian(data)) - daysFromYear1To1900, 0};
-    case TimeN:
+    case data_type::TimeN:
         return DateTimeValue{0, timeToMs(data, info.scale)};
-    case DateTime2N:
-    case DateTimeOffsetN: {
+    case data_type::DateTime2N:
+    case data_type::DateTimeOffsetN: {
         const size_t time = timeBytes(info.scale);
         if (data.size() < time + 3)
             throw ProtocolError("datetime2 parameter is too short");
         const auto days = int32_t(unsignedLittleEndian(data.subspan(time, 3)));
         return DateTimeValue{days - daysFromYear1To1900, timeToMs(data.first(time), info.scale)};
     }
-    case DecimalN:
-    case NumericN:
+    case data_type::DecimalN:
+    case data_type::NumericN:
         return decimalValue(data, info.scale);
-    case Guid:
+    case data_type::Guid:
         if (data.size() == 16) {
             // The first three groups travel little-endian, the last two as they are written.
             const auto hex = [&data](std::initializer_list<int> order) {
@@ -498,9 +461,9 @@ Value decodeValue(const TypeInfo& info, const std::vector<uint8_t>& bytes) {
                    hex({8, 9}) + u'-' + hex({10, 11, 12, 13, 14, 15});
         }
         throw ProtocolError("uniqueidentifier parameter is not 16 bytes");
-    case BigVarBinary:
-    case BigBinary:
-    case Image:
+    case data_type::BigVarBinary:
+    case data_type::BigBinary:
+    case data_type::Image:
         return QByteArray(reinterpret_cast<const char*>(data.data()), qsizetype(data.size()));
     default: {
         // Anything else: SQL Server's hexadecimal literal form.
@@ -521,21 +484,21 @@ void checkFixedWidth(const TypeInfo& info, size_t size) {
                             std::to_string(size));
     };
     switch (info.type) {
-    case IntN:
+    case data_type::IntN:
         expect({1, 2, 4, 8});
         break;
-    case FloatN:
-    case MoneyN:
-    case DateTimeN:
+    case data_type::FloatN:
+    case data_type::MoneyN:
+    case data_type::DateTimeN:
         expect({4, 8});
         break;
-    case BitN:
+    case data_type::BitN:
         expect({1});
         break;
-    case Guid:
+    case data_type::Guid:
         expect({16});
         break;
-    case DateN:
+    case data_type::DateN:
         expect({3});
         break;
     default:
@@ -577,7 +540,7 @@ bool readCall(ByteReader& reader, RpcCall& call, bool withCollation) {
                 parameter.type = SqlType::Float;
             else if (std::holds_alternative<MoneyValue>(parameter.value))
                 parameter.type = SqlType::Money;
-            else if ((info.type == DecimalN || info.type == NumericN) &&
+            else if ((info.type == data_type::DecimalN || info.type == data_type::NumericN) &&
                      std::holds_alternative<int64_t>(parameter.value))
                 parameter.type = SqlType::BigInt;
         }

@@ -1,9 +1,11 @@
 #include "devserver/tds/tokens.h"
 
+#include "devserver/sql/numeric.h"
 #include "devserver/sql/types.h"
 #include "devserver/storage/collation.h"
 #include "devserver/tds/login.h"
 #include "devserver/tds/server_identity.h"
+#include "devserver/values/wire_constants.h"
 
 #include <algorithm>
 #include <cmath>
@@ -14,44 +16,6 @@ namespace ztds::tds {
 
 namespace {
 
-enum Token : uint8_t {
-    ReturnStatus = 0x79,
-    ColMetadata = 0x81,
-    Error = 0xAA,
-    Info = 0xAB,
-    ReturnValue = 0xAC,
-    LoginAck = 0xAD,
-    Row = 0xD1,
-    EnvChange = 0xE3,
-};
-
-constexpr uint8_t typeText = 0x23;
-constexpr uint8_t typeGuid = 0x24;
-constexpr uint8_t typeIntN = 0x26;
-constexpr uint8_t typeDateTime2N = 0x2A;
-constexpr uint8_t typeNText = 0x63;
-constexpr uint8_t typeBitN = 0x68;
-constexpr uint8_t typeNumericN = 0x6C;
-constexpr uint8_t typeFltN = 0x6D;
-constexpr uint8_t typeMoneyN = 0x6E;
-constexpr uint8_t typeDateTimeN = 0x6F;
-constexpr uint8_t typeBigVarBinary = 0xA5;
-constexpr uint8_t typeBigVarChar = 0xA7;
-constexpr uint8_t typeBigChar = 0xAF;
-constexpr uint8_t typeNVarChar = 0xE7;
-constexpr uint8_t typeNChar = 0xEF;
-// The fixed-length types, which SQL Server sends for a NOT NULL column of these types.
-constexpr uint8_t typeInt1 = 0x30;
-constexpr uint8_t typeBit = 0x32;
-constexpr uint8_t typeInt2 = 0x34;
-constexpr uint8_t typeInt4 = 0x38;
-constexpr uint8_t typeDateTim4 = 0x3A;
-constexpr uint8_t typeFlt4 = 0x3B;
-constexpr uint8_t typeMoney = 0x3C;
-constexpr uint8_t typeDateTime = 0x3D;
-constexpr uint8_t typeFlt8 = 0x3E;
-constexpr uint8_t typeInt8 = 0x7F;
-
 constexpr uint16_t flagNullable = 0x0001;
 constexpr uint16_t flagCaseSensitive = 0x0002;
 constexpr uint16_t flagUpdatableUnknown = 0x0008;
@@ -61,11 +25,7 @@ constexpr int maxNVarCharLength = 4000;
 constexpr int maxVarCharLength = 8000;
 constexpr uint32_t nTextMaxBytes = 0x7FFFFFFE;
 constexpr uint32_t textMaxBytes = 0x7FFFFFFF;
-constexpr uint16_t plpLength = 0xFFFF;
-constexpr uint64_t plpNull = 0xFFFFFFFFFFFFFFFFull;
-constexpr int32_t daysFromYear1To1900 = 693595;
 constexpr int maxMessageCharacters = 4000;
-constexpr int64_t msPerDay = 86400000;
 
 // datetime2(n) keeps its time in 10^-n second units, in 3, 4 or 5 bytes by n.
 uint32_t dateTime2TimeBytes(uint8_t digits) {
@@ -187,7 +147,7 @@ enum class TokenWriter::WireType : uint8_t {
 };
 
 void TokenWriter::envChange(uint8_t type, const QString& newValue, const QString& oldValue) {
-    out_.u8(EnvChange);
+    out_.u8(token::EnvChange);
     const auto length = out_.reserveLength16();
     out_.u8(type);
     out_.bVarChar(newValue);
@@ -197,7 +157,7 @@ void TokenWriter::envChange(uint8_t type, const QString& newValue, const QString
 
 void TokenWriter::envChangeCollation() {
     constexpr uint8_t sqlCollation = 7;
-    out_.u8(EnvChange);
+    out_.u8(token::EnvChange);
     const auto length = out_.reserveLength16();
     out_.u8(sqlCollation);
     out_.u8(sizeof chineseCollation);
@@ -208,7 +168,7 @@ void TokenWriter::envChangeCollation() {
 
 void TokenWriter::envChangeTransaction(uint8_t type, uint64_t newDescriptor,
                                        uint64_t oldDescriptor) {
-    out_.u8(EnvChange);
+    out_.u8(token::EnvChange);
     const auto length = out_.reserveLength16();
     out_.u8(type);
     for (const uint64_t descriptor : {newDescriptor, oldDescriptor}) {
@@ -223,7 +183,7 @@ void TokenWriter::envChangeTransaction(uint8_t type, uint64_t newDescriptor,
 }
 
 void TokenWriter::message(const ServerMessage& message, const QString& procName) {
-    out_.u8(message.isError() ? Error : Info);
+    out_.u8(message.isError() ? token::Error : token::Info);
     const auto length = out_.reserveLength16();
     out_.i32(message.number);
     out_.u8(message.state);
@@ -240,7 +200,7 @@ void TokenWriter::message(const ServerMessage& message, const QString& procName)
 
 void TokenWriter::loginAck(const ServerVersion& version) {
     constexpr uint8_t interfaceSql = 1;
-    out_.u8(LoginAck);
+    out_.u8(token::LoginAck);
     const auto length = out_.reserveLength16();
     out_.u8(interfaceSql);
     // The version goes most significant byte first here, unlike in LOGIN7.
@@ -265,13 +225,13 @@ void TokenWriter::done(DoneKind kind, uint16_t status, uint16_t currentCommand, 
 }
 
 void TokenWriter::returnStatus(int32_t value) {
-    out_.u8(ReturnStatus);
+    out_.u8(token::ReturnStatus);
     out_.i32(value);
 }
 
 void TokenWriter::returnValueInt(uint16_t ordinal, const QString& name, int32_t value) {
     constexpr uint8_t statusOutputParameter = 0x01;
-    out_.u8(ReturnValue);
+    out_.u8(token::ReturnValue);
     out_.u16(ordinal);
     out_.bVarChar(name);
     out_.u8(statusOutputParameter);
@@ -280,7 +240,7 @@ void TokenWriter::returnValueInt(uint16_t ordinal, const QString& name, int32_t 
     else
         out_.u16(0);
     out_.u16(0); // flags
-    out_.u8(typeIntN);
+    out_.u8(data_type::IntN);
     out_.u8(4);
     out_.u8(4);
     out_.i32(value);
@@ -410,22 +370,22 @@ void TokenWriter::typeInfo(const ColumnShape& shape) {
     case WireType::BigVarChar:
     case WireType::VarCharMax:
     case WireType::BigChar:
-        out_.u8(shape.type == WireType::NChar        ? typeNChar
-                : shape.type == WireType::BigChar    ? typeBigChar
-                : shape.type == WireType::BigVarChar ? typeBigVarChar
-                : shape.type == WireType::VarCharMax ? typeBigVarChar
-                                                     : typeNVarChar);
+        out_.u8(shape.type == WireType::NChar        ? data_type::NChar
+                : shape.type == WireType::BigChar    ? data_type::BigChar
+                : shape.type == WireType::BigVarChar ? data_type::BigVarChar
+                : shape.type == WireType::VarCharMax ? data_type::BigVarChar
+                                                     : data_type::NVarChar);
         out_.u16(uint16_t(shape.size));
         collation();
         return;
     case WireType::BigVarBinary:
     case WireType::VarBinaryMax:
-        out_.u8(typeBigVarBinary);
+        out_.u8(data_type::BigVarBinary);
         out_.u16(uint16_t(shape.size));
         return;
     case WireType::NText:
     case WireType::Text:
-        out_.u8(shape.type == WireType::NText ? typeNText : typeText);
+        out_.u8(shape.type == WireType::NText ? data_type::NText : data_type::Text);
         out_.u32(shape.size);
         collation();
         if (isTds72OrLater(tdsVersion_))
@@ -434,32 +394,32 @@ void TokenWriter::typeInfo(const ColumnShape& shape) {
             out_.u16(0); // empty table name
         return;
     case WireType::NumericN:
-        out_.u8(typeNumericN);
+        out_.u8(data_type::NumericN);
         out_.u8(uint8_t(shape.size));
         out_.u8(shape.precision);
         out_.u8(shape.scale);
         return;
     case WireType::DateTime2N:
-        out_.u8(typeDateTime2N);
+        out_.u8(data_type::DateTime2N);
         out_.u8(shape.scale);
         return;
     case WireType::Guid:
-        out_.u8(typeGuid);
+        out_.u8(data_type::Guid);
         break;
     case WireType::IntN:
-        out_.u8(typeIntN);
+        out_.u8(data_type::IntN);
         break;
     case WireType::FltN:
-        out_.u8(typeFltN);
+        out_.u8(data_type::FloatN);
         break;
     case WireType::BitN:
-        out_.u8(typeBitN);
+        out_.u8(data_type::BitN);
         break;
     case WireType::MoneyN:
-        out_.u8(typeMoneyN);
+        out_.u8(data_type::MoneyN);
         break;
     case WireType::DateTimeN:
-        out_.u8(typeDateTimeN);
+        out_.u8(data_type::DateTimeN);
         break;
     }
     out_.u8(uint8_t(shape.size));
@@ -470,26 +430,29 @@ void TokenWriter::fixedTypeInfo(const ColumnShape& shape) {
     const uint32_t size = shape.size;
     switch (shape.type) {
     case WireType::IntN:
-        out_.u8(size == 1 ? typeInt1 : size == 2 ? typeInt2 : size == 4 ? typeInt4 : typeInt8);
+        out_.u8(size == 1   ? data_type::Int1
+                : size == 2 ? data_type::Int2
+                : size == 4 ? data_type::Int4
+                            : data_type::Int8);
         return;
     case WireType::BitN:
-        out_.u8(typeBit);
+        out_.u8(data_type::Bit);
         return;
     case WireType::FltN:
-        out_.u8(size == 4 ? typeFlt4 : typeFlt8);
+        out_.u8(size == 4 ? data_type::Float4 : data_type::Float8);
         return;
     case WireType::MoneyN:
-        out_.u8(typeMoney);
+        out_.u8(data_type::Money8);
         return;
     default:
-        out_.u8(size == 4 ? typeDateTim4 : typeDateTime);
+        out_.u8(size == 4 ? data_type::DateTime4 : data_type::DateTime8);
         return;
     }
 }
 
 void TokenWriter::columnMetadata(const ResultSet& resultSet,
                                  const std::vector<ColumnShape>& shapes) {
-    out_.u8(ColMetadata);
+    out_.u8(token::ColMetadata);
     out_.u16(uint16_t(resultSet.columns.size()));
     for (size_t i = 0; i < shapes.size(); ++i) {
         const ColumnInfo& info = resultSet.columns[i];
@@ -571,7 +534,7 @@ bool TokenWriter::variableValue(const ColumnShape& shape, const Value& value) {
         return true;
     default:
         if (null) {
-            out_.u16(0xFFFF);
+            out_.u16(nullLength16);
             return true;
         }
         out_.u16(uint16_t(bytes.size()));
@@ -639,8 +602,8 @@ void writeDateTime2(ByteWriter& out, const DateTimeValue& dateTime, uint8_t digi
         units /= 10;
     for (uint32_t i = 0; i < dateTime2TimeBytes(digits); ++i, units >>= 8)
         out.u8(uint8_t(units & 0xFF));
-    auto days =
-        uint32_t(std::clamp<int64_t>(int64_t(dateTime.days) + daysFromYear1To1900, 0, 3652058));
+    auto days = uint32_t(
+        std::clamp<int64_t>(int64_t(dateTime.days) + daysFromYear1To1900, 0, lastDayFromYear1));
     for (int i = 0; i < 3; ++i, days >>= 8)
         out.u8(uint8_t(days & 0xFF));
 }
@@ -660,8 +623,8 @@ void writeSmallDateTime(ByteWriter& out, const DateTimeValue& dateTime) {
 // datetime: days since 1900, then 1/300-second ticks since midnight.
 void writeDateTime(ByteWriter& out, const DateTimeValue& dateTime) {
     out.i32(dateTime.days);
-    constexpr int64_t lastTickOfDay = 25919999;
-    out.u32(uint32_t(std::min((clampedMsOfDay(dateTime) * 3 + 5) / 10, lastTickOfDay)));
+    out.u32(
+        uint32_t(std::min(dateTimeTicksFromMs(clampedMsOfDay(dateTime)), lastDateTimeTickOfDay)));
 }
 
 } // namespace
@@ -715,7 +678,7 @@ void TokenWriter::resultSet(const ResultSet& resultSet) {
         shapes.push_back(shapeOf(resultSet, i));
     columnMetadata(resultSet, shapes);
     for (const auto& row : resultSet.rows) {
-        out_.u8(Row);
+        out_.u8(token::Row);
         for (size_t i = 0; i < shapes.size(); ++i)
             value(shapes[i], i < row.size() ? row[i] : Value{});
     }

@@ -3,7 +3,7 @@
 
 #include "engine_fixture.h"
 
-#include "devserver/sql/types.h"
+#include "devserver/sql/numeric.h"
 #include "devserver/tds/login.h"
 #include "devserver/tds/tokens.h"
 

@@ -1,7 +1,7 @@
 // The TDS layer against real clients (the FreeTDS ODBC driver, tsql, hand-made packets), with
 // scripted sessions behind it instead of the SQL engine.
 
-#include "devserver/sql/types.h"
+#include "devserver/sql/numeric.h"
 #include "tests/devserver/protocol_fake_session.h"
 #include "tests/devserver/protocol_odbc_client.h"
 #include "tests/devserver/protocol_raw_client.h"

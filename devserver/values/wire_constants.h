@@ -1,0 +1,91 @@
+#pragma once
+// The numbers TDS puts on the wire: data type codes, token types, the length markers of
+// NULL and of partially length-prefixed (PLP) data, and how datetime values count days and
+// time. Kept here, below every layer, because the engine keeps dates the way TDS sends them.
+
+#include <cstdint>
+
+namespace ztds {
+
+namespace tds {
+
+// Data type codes of TYPE_INFO, in parameters and in column metadata.
+namespace data_type {
+inline constexpr uint8_t NullType = 0x1F;
+inline constexpr uint8_t Image = 0x22;
+inline constexpr uint8_t Text = 0x23;
+inline constexpr uint8_t Guid = 0x24;
+inline constexpr uint8_t IntN = 0x26;
+inline constexpr uint8_t DateN = 0x28;
+inline constexpr uint8_t TimeN = 0x29;
+inline constexpr uint8_t DateTime2N = 0x2A;
+inline constexpr uint8_t DateTimeOffsetN = 0x2B;
+// The fixed-length types, which SQL Server sends for a NOT NULL column of these types.
+inline constexpr uint8_t Int1 = 0x30;
+inline constexpr uint8_t Bit = 0x32;
+inline constexpr uint8_t Int2 = 0x34;
+inline constexpr uint8_t Int4 = 0x38;
+inline constexpr uint8_t DateTime4 = 0x3A;
+inline constexpr uint8_t Float4 = 0x3B;
+inline constexpr uint8_t Money8 = 0x3C;
+inline constexpr uint8_t DateTime8 = 0x3D;
+inline constexpr uint8_t Float8 = 0x3E;
+inline constexpr uint8_t Money4 = 0x7A;
+inline constexpr uint8_t Int8 = 0x7F;
+// The nullable forms, each with a length byte.
+inline constexpr uint8_t NText = 0x63;
+inline constexpr uint8_t BitN = 0x68;
+inline constexpr uint8_t DecimalN = 0x6A;
+inline constexpr uint8_t NumericN = 0x6C;
+inline constexpr uint8_t FloatN = 0x6D;
+inline constexpr uint8_t MoneyN = 0x6E;
+inline constexpr uint8_t DateTimeN = 0x6F;
+inline constexpr uint8_t BigVarBinary = 0xA5;
+inline constexpr uint8_t BigVarChar = 0xA7;
+inline constexpr uint8_t BigBinary = 0xAD;
+inline constexpr uint8_t BigChar = 0xAF;
+inline constexpr uint8_t NVarChar = 0xE7;
+inline constexpr uint8_t NChar = 0xEF;
+} // namespace data_type
+
+// Token types of the server's answers.
+namespace token {
+inline constexpr uint8_t ReturnStatus = 0x79;
+inline constexpr uint8_t ColMetadata = 0x81;
+inline constexpr uint8_t Error = 0xAA;
+inline constexpr uint8_t Info = 0xAB;
+inline constexpr uint8_t ReturnValue = 0xAC;
+inline constexpr uint8_t LoginAck = 0xAD;
+inline constexpr uint8_t Row = 0xD1;
+inline constexpr uint8_t EnvChange = 0xE3;
+} // namespace token
+
+// A 2-byte maximum length of 0xFFFF announces PLP data: (max) types from TDS 7.2 on.
+inline constexpr uint16_t plpLength = 0xFFFF;
+// The 8-byte total of PLP data: NULL, or a length the chunks alone tell.
+inline constexpr uint64_t plpNull = 0xFFFFFFFFFFFFFFFFull;
+inline constexpr uint64_t plpUnknownLength = 0xFFFFFFFFFFFFFFFEull;
+// NULL among values with a 2-byte length (character and binary types) and a 4-byte one
+// (text, ntext, image).
+inline constexpr uint16_t nullLength16 = 0xFFFF;
+inline constexpr uint32_t nullLength32 = 0xFFFFFFFFu;
+
+} // namespace tds
+
+// datetime counts days from 1900-01-01; date and datetime2 from 0001-01-01, up to 9999-12-31.
+inline constexpr int32_t daysFromYear1To1900 = 693595;
+inline constexpr int32_t lastDayFromYear1 = 3652058;
+inline constexpr int64_t msPerDay = 86400000;
+
+// datetime keeps its time of day in 1/300 s ticks: .000, .003, .007 after a whole second.
+inline constexpr int64_t dateTimeTicksPerSecond = 300;
+inline constexpr int64_t lastDateTimeTickOfDay = dateTimeTicksPerSecond * 86400 - 1;
+// Three ticks to ten milliseconds: the nearest tick, and a tick in whole milliseconds.
+constexpr int64_t dateTimeTicksFromMs(int64_t ms) {
+    return (ms * 3 + 5) / 10;
+}
+constexpr int64_t msFromDateTimeTicks(int64_t ticks) {
+    return (ticks * 10 + 1) / 3;
+}
+
+} // namespace ztds
