@@ -5,6 +5,7 @@
 #include "config/local_config.h"
 #include "core/dialogs.h"
 #include "core/input_checks.h"
+#include "db/sql_literal.h"
 
 namespace zt::accountset {
 
@@ -32,7 +33,7 @@ bool onNetwork(const ServerTarget& server, const QString& name) {
         return false;
     return !reader
                 .select(QStringLiteral("select id from master.dbo.CHdatebase where ztmc = ") +
-                            unicodeLiteral(name),
+                            db::unicodeLiteral(name),
                         {QStringLiteral("id")})
                 .empty();
 }

@@ -1,6 +1,5 @@
 #include "accountset/catalog_reader.h"
 
-#include "db/sql_literal.h"
 #include "server/connection_strings.h"
 
 namespace zt::accountset {
@@ -65,14 +64,6 @@ bool networkRegistryExists(CatalogReader& reader) {
                                        "where TABLE_NAME = 'CHdatebase'"),
                         {QStringLiteral("TABLE_NAME")})
                 .empty();
-}
-
-QString bracketed(const QString& checkedName) {
-    return db::bracketedName(checkedName);
-}
-
-QString unicodeLiteral(const QString& text) {
-    return u'N' + db::quotedLiteral(text);
 }
 
 } // namespace zt::accountset

@@ -40,9 +40,4 @@ private:
 // Whether master holds the network registry CHdatebase.
 bool networkRegistryExists(CatalogReader& reader);
 
-// "[name]" for a name already known to be a plain identifier.
-QString bracketed(const QString& checkedName);
-// N'text' with quotes doubled.
-QString unicodeLiteral(const QString& text);
-
 } // namespace zt::accountset

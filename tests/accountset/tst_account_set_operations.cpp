@@ -7,6 +7,7 @@
 #include "accountset/sample_builder.h"
 #include "config/local_config.h"
 #include "core/failure_explanation.h"
+#include "db/sql_literal.h"
 #include "tests/seed/account_set_fixture.h"
 #include "tests/support/recording_dialogs.h"
 
