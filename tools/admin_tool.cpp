@@ -1,7 +1,9 @@
 #include "tools/admin_tool.h"
 
 #include "accountset/account_set_adoption.h"
-#include "accountset/operations.h"
+#include "accountset/creation.h"
+#include "accountset/network_registry.h"
+#include "accountset/sample_restore.h"
 #include "config/local_config.h"
 #include "config/local_database_file.h"
 #include "core/application.h"

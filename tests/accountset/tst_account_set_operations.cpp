@@ -3,8 +3,10 @@
 // deleting, restoring the sample, and the names that never reach the server. Every function
 // gets a server and a local database of its own and makes the rows it needs.
 
-#include "accountset/operations.h"
+#include "accountset/creation.h"
+#include "accountset/network_registry.h"
 #include "accountset/sample_builder.h"
+#include "accountset/sample_restore.h"
 #include "config/local_config.h"
 #include "core/failure_explanation.h"
 #include "db/sql_literal.h"

@@ -2,7 +2,7 @@
 // what it must before anything reaches the server, and a creation either completes or leaves
 // nothing behind.
 
-#include "accountset/operations.h"
+#include "accountset/creation.h"
 #include "config/local_config.h"
 #include "core/failure_explanation.h"
 #include "schema/create_tables.h"

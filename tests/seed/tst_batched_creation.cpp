@@ -3,7 +3,7 @@
 // objects writes (values, order, identity values), and the server receives the schema and the
 // rows as the same statements in the same order.
 
-#include "accountset/operations.h"
+#include "accountset/creation.h"
 #include "db/field_transfer.h"
 #include "db/query.h"
 #include "db/sql_literal.h"
