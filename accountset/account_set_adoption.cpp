@@ -50,7 +50,7 @@ Adoption adoptAccountSet(PageQueries& queries, const Environment& env,
     }
     NewAccountSet adopted = accountSet;
     adopted.name = core::trimmedText(accountSet.name);
-    const QString credentialPart = readServerLogin(queries, env, adopted.serverName);
+    const QString credentialPart = readCredentialPart(queries, env, adopted.serverName);
     const ServerTarget server{adopted.serverName, credentialPart};
     Verification verification;
     try {

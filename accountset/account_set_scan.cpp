@@ -239,7 +239,7 @@ Scan scanServer(const ServerTarget& server) {
     CatalogReader reader(server);
     const QStringList names = userDatabases(reader);
     Scan scan = scanWith(reader, names, names);
-    scan.exchanges = reader.exchanges();
+    scan.roundTrips = reader.roundTrips();
     return scan;
 }
 
@@ -299,7 +299,7 @@ CleanUp cleanUpServer(const ServerTarget& server, const QStringList& namedDataba
                 item.outcome = drop(reader, item.name);
         }
     }
-    result.exchanges = reader.exchanges();
+    result.roundTrips = reader.roundTrips();
     return result;
 }
 

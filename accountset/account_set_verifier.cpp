@@ -1,7 +1,7 @@
 #include "accountset/account_set_verifier.h"
 
 #include "accountset/catalog_reader.h"
-#include "accountset/operations.h"
+#include "core/input_checks.h"
 #include "db/query.h"
 #include "db/sql_literal.h"
 #include "schema/create_statement.h"
@@ -389,7 +389,7 @@ Verification verifyWith(CatalogReader& reader, const QString& database) {
             result.drifts.push_back(Drift{DriftKind::ExtraTable, table.key(), {}, {}, {}});
     checkSuperAdministrator(reader, result, !hasColumnDrift(result.drifts, usersTable));
     checkRights(reader, result, !hasColumnDrift(result.drifts, rightsTable));
-    result.exchanges = reader.exchanges();
+    result.roundTrips = reader.roundTrips();
     return result;
 }
 
@@ -552,7 +552,7 @@ int Verification::extraTableCount() const {
 }
 
 void requireStatementSafeName(const QString& name) {
-    if (!isAcceptableAccountSetName(name) || name != trimmedText(name))
+    if (!core::isAcceptableAccountSetName(name) || name != core::trimmedText(name))
         throw db::DbError(
             QStringLiteral("帐套名称只能由汉字、字母、数字和下划线组成，不能以数字开头，"
                            "且不超过50个字符！"));

@@ -54,8 +54,8 @@ void CatalogReader::execute(const QString& statement) {
     query_.execSql();
 }
 
-Exchanges CatalogReader::exchanges() const {
-    return Exchanges{statements_, double(timer_.nsecsElapsed()) / 1e9};
+RoundTrips CatalogReader::roundTrips() const {
+    return RoundTrips{statements_, double(timer_.nsecsElapsed()) / 1e9};
 }
 
 bool networkRegistryExists(CatalogReader& reader) {

@@ -27,7 +27,7 @@ public:
     // Runs one statement without rows.
     void execute(const QString& statement);
 
-    Exchanges exchanges() const;
+    RoundTrips roundTrips() const;
 
 private:
     Rows readRows(const QStringList& columns);

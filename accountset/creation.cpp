@@ -102,9 +102,9 @@ CreateOutcome createAccountSet(PageQueries& queries, const Environment& env,
         return *refusal;
     // The name is a checked identifier; its surrounding blanks would only confuse the
     // connection string.
-    const QString name = trimmedText(accountSet.name);
+    const QString name = core::trimmedText(accountSet.name);
     const QString& serverName = accountSet.serverName;
-    const QString credentialPart = readServerLogin(queries, env, serverName);
+    const QString credentialPart = readCredentialPart(queries, env, serverName);
 
     reportProgress(env, CreationStage::CreatingDatabase, 0, 1);
     const QString working = createUnfinishedDatabase(queries, credentialPart, serverName, name);

@@ -77,7 +77,6 @@ protected:
 private:
     void setUpControls();
     void connectHandlers();
-    void readServerLogin();
     accountset::Environment environment();
     accountset::Environment environment(Dialogs& dialogs);
     // Runs the work of a creation or a restore behind the progress window.

@@ -23,10 +23,10 @@ QString deletionCaption() {
 RegistryRow readRegistryRow(db::Query& list) {
     RegistryRow row;
     row.id = list.fieldByName(QStringLiteral("id")).asString().toLongLong();
-    row.ztmc = list.fieldByName(QStringLiteral("ztmc")).asString();
-    row.zjmc = list.fieldByName(QStringLiteral("zjmc")).asString();
-    row.kl = list.fieldByName(QStringLiteral("kl")).asString();
-    row.jlrq = list.fieldByName(QStringLiteral("jlrq")).asDateTime();
+    row.accountSetName = list.fieldByName(QStringLiteral("ztmc")).asString();
+    row.serverName = list.fieldByName(QStringLiteral("zjmc")).asString();
+    row.password = list.fieldByName(QStringLiteral("kl")).asString();
+    row.registeredAt = list.fieldByName(QStringLiteral("jlrq")).asDateTime();
     return row;
 }
 
@@ -49,7 +49,7 @@ bool loadNetworkRegistry(PageQueries& queries, const Environment& env, NetworkLi
     if (serverName.isEmpty())
         return false;
     try {
-        const QString credentialPart = readServerLogin(queries, env, serverName);
+        const QString credentialPart = readCredentialPart(queries, env, serverName);
         db::Query& registry = queries.registryList;
         registry.setConnectionString(server::masterConnectionString(credentialPart, serverName));
         openSelect(registry, registryStatement());
@@ -72,19 +72,19 @@ SelectOutcome selectNetworkAccountSet(PageQueries& queries, const Environment& e
     const RegistryRow& chosen = list.rows.at(static_cast<std::size_t>(row));
     db::Query& local = queries.localRegistrations;
     local.setConnectionString(env.localConnectionString);
-    if (config::isAccountSetRegistered(local, chosen.ztmc, chosen.zjmc)) {
+    if (config::isAccountSetRegistered(local, chosen.accountSetName, chosen.serverName)) {
         showNotice(env, QStringLiteral("已经存在服务器名称和帐套名称相同的帐套！"));
         return SelectOutcome::AlreadyRegistered;
     }
-    if (!confirm(env, QStringLiteral("确定要将网络帐套【") + chosen.ztmc +
+    if (!confirm(env, QStringLiteral("确定要将网络帐套【") + chosen.accountSetName +
                           QStringLiteral("】的选择引入吗？")))
         return SelectOutcome::Declined;
 
     config::AccountSetRegistration registration;
-    registration.accountSetName = chosen.ztmc;
+    registration.accountSetName = chosen.accountSetName;
     registration.registeredOn = env.today();
-    registration.password = chosen.kl;
-    registration.serverName = chosen.zjmc;
+    registration.password = chosen.password;
+    registration.serverName = chosen.serverName;
     registration.network = true;
     config::registerAccountSet(local, registration);
     local.close();
@@ -98,7 +98,7 @@ bool confirmNetworkDeletion(const Environment& env, const NetworkList& list, int
         return false;
     return confirm(env, QStringLiteral("帐套删除后不可恢复，请确定帐套已经备份。"
                                        "你确定要删除帐套名称为【") +
-                            list.rows.at(static_cast<std::size_t>(row)).ztmc +
+                            list.rows.at(static_cast<std::size_t>(row)).accountSetName +
                             QStringLiteral("】的账套吗？"));
 }
 
@@ -106,7 +106,7 @@ std::optional<DeleteOutcome> refuseNetworkDeletion(const Environment& env, const
                                                    int row, const QString& typedPassword) {
     if (!hasRow(list, row))
         return DeleteOutcome::NothingToDelete;
-    if (list.rows.at(static_cast<std::size_t>(row)).kl != typedPassword) {
+    if (list.rows.at(static_cast<std::size_t>(row)).password != typedPassword) {
         env.dialogs.beep();
         env.dialogs.message(QStringLiteral("帐套口令错误"), deletionCaption(), DialogIcon::Error);
         return DeleteOutcome::WrongPassword;
@@ -121,11 +121,12 @@ DeleteOutcome deleteNetworkAccountSet(PageQueries& queries, const Environment& e
     const RegistryRow chosen = list.rows.at(static_cast<std::size_t>(row));
     try {
         // A registry name that is no plain identifier would change the drop statement.
-        if (!isAcceptableAccountSetName(chosen.ztmc) || chosen.ztmc != trimmedText(chosen.ztmc))
+        if (!core::isAcceptableAccountSetName(chosen.accountSetName) ||
+            chosen.accountSetName != core::trimmedText(chosen.accountSetName))
             throw db::DbError(QStringLiteral("unsafe account-set name"));
         queries.serverDrop.setConnectionString(
             server::serverConnectionString(list.credentialPart, list.serverName));
-        dropDatabase(queries.serverDrop, chosen.ztmc);
+        dropDatabase(queries.serverDrop, chosen.accountSetName);
         moveListTo(queries.registryList, row);
         queries.registryList.deleteRow();
         list.rows.erase(std::next(list.rows.begin(), row));

@@ -15,10 +15,10 @@ namespace zt::accountset {
 // One row of master.CHdatebase as the list shows it.
 struct RegistryRow {
     qint64 id = 0;
-    QString ztmc;
-    QString zjmc;
-    QString kl; // NULL reads as empty
-    QDateTime jlrq;
+    QString accountSetName; // ztmc
+    QString serverName;     // zjmc
+    QString password;       // kl; NULL reads as empty
+    QDateTime registeredAt; // jlrq
 };
 
 // The registry as last loaded, with the server and credentials it was loaded with: the

@@ -5,6 +5,7 @@
 #include "config/local_config.h"
 #include "core/dialogs.h"
 #include "core/failure_explanation.h"
+#include "core/input_checks.h"
 #include "core/work_in_progress_names.h"
 #include "schema/table.h"
 #include "server/connection_strings.h"
@@ -58,10 +59,10 @@ std::optional<qint64> appendRegistryRow(db::Query& master, const Environment& en
                                         const NewAccountSet& accountSet) {
     openSelect(master, registryStatement());
     master.append();
-    master.fieldByName(QStringLiteral("ztmc")).setString(trimmedText(accountSet.name));
+    master.fieldByName(QStringLiteral("ztmc")).setString(core::trimmedText(accountSet.name));
     master.fieldByName(QStringLiteral("jlrq")).setDateTime(midnightOf(env.today()));
-    master.fieldByName(QStringLiteral("kl")).setString(trimmedText(accountSet.password));
-    master.fieldByName(QStringLiteral("zjmc")).setString(trimmedText(accountSet.serverName));
+    master.fieldByName(QStringLiteral("kl")).setString(core::trimmedText(accountSet.password));
+    master.fieldByName(QStringLiteral("zjmc")).setString(core::trimmedText(accountSet.serverName));
     master.post();
     bool known = false;
     const qint64 id = master.fieldByName(QStringLiteral("id")).asString().toLongLong(&known);
@@ -251,7 +252,8 @@ QString defaultSampleDataDirectory() {
 #endif
 }
 
-QString readServerLogin(PageQueries& queries, const Environment& env, const QString& serverName) {
+QString readCredentialPart(PageQueries& queries, const Environment& env,
+                           const QString& serverName) {
     queries.localSettings.setConnectionString(env.localConnectionString);
     return config::readCredentialPart(queries.localSettings, serverName);
 }
@@ -274,10 +276,10 @@ std::optional<qint64> registerOnNetwork(PageQueries& queries, const Environment&
 bool recordAccountSet(PageQueries& queries, const Environment& env, const NewAccountSet& accountSet,
                       const QString& credentialPart) {
     config::AccountSetRegistration row;
-    row.accountSetName = trimmedText(accountSet.name);
+    row.accountSetName = core::trimmedText(accountSet.name);
     row.registeredOn = env.today();
-    row.password = trimmedText(accountSet.password);
-    row.serverName = trimmedText(accountSet.serverName);
+    row.password = core::trimmedText(accountSet.password);
+    row.serverName = core::trimmedText(accountSet.serverName);
     db::Query& local = queries.localRegistrations;
     local.setConnectionString(env.localConnectionString);
     config::beginAccountSetRegistration(local, row);

@@ -6,7 +6,6 @@
 // so each front end shows or prints the same texts. Failures the operations do not handle
 // themselves leave as db::DbError.
 
-#include "core/input_checks.h"
 #include "db/query.h"
 #include "db/shared_connections.h"
 
@@ -78,16 +77,9 @@ struct Environment {
     CreationProgress progress = {};
 };
 
-inline QString trimmedText(const QString& text) {
-    return core::trimmedText(text);
-}
-
-inline bool isAcceptableAccountSetName(const QString& name) {
-    return core::isAcceptableAccountSetName(name);
-}
-
-// "Reading the server's login": the credential part of the server's row in 系统路径表.
-QString readServerLogin(PageQueries& queries, const Environment& env, const QString& serverName);
+// config::readCredentialPart over the page's local settings, connected to the local database
+// first: the credential part of the server's row in 系统路径表.
+QString readCredentialPart(PageQueries& queries, const Environment& env, const QString& serverName);
 
 // The inputs of a new account set, as typed on the page.
 struct NewAccountSet {

@@ -67,7 +67,7 @@ RestoreOutcome restoreSample(PageQueries& queries, const Environment& env,
     const QString caption = QStringLiteral("提示");
     NewAccountSet sample = accountSet;
     sample.name = sampleAccountSetName();
-    const QString credentialPart = readServerLogin(queries, env, sample.serverName);
+    const QString credentialPart = readCredentialPart(queries, env, sample.serverName);
     QDir().mkpath(env.sampleDataDirectory); // where a backup made on Windows puts its files
 
     const QString serverConnection =

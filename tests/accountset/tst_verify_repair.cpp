@@ -132,7 +132,7 @@ void TestVerifyRepair::freshAccountSetVerifiesClean() {
     QVERIFY2(v.drifts.empty(), qPrintable(v.drifts.empty() ? QString() : v.drifts.front().table));
     QVERIFY(v.matches());
     // One statement per catalog view and row set, never one per table.
-    QVERIFY(v.exchanges.statements <= 8);
+    QVERIFY(v.roundTrips.statements <= 8);
 }
 
 void TestVerifyRepair::driftIsReportedAsItsKind_data() {
