@@ -1,6 +1,7 @@
 #pragma once
 // What the account-set operations without a window share: their query objects, their
-// environment, the stages they report, the login they read and the registration they end with.
+// environment, the stages they report, the server credentials they read and the registration
+// they end with.
 // The roads themselves are creation.h, sample_restore.h and network_registry.h. The
 // account-set page and zt-admin both drive them; every message goes through the Dialogs seam,
 // so each front end shows or prints the same texts. Failures the operations do not handle
