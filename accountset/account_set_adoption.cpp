@@ -5,6 +5,7 @@
 #include "config/local_config.h"
 #include "core/dialogs.h"
 #include "core/input_checks.h"
+#include "db/sql_literal.h"
 
 namespace zt::accountset {
 
@@ -32,7 +33,7 @@ bool onNetwork(const ServerTarget& server, const QString& name) {
         return false;
     return !reader
                 .select(QStringLiteral("select id from master.dbo.CHdatebase where ztmc = ") +
-                            unicodeLiteral(name),
+                            db::unicodeLiteral(name),
                         {QStringLiteral("id")})
                 .empty();
 }
@@ -49,7 +50,7 @@ Adoption adoptAccountSet(PageQueries& queries, const Environment& env,
     }
     NewAccountSet adopted = accountSet;
     adopted.name = core::trimmedText(accountSet.name);
-    const QString credentialPart = readServerLogin(queries, env, adopted.serverName);
+    const QString credentialPart = readCredentialPart(queries, env, adopted.serverName);
     const ServerTarget server{adopted.serverName, credentialPart};
     Verification verification;
     try {

@@ -49,7 +49,7 @@ QStringList userDatabases(CatalogReader& reader) {
 QString tablesSelect(const QString& database) {
     return QStringLiteral("select %1 as db, TABLE_SCHEMA, TABLE_NAME from "
                           "%2.INFORMATION_SCHEMA.TABLES where TABLE_TYPE = 'BASE TABLE'")
-        .arg(unicodeLiteral(database), db::bracketedName(database));
+        .arg(db::unicodeLiteral(database), db::bracketedName(database));
 }
 
 void countTables(const CatalogReader::Rows& rows, ContentsByName& contents) {
@@ -88,10 +88,10 @@ void readTables(CatalogReader& reader, const QStringList& names, ContentsByName&
 }
 
 QString rowsSelect(const QString& database, const QString& what, const QString& table) {
-    return QStringLiteral("select %1 as db, N'%2' as what, count(*) as n from %3.dbo.%4 where "
+    return QStringLiteral("select %1 as db, %2 as what, count(*) as n from %3.dbo.%4 where "
                           "yhmc = %5")
-        .arg(unicodeLiteral(database), what, db::bracketedName(database), db::bracketedName(table),
-             unicodeLiteral(seed::superAdministratorName()));
+        .arg(db::unicodeLiteral(database), db::unicodeLiteral(what), db::bracketedName(database),
+             db::bracketedName(table), db::unicodeLiteral(seed::superAdministratorName()));
 }
 
 // The super administrator and its rights, for the databases that have all 108 tables.
@@ -239,7 +239,7 @@ Scan scanServer(const ServerTarget& server) {
     CatalogReader reader(server);
     const QStringList names = userDatabases(reader);
     Scan scan = scanWith(reader, names, names);
-    scan.exchanges = reader.exchanges();
+    scan.roundTrips = reader.roundTrips();
     return scan;
 }
 
@@ -299,7 +299,7 @@ CleanUp cleanUpServer(const ServerTarget& server, const QStringList& namedDataba
                 item.outcome = drop(reader, item.name);
         }
     }
-    result.exchanges = reader.exchanges();
+    result.roundTrips = reader.roundTrips();
     return result;
 }
 

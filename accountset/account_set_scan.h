@@ -47,7 +47,7 @@ struct Scan {
     std::vector<ScannedDatabase> databases;
     std::vector<OrphanRegistryRow> orphanRegistryRows;
     bool registryExists = false;
-    Exchanges exchanges;
+    RoundTrips roundTrips;
 };
 
 // Every user database of the server in a few statements, however many there are.
@@ -86,7 +86,7 @@ struct CleanUpItem {
 struct CleanUp {
     std::vector<CleanUpItem> items;
     bool applied = false; // false: only what would be removed was listed
-    Exchanges exchanges;
+    RoundTrips roundTrips;
 };
 
 // Removes (apply) or lists what this program left on the server: unfinished creations, probe

@@ -1,8 +1,9 @@
 #include "accountset/account_set_verifier.h"
 
 #include "accountset/catalog_reader.h"
-#include "accountset/operations.h"
+#include "core/input_checks.h"
 #include "db/query.h"
+#include "db/sql_literal.h"
 #include "schema/create_statement.h"
 #include "schema/table.h"
 #include "seed/default_data.h"
@@ -47,7 +48,7 @@ void readTables(CatalogReader& reader, const QString& database, FoundTables& tab
     const CatalogReader::Rows rows = reader.select(
         QStringLiteral("select TABLE_NAME from %1.INFORMATION_SCHEMA.TABLES where TABLE_SCHEMA "
                        "= 'dbo' and TABLE_TYPE = 'BASE TABLE'")
-            .arg(bracketed(database)),
+            .arg(db::bracketedName(database)),
         {QStringLiteral("TABLE_NAME")});
     for (const QStringList& row : rows)
         tables.insert(row.at(0), FoundTable{});
@@ -59,7 +60,7 @@ void readColumns(CatalogReader& reader, const QString& database, FoundTables& ta
             "select TABLE_NAME, COLUMN_NAME, ORDINAL_POSITION, IS_NULLABLE, DATA_TYPE, "
             "CHARACTER_MAXIMUM_LENGTH, COLLATION_NAME from %1.INFORMATION_SCHEMA.COLUMNS "
             "where TABLE_SCHEMA = 'dbo'")
-            .arg(bracketed(database)),
+            .arg(db::bracketedName(database)),
         {QStringLiteral("TABLE_NAME"), QStringLiteral("COLUMN_NAME"),
          QStringLiteral("ORDINAL_POSITION"), QStringLiteral("IS_NULLABLE"),
          QStringLiteral("DATA_TYPE"), QStringLiteral("CHARACTER_MAXIMUM_LENGTH"),
@@ -88,7 +89,7 @@ void readConstraints(CatalogReader& reader, const QString& database, FoundTables
     const CatalogReader::Rows constraints = reader.select(
         QStringLiteral("select TABLE_NAME, CONSTRAINT_NAME, CONSTRAINT_TYPE from "
                        "%1.INFORMATION_SCHEMA.TABLE_CONSTRAINTS where TABLE_SCHEMA = 'dbo'")
-            .arg(bracketed(database)),
+            .arg(db::bracketedName(database)),
         {QStringLiteral("TABLE_NAME"), QStringLiteral("CONSTRAINT_NAME"),
          QStringLiteral("CONSTRAINT_TYPE")});
     QMap<QString, QString> primaryKeyOf; // table -> constraint name
@@ -104,7 +105,7 @@ void readConstraints(CatalogReader& reader, const QString& database, FoundTables
     const CatalogReader::Rows keyColumns = reader.select(
         QStringLiteral("select TABLE_NAME, CONSTRAINT_NAME, COLUMN_NAME, ORDINAL_POSITION from "
                        "%1.INFORMATION_SCHEMA.KEY_COLUMN_USAGE where TABLE_SCHEMA = 'dbo'")
-            .arg(bracketed(database)),
+            .arg(db::bracketedName(database)),
         {QStringLiteral("TABLE_NAME"), QStringLiteral("CONSTRAINT_NAME"),
          QStringLiteral("COLUMN_NAME"), QStringLiteral("ORDINAL_POSITION")});
     QMap<QString, QMap<int, QString>> keyColumnsOf;
@@ -119,9 +120,10 @@ void readConstraints(CatalogReader& reader, const QString& database, FoundTables
 // 2000 on answers (later ones as compatibility views), name a column's table only by its id;
 // bit 1 of colstat marks the identity.
 void readIdentities(CatalogReader& reader, const QString& database, FoundTables& tables) {
-    const CatalogReader::Rows objects = reader.select(
-        QStringLiteral("select id, name, xtype from %1.dbo.sysobjects").arg(bracketed(database)),
-        {QStringLiteral("id"), QStringLiteral("name"), QStringLiteral("xtype")});
+    const CatalogReader::Rows objects =
+        reader.select(QStringLiteral("select id, name, xtype from %1.dbo.sysobjects")
+                          .arg(db::bracketedName(database)),
+                      {QStringLiteral("id"), QStringLiteral("name"), QStringLiteral("xtype")});
     QMap<QString, QString> tableOfObject;
     for (const QStringList& row : objects)
         if (row.at(2).trimmed() == u"U")
@@ -129,7 +131,7 @@ void readIdentities(CatalogReader& reader, const QString& database, FoundTables&
     CatalogReader::Rows identities;
     for (const QStringList& row :
          reader.select(QStringLiteral("select id, name, colstat from %1.dbo.syscolumns")
-                           .arg(bracketed(database)),
+                           .arg(db::bracketedName(database)),
                        {QStringLiteral("id"), QStringLiteral("name"), QStringLiteral("colstat")}))
         if (row.at(2).toInt() & 1)
             identities.push_back(row);
@@ -146,7 +148,7 @@ void readIdentities(CatalogReader& reader, const QString& database, FoundTables&
 bool databaseExists(CatalogReader& reader, const QString& database) {
     return !reader
                 .select(QStringLiteral("select name from master..sysdatabases where name = %1")
-                            .arg(unicodeLiteral(database)),
+                            .arg(db::unicodeLiteral(database)),
                         {QStringLiteral("name")})
                 .empty();
 }
@@ -320,8 +322,8 @@ void checkSuperAdministrator(CatalogReader& reader, Verification& result, bool t
     if (tableReadable) {
         const CatalogReader::Rows rows =
             reader.select(QStringLiteral("select yhmc from %1.dbo.[%2] where yhmc = %3")
-                              .arg(bracketed(result.database), usersTable,
-                                   unicodeLiteral(seed::superAdministratorName())),
+                              .arg(db::bracketedName(result.database), usersTable,
+                                   db::unicodeLiteral(seed::superAdministratorName())),
                           {QStringLiteral("yhmc")});
         if (!rows.empty())
             return;
@@ -340,8 +342,8 @@ void checkRights(CatalogReader& reader, Verification& result, bool tableReadable
     if (tableReadable) {
         const CatalogReader::Rows rows =
             reader.select(QStringLiteral("select yhqx, pd from %1.dbo.[%2] where yhmc = %3")
-                              .arg(bracketed(result.database), rightsTable,
-                                   unicodeLiteral(seed::superAdministratorName())),
+                              .arg(db::bracketedName(result.database), rightsTable,
+                                   db::unicodeLiteral(seed::superAdministratorName())),
                           {QStringLiteral("yhqx"), QStringLiteral("pd")});
         for (const QStringList& row : rows) {
             const int number = rightNumber(row.at(0));
@@ -387,7 +389,7 @@ Verification verifyWith(CatalogReader& reader, const QString& database) {
             result.drifts.push_back(Drift{DriftKind::ExtraTable, table.key(), {}, {}, {}});
     checkSuperAdministrator(reader, result, !hasColumnDrift(result.drifts, usersTable));
     checkRights(reader, result, !hasColumnDrift(result.drifts, rightsTable));
-    result.exchanges = reader.exchanges();
+    result.roundTrips = reader.roundTrips();
     return result;
 }
 
@@ -425,7 +427,7 @@ void addRights(db::Query& target, const std::vector<int>& rights) {
 bool isEmpty(db::Query& target, const QString& table) {
     target.close();
     target.sqlClear();
-    target.sqlAdd(QStringLiteral("select count(*) as n from [%1]").arg(table));
+    target.sqlAdd(QStringLiteral("select count(*) as n from ") + db::bracketedName(table));
     target.open();
     const bool empty = target.fieldByName(QStringLiteral("n")).asInteger() == 0;
     target.close();
@@ -550,7 +552,7 @@ int Verification::extraTableCount() const {
 }
 
 void requireStatementSafeName(const QString& name) {
-    if (!isAcceptableAccountSetName(name) || name != trimmedText(name))
+    if (!core::isAcceptableAccountSetName(name) || name != core::trimmedText(name))
         throw db::DbError(
             QStringLiteral("帐套名称只能由汉字、字母、数字和下划线组成，不能以数字开头，"
                            "且不超过50个字符！"));

@@ -50,9 +50,10 @@ QString driftKindKey(DriftKind kind);
 // "缺少表", "类型不同", ... for people.
 QString driftKindText(DriftKind kind);
 
-// How much talking to the server a command took.
-struct Exchanges {
-    int statements = 0; // one batch each, answered before the next
+// The round trips a command made to the server: its statements, each a batch answered before
+// the next, and the time they took.
+struct RoundTrips {
+    int statements = 0;
     double seconds = 0;
 };
 
@@ -62,7 +63,7 @@ struct Verification {
     QStringList missingTables; // in creation order
     bool superAdministratorMissing = false;
     std::vector<int> missingRights; // right numbers, ascending
-    Exchanges exchanges;
+    RoundTrips roundTrips;
 
     // Differences other than extra tables.
     int differenceCount() const;
@@ -87,7 +88,7 @@ struct Repair {
     QStringList filledTemplateTables; // empty template tables that received their rows
     Verification before;
     Verification after; // verified again when something was done
-    Exchanges exchanges;
+    RoundTrips roundTrips;
 };
 
 // Creates missing tables with the creation's own statements, adds a missing super

@@ -1,6 +1,5 @@
 #include "accountset/catalog_reader.h"
 
-#include "db/sql_literal.h"
 #include "server/connection_strings.h"
 
 namespace zt::accountset {
@@ -55,8 +54,8 @@ void CatalogReader::execute(const QString& statement) {
     query_.execSql();
 }
 
-Exchanges CatalogReader::exchanges() const {
-    return Exchanges{statements_, double(timer_.nsecsElapsed()) / 1e9};
+RoundTrips CatalogReader::roundTrips() const {
+    return RoundTrips{statements_, double(timer_.nsecsElapsed()) / 1e9};
 }
 
 bool networkRegistryExists(CatalogReader& reader) {
@@ -65,14 +64,6 @@ bool networkRegistryExists(CatalogReader& reader) {
                                        "where TABLE_NAME = 'CHdatebase'"),
                         {QStringLiteral("TABLE_NAME")})
                 .empty();
-}
-
-QString bracketed(const QString& checkedName) {
-    return db::bracketedName(checkedName);
-}
-
-QString unicodeLiteral(const QString& text) {
-    return u'N' + db::quotedLiteral(text);
 }
 
 } // namespace zt::accountset

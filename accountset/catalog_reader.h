@@ -27,7 +27,7 @@ public:
     // Runs one statement without rows.
     void execute(const QString& statement);
 
-    Exchanges exchanges() const;
+    RoundTrips roundTrips() const;
 
 private:
     Rows readRows(const QStringList& columns);
@@ -39,10 +39,5 @@ private:
 
 // Whether master holds the network registry CHdatebase.
 bool networkRegistryExists(CatalogReader& reader);
-
-// "[name]" for a name already known to be a plain identifier.
-QString bracketed(const QString& checkedName);
-// N'text' with quotes doubled.
-QString unicodeLiteral(const QString& text);
 
 } // namespace zt::accountset

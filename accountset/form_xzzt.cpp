@@ -1,6 +1,8 @@
 #include "accountset/form_xzzt.h"
 
+#include "accountset/creation.h"
 #include "accountset/progress_window.h"
+#include "accountset/sample_restore.h"
 #include "config/local_config.h"
 #include "core/application.h"
 #include "core/dialogs.h"

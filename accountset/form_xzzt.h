@@ -1,9 +1,9 @@
 #pragma once
 // The account-set page, the wizard's second page: create a new account set, restore the
 // sample, select or delete a network account set. The handlers read the controls and call
-// the window-free operations of accountset/operations.h.
+// the window-free operations of accountset/creation.h, sample_restore.h and network_registry.h.
 
-#include "accountset/operations.h"
+#include "accountset/network_registry.h"
 
 #include <QString>
 #include <QWidget>
@@ -77,7 +77,6 @@ protected:
 private:
     void setUpControls();
     void connectHandlers();
-    void readServerLogin();
     accountset::Environment environment();
     accountset::Environment environment(Dialogs& dialogs);
     // Runs the work of a creation or a restore behind the progress window.

@@ -1,24 +1,24 @@
 #pragma once
-// The account-set operations without a window: creating an account set, registering it
-// locally and in the server's network registry, restoring the sample, listing, selecting and
-// deleting network account sets. The account-set page and zt-admin both drive these; every
-// message goes through the Dialogs seam, so each front end shows or prints the same texts.
-// Failures the operations do not handle themselves leave as db::DbError.
+// What the account-set operations without a window share: their query objects, their
+// environment, the stages they report, the server credentials they read and the registration
+// they end with.
+// The roads themselves are creation.h, sample_restore.h and network_registry.h. The
+// account-set page and zt-admin both drive them; every message goes through the Dialogs seam,
+// so each front end shows or prints the same texts. Failures the operations do not handle
+// themselves leave as db::DbError.
 
-#include "core/input_checks.h"
 #include "db/query.h"
 #include "db/shared_connections.h"
 
 #include <QDate>
-#include <QDateTime>
 #include <QString>
 #include <QStringList>
 
+#include <exception>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <stdexcept>
-#include <vector>
 
 namespace zt {
 class Dialogs;
@@ -78,16 +78,9 @@ struct Environment {
     CreationProgress progress = {};
 };
 
-inline QString trimmedText(const QString& text) {
-    return core::trimmedText(text);
-}
-
-inline bool isAcceptableAccountSetName(const QString& name) {
-    return core::isAcceptableAccountSetName(name);
-}
-
-// "Reading the server's login": the credential part of the server's row in 系统路径表.
-QString readServerLogin(PageQueries& queries, const Environment& env, const QString& serverName);
+// config::readCredentialPart over the page's local settings, connected to the local database
+// first: the credential part of the server's row in 系统路径表.
+QString readCredentialPart(PageQueries& queries, const Environment& env, const QString& serverName);
 
 // The inputs of a new account set, as typed on the page.
 struct NewAccountSet {
@@ -111,84 +104,41 @@ std::optional<qint64> registerOnNetwork(PageQueries& queries, const Environment&
 bool recordAccountSet(PageQueries& queries, const Environment& env, const NewAccountSet& accountSet,
                       const QString& credentialPart);
 
-enum class CreateOutcome {
-    Created,
-    CreatedWithoutNetwork, // created and registered here; the network registration failed
-    EmptyServerName,
-    EmptyName,
-    RefusedServerName,
-    RefusedName,
-    RefusedPassword
-};
-// "创建新帐套&A": checks, create database, schema, default rows, registration, the success
-// message. All or nothing: when a step after "create database" fails, the database and any
-// registry row this run wrote are removed before the failure leaves (as db::DbError, or
-// core::ExplainedFailure when a database of that name is a half-made account set or could not
-// be removed again).
-CreateOutcome createAccountSet(PageQueries& queries, const Environment& env,
-                               const NewAccountSet& accountSet);
-// The input checks of "创建新帐套&A" alone, their messages included: the refusal, or nothing
-// when the inputs may go to the server.
-std::optional<CreateOutcome> refuseCreationInputs(const Environment& env,
-                                                  const NewAccountSet& accountSet);
+// ---- The steps the roads share (not for the front ends) ----
+namespace steps {
 
-enum class RestoreOutcome {
-    Restored,
-    RestoredWithoutNetwork,
-    EmptyServerName,
-    RefusedServerName,
-    RefusedPassword
-};
-// "创建例子帐套&S": restores the sample backup under the sample name and registers it.
-// accountSet.name is ignored. registered runs after the registration, before the success
-// message (the page empties its name field there). A failing registration removes the
-// restored database again, unless it was there before the restore.
-RestoreOutcome restoreSample(PageQueries& queries, const Environment& env,
-                             const NewAccountSet& accountSet,
-                             const std::function<void()>& registered = {});
-// The input checks of "创建例子帐套&S" alone, as refuseCreationInputs.
-std::optional<RestoreOutcome> refuseRestoreInputs(const Environment& env,
-                                                  const NewAccountSet& accountSet);
+// A plain message dialog under the application's title, no icon, one OK button.
+void showNotice(const Environment& env, const QString& text);
+bool confirm(const Environment& env, const QString& question);
+void inform(const Environment& env, const QString& text, const QString& caption);
+// "新增账套", the caption of a success.
+QString successCaption();
 
-// One row of master.CHdatebase as the list shows it.
-struct RegistryRow {
-    qint64 id = 0;
-    QString ztmc;
-    QString zjmc;
-    QString kl; // NULL reads as empty
-    QDateTime jlrq;
-};
+// Close, clear, one select, then open it.
+void openSelect(db::Query& query, const QString& statement);
+// "select*from CHdatebase"
+QString registryStatement();
+void reportProgress(const Environment& env, CreationStage stage, int done, int total);
+// Drops an appended or edited row that was not posted.
+void discardPendingRow(db::Query& query);
 
-// The registry as last loaded, with the server and credentials it was loaded with: the
-// selection and deletion act on that server, whatever the page names since.
-struct NetworkList {
-    bool loaded = false;
-    QString serverName;
-    QString credentialPart;
-    std::vector<RegistryRow> rows;
-};
+// A database of that name exists already: when it is a half-made account set (a crash in an
+// earlier version's creation), say so. Nothing is dropped: this run did not make it.
+[[noreturn]] void refuseExistingDatabase(PageQueries& queries, const QString& credentialPart,
+                                         const QString& serverName, const QString& name);
+// The finished database takes its name in one step; another creation that took the name
+// meanwhile makes this one fail (1801) and this run's database is dropped by the caller.
+void giveFinalName(db::Query& serverQuery, PageQueries& queries, const QString& credentialPart,
+                   const QString& serverName, const QString& working, const QString& name);
+// Drops a database this run made, on a fresh connection (the old one may have died with the
+// failure). False when the server would not or could not drop it.
+bool dropDatabaseOfThisRun(db::Query& serverQuery, db::Query& databaseQuery,
+                           const QString& serverConnection, const QString& name);
+// Leaves with the failure that ended the work; when what the run made could not be taken
+// back, the message names the database left behind and how to clear it.
+[[noreturn]] void failAfterCleanUp(const std::exception_ptr& failure, bool cleanedUp,
+                                   const QString& name);
 
-// Loads the registry of the server into the list (registryList, "ADOztgl", stays open on
-// it). Any failure leaves an empty, unloaded list; nothing is reported.
-bool loadNetworkRegistry(PageQueries& queries, const Environment& env, NetworkList& list,
-                         const QString& serverName);
-
-enum class SelectOutcome { NothingToSelect, AlreadyRegistered, Declined, Selected };
-// "选择网络帐套&N": brings a listed account set to this workstation. Throws db::DbError when
-// the local database fails.
-SelectOutcome selectNetworkAccountSet(PageQueries& queries, const Environment& env,
-                                      const NetworkList& list, int row);
-
-// BitBtn3Click's question; true when the user agreed (and the password box is to be shown).
-bool confirmNetworkDeletion(const Environment& env, const NetworkList& list, int row);
-
-enum class DeleteOutcome { NothingToDelete, WrongPassword, Deleted, Failed };
-// The checks of "删除&D" before anything reaches the server: no row chosen, or a password that
-// is not the account set's (beep and "帐套口令错误"). Nothing when the deletion may go on.
-std::optional<DeleteOutcome> refuseNetworkDeletion(const Environment& env, const NetworkList& list,
-                                                   int row, const QString& typedPassword);
-// "删除&D": password check, drop database, registry row deleted. Never throws.
-DeleteOutcome deleteNetworkAccountSet(PageQueries& queries, const Environment& env,
-                                      NetworkList& list, int row, const QString& typedPassword);
+} // namespace steps
 
 } // namespace zt::accountset

@@ -60,7 +60,7 @@ QString dropStatement(const QString& name) {
 bool databaseExists(db::Query& serverQuery, const QString& name) {
     return !firstColumn(serverQuery, QStringLiteral("select name from master..sysdatabases where "
                                                     "name=") +
-                                         unicodeLiteral(name))
+                                         db::unicodeLiteral(name))
                 .isEmpty();
 }
 
@@ -80,8 +80,8 @@ bool dropIfUnused(db::Query& serverQuery, const QString& name) {
 void renameDatabase(db::Query& serverQuery, const QString& from, const QString& to) {
     // From master: a connection may rename the database it was in once it has left it.
     executeRetrying(serverQuery,
-                    QStringLiteral("use master\nexec sp_renamedb ") + unicodeLiteral(from) +
-                        QStringLiteral(", ") + unicodeLiteral(to),
+                    QStringLiteral("use master\nexec sp_renamedb ") + db::unicodeLiteral(from) +
+                        QStringLiteral(", ") + db::unicodeLiteral(to),
                     cannotLockDatabase);
 }
 
@@ -92,10 +92,10 @@ DatabasesOfName databasesOfName(db::Query& serverQuery, const QString& accountSe
     serverQuery.sqlClear();
     serverQuery.sqlAdd(
         QStringLiteral("select name, 1 as own from master..sysdatabases where name=") +
-        unicodeLiteral(accountSetName));
+        db::unicodeLiteral(accountSetName));
     serverQuery.sqlAdd(
-        QStringLiteral("select name, 0 as own from master..sysdatabases where name like N'") +
-        core::unfinishedCreationPattern() + u'\'');
+        QStringLiteral("select name, 0 as own from master..sysdatabases where name like ") +
+        db::unicodeLiteral(core::unfinishedCreationPattern()));
     serverQuery.openEvery();
     DatabasesOfName found;
     for (serverQuery.first(); !serverQuery.eof(); serverQuery.next()) {

@@ -5,6 +5,7 @@
 
 #include "benchmarks/bsqldb_yardstick.h"
 #include "db/query.h"
+#include "db/sql_literal.h"
 #include "schema/create_statement.h"
 #include "schema/table.h"
 #include "tests/support/devserver_process.h"
@@ -83,28 +84,27 @@ void runThroughQueryLayer(const zt::test::DevServerProcess& server, const QStrin
     create.close();
 }
 
-QString literal(const QString& text) {
-    return "N" + zt::db::quotedLiteral(text);
-}
-
 // The same statements as bsqldb batches, one batch per statement.
 QStringList bsqldbBatches(const QString& database) {
+    using zt::db::unicodeLiteral;
     QStringList batches;
     batches << "create database " + database;
     batches << "use " + database;
     for (const zt::schema::Table& table : zt::schema::accountSetTables())
         batches << zt::schema::createTableLines(table).join(u'\n');
-    batches << "insert into 用户信息表 (yhmc) values (" + literal(QStringLiteral("超级管理员")) +
-                   ")";
+    batches << "insert into 用户信息表 (yhmc) values (" +
+                   unicodeLiteral(QStringLiteral("超级管理员")) + ")";
     for (int i = 1; i <= kRights; ++i)
         batches << QStringLiteral("insert into 用户权限表 (yhmc, yhqx, pd) values (%1, %2, %3)")
-                       .arg(literal(QStringLiteral("超级管理员")),
-                            literal(QStringLiteral("n%1").arg(i)), literal(QStringLiteral("true")));
+                       .arg(unicodeLiteral(QStringLiteral("超级管理员")),
+                            unicodeLiteral(QStringLiteral("n%1").arg(i)),
+                            unicodeLiteral(QStringLiteral("true")));
     for (int row = 1; row <= kLayoutRows; ++row) {
         QStringList names{QStringLiteral("model"), QStringLiteral("ytmc")};
-        QStringList values{literal(layoutModel(row)), literal(QStringLiteral("单据"))};
+        QStringList values{unicodeLiteral(layoutModel(row)),
+                           unicodeLiteral(QStringLiteral("单据"))};
         for (int column = 1; column <= 20; ++column) {
-            names << QStringLiteral("[%1]").arg(column);
+            names << zt::db::bracketedName(QString::number(column));
             values << QString::number(row + column);
         }
         batches << QStringLiteral("insert into col_num (%1) values (%2)")

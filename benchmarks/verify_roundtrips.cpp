@@ -52,7 +52,7 @@ int verifyRepeatedly(const zt::accountset::ServerTarget& server, const QString& 
         wall.start();
         const zt::accountset::Verification v = zt::accountset::verifyAccountSet(server, name);
         seconds.push_back(double(wall.nsecsElapsed()) / 1e9);
-        statements = v.exchanges.statements;
+        statements = v.roundTrips.statements;
         if (!v.matches()) {
             std::fprintf(stderr, "%s does not match its definitions\n", qPrintable(name));
             return 1;
@@ -81,7 +81,7 @@ void printScans(const zt::test::DevServerProcess& devserver, const QString& cred
         std::printf("scan of %zu listed databases (of %d) at %d ms round trip: %d statements "
                     "(plus the login), %.3f s\n",
                     scan.databases.size(), extraDatabases + 1, roundTripMs,
-                    scan.exchanges.statements, scan.exchanges.seconds);
+                    scan.roundTrips.statements, scan.roundTrips.seconds);
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include "config/local_database_file.h"
 #include "db/query.h"
+#include "db/sql_literal.h"
 
 #include <QCoreApplication>
 #include <QDir>

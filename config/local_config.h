@@ -37,7 +37,8 @@ QString connectionStringValue(const QString& value);
 // "select*from 系统路径表 where zjmc='" + server name + "'" (a quote in the name is doubled)
 QString serverRowStatement(const QString& serverName);
 
-// Column `1` followed by column `2` of the server's row; empty when there is no row.
+// The credential part of the server's connection strings: column `1` followed by column `2`
+// of its row; empty when there is no row.
 // The query gets the local connection string set by the caller.
 QString readCredentialPart(db::Query& localQuery, const QString& serverName);
 

@@ -2,6 +2,7 @@
 
 #include "core/failure_explanation.h"
 #include "db/query.h"
+#include "db/sql_literal.h"
 
 #include <QDir>
 #include <QFile>
@@ -50,18 +51,6 @@ QStringList column(sqlite3* db, const QString& sql) {
     return values;
 }
 
-QString quoted(const QString& name) {
-    QString escaped = name;
-    escaped.replace(u'"', QStringLiteral("\"\""));
-    return u'"' + escaped + u'"';
-}
-
-QString literal(const QString& text) {
-    QString escaped = text;
-    escaped.replace(u'\'', QStringLiteral("''"));
-    return u'\'' + escaped + u'\'';
-}
-
 QStringList tablesOf(sqlite3* db, const QString& schema) {
     return column(db, QStringLiteral("select name from %1.sqlite_master where type='table' and "
                                      "name not like 'sqlite_%' order by rowid")
@@ -72,9 +61,10 @@ QStringList tablesOf(sqlite3* db, const QString& schema) {
 void addTable(sqlite3* db, const QString& table) {
     const QStringList declaration = column(
         db, QStringLiteral("select sql from template.sqlite_master where type='table' and name=") +
-                literal(table));
+                db::quotedLiteral(table));
     run(db, declaration.value(0));
-    run(db, QStringLiteral("insert into main.%1 select * from template.%1").arg(quoted(table)));
+    run(db, QStringLiteral("insert into main.%1 select * from template.%1")
+                .arg(db::doubleQuotedName(table)));
 }
 
 Database openDatabase(const QString& path, int flags) {
@@ -102,7 +92,7 @@ int recordedVersion(const QString& path) {
 void upgradeFromTemplate(const QString& databasePath, const QString& templatePath) {
     const Database db = openDatabase(databasePath, SQLITE_OPEN_READWRITE);
     sqlite3* raw = db.get();
-    run(raw, QStringLiteral("attach database %1 as template").arg(literal(templatePath)));
+    run(raw, QStringLiteral("attach database %1 as template").arg(db::quotedLiteral(templatePath)));
     // All or nothing: an upgrade that fails leaves the file as it was.
     run(raw, QStringLiteral("begin immediate"));
     try {
@@ -168,9 +158,9 @@ QStringList columnChecked(sqlite3* db, const QString& sql, const QString& path) 
 void requireReadableTable(sqlite3* db, const QString& table, const QString& path) {
     const QString lookUp = QStringLiteral("select name from sqlite_master where type='table' and "
                                           "name=%1 collate nocase");
-    if (columnChecked(db, lookUp.arg(literal(table)), path).isEmpty())
+    if (columnChecked(db, lookUp.arg(db::quotedLiteral(table)), path).isEmpty())
         failLocal(table, core::missingLocalTable, path);
-    columnChecked(db, QStringLiteral("select count(*) from ") + quoted(table), path);
+    columnChecked(db, QStringLiteral("select count(*) from ") + db::doubleQuotedName(table), path);
 }
 
 // The file and its folder take writes: SQLite writes a journal beside the file.

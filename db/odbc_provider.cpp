@@ -2,6 +2,7 @@
 
 #include "db/query.h"
 #include "db/row_statements.h"
+#include "db/sql_literal.h"
 
 #include <QDateTime>
 #include <QRegularExpression>
@@ -121,12 +122,6 @@ bool isDriverMessage(const Diagnostic& record) {
 void check(SQLRETURN rc, SQLSMALLINT type, SQLHANDLE handle) {
     if (rc == SQL_ERROR || rc == SQL_INVALID_HANDLE)
         fail(type, handle);
-}
-
-QString quoteName(const QString& name) {
-    QString escaped = name;
-    escaped.replace(u']', QStringLiteral("]]"));
-    return u'[' + escaped + u']';
 }
 
 // Parameter values must stay alive and in place until the statement has run.
@@ -400,7 +395,7 @@ void requireWritable(const ResultSet& result) {
 }
 
 Statement identifyingCondition(const ResultSet& keyed, const Row& row) {
-    Statement condition = rowCondition(keyed, row, quoteName);
+    Statement condition = rowCondition(keyed, row, bracketedName);
     if (condition.sql.isEmpty())
         throw DbError(QStringLiteral("Key column information is insufficient or incorrect."));
     return condition;
@@ -562,7 +557,7 @@ void OdbcProvider::execute(const QString& sql) {
 
 void OdbcProvider::insertRow(const ResultSet& result, Row& row, const QVector<bool>& assigned) {
     requireWritable(result);
-    Statement insert = insertStatement(result, row, assigned, quoteName);
+    Statement insert = insertStatement(result, row, assigned, bracketedName);
     qsizetype identityColumn = -1;
     for (qsizetype i = 0; i < result.columns.size(); ++i) {
         if (result.columns[i].identity && !assigned[i])
@@ -647,8 +642,8 @@ void OdbcProvider::updateRow(const ResultSet& result, const Row& original, const
                              const QVector<bool>& assigned) {
     requireWritable(result);
     const ResultSet keyed = withKeyColumns(result);
-    const Statement update =
-        updateStatement(keyed, changed, assigned, identifyingCondition(keyed, original), quoteName);
+    const Statement update = updateStatement(keyed, changed, assigned,
+                                             identifyingCondition(keyed, original), bracketedName);
     if (update.sql.isEmpty())
         return;
     requireRowFound(handles_->runCounting(update));
@@ -657,8 +652,8 @@ void OdbcProvider::updateRow(const ResultSet& result, const Row& original, const
 void OdbcProvider::deleteRow(const ResultSet& result, const Row& row) {
     requireWritable(result);
     const ResultSet keyed = withKeyColumns(result);
-    requireRowFound(
-        handles_->runCounting(deleteStatement(keyed, identifyingCondition(keyed, row), quoteName)));
+    requireRowFound(handles_->runCounting(
+        deleteStatement(keyed, identifyingCondition(keyed, row), bracketedName)));
 }
 
 } // namespace zt::db

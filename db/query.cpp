@@ -21,12 +21,6 @@ void executeLines(Query& query, const QStringList& lines) {
     query.execSql();
 }
 
-QString quotedLiteral(const QString& value) {
-    QString escaped = value;
-    escaped.replace(u'\'', QStringLiteral("''"));
-    return u'\'' + escaped + u'\'';
-}
-
 struct Query::Impl {
     QString objectName;
     QString connectionString;

@@ -135,7 +135,4 @@ private:
 // The way every statement without rows is run: close, clear, the lines, execute.
 void executeLines(Query& query, const QStringList& lines);
 
-// Puts a value between single quotes for the few statements that carry user text.
-QString quotedLiteral(const QString& value);
-
 } // namespace zt::db

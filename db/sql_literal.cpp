@@ -10,10 +10,11 @@ namespace zt::db {
 
 namespace {
 
-QString textLiteral(const QString& text) {
+// `text` between `quote`s, every `quote` inside it doubled.
+QString enclosed(const QString& text, QChar quote) {
     QString escaped = text;
-    escaped.replace(u'\'', QStringLiteral("''"));
-    return QStringLiteral("N'") + escaped + u'\'';
+    escaped.replace(quote, QString(2, quote));
+    return quote + escaped + quote;
 }
 
 QString floatLiteral(double number) {
@@ -42,21 +43,34 @@ QString sqlLiteral(const QVariant& value) {
     case QMetaType::Double:
         return floatLiteral(value.toDouble());
     case QMetaType::QDateTime:
-        return textLiteral(value.toDateTime().toString(QStringLiteral("yyyy-MM-ddThh:mm:ss.zzz")));
+        return unicodeLiteral(
+            value.toDateTime().toString(QStringLiteral("yyyy-MM-ddThh:mm:ss.zzz")));
     case QMetaType::QByteArray:
         return bytesLiteral(value.toByteArray());
     case QMetaType::QString:
-        return textLiteral(value.toString());
+        return unicodeLiteral(value.toString());
     default:
         throw DbError(QStringLiteral("No literal for a value of type %1")
                           .arg(QString::fromLatin1(value.typeName())));
     }
 }
 
+QString unicodeLiteral(const QString& text) {
+    return u'N' + quotedLiteral(text);
+}
+
 QString bracketedName(const QString& name) {
     QString escaped = name;
     escaped.replace(u']', QStringLiteral("]]"));
     return u'[' + escaped + u']';
+}
+
+QString quotedLiteral(const QString& text) {
+    return enclosed(text, u'\'');
+}
+
+QString doubleQuotedName(const QString& name) {
+    return enclosed(name, u'"');
 }
 
 QString literalInsert(const QString& table, const QStringList& columns,

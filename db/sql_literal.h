@@ -1,5 +1,6 @@
 #pragma once
-// Values written into statement text, for statements sent many to a batch. A literal stands
+// Names and values written into statement text: every quoting of the program, for SQL Server
+// and for SQLite (the local configuration store), in one place. A literal of sqlLiteral stands
 // for exactly what a bound parameter of the same value would have given the server.
 
 #include <QString>
@@ -17,8 +18,14 @@ namespace zt::db {
 // is not finite and for a type it does not know.
 QString sqlLiteral(const QVariant& value);
 
-// [name], with "]" doubled.
+// SQL Server: N'text' with single quotes doubled.
+QString unicodeLiteral(const QString& text);
+// SQL Server: [name], with "]" doubled.
 QString bracketedName(const QString& name);
+// Both: 'text' with single quotes doubled, for the few statements that carry user text.
+QString quotedLiteral(const QString& text);
+// SQLite: "name", with '"' doubled.
+QString doubleQuotedName(const QString& name);
 
 // "INSERT INTO [table] ([c1], [c2]) VALUES (v1, v2)"; "DEFAULT VALUES" without columns.
 QString literalInsert(const QString& table, const QStringList& columns, const QVariantList& values);

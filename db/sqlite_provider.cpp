@@ -3,6 +3,7 @@
 #include "db/field_transfer.h"
 #include "db/query.h"
 #include "db/row_statements.h"
+#include "db/sql_literal.h"
 
 #include <QRegularExpression>
 
@@ -16,12 +17,6 @@ struct Finalizer {
     void operator()(sqlite3_stmt* statement) const { sqlite3_finalize(statement); }
 };
 using StatementHandle = std::unique_ptr<sqlite3_stmt, Finalizer>;
-
-QString quoteName(const QString& name) {
-    QString escaped = name;
-    escaped.replace(u'"', QStringLiteral("\"\""));
-    return u'"' + escaped + u'"';
-}
 
 [[noreturn]] void fail(sqlite3* db) {
     const char* file = sqlite3_db_filename(db, "main");
@@ -152,7 +147,8 @@ QString selectWithRowid(const QString& sql, const QString& table) {
                                                   QRegularExpression::CaseInsensitiveOption);
     static const QRegularExpression selectStar(QStringLiteral(R"(^\s*select(?=\*))"),
                                                QRegularExpression::CaseInsensitiveOption);
-    const QString prefix = QStringLiteral("select %1.rowid AS \"zt$rowid\",").arg(quoteName(table));
+    const QString prefix =
+        QStringLiteral("select %1.rowid AS \"zt$rowid\",").arg(doubleQuotedName(table));
     QString rewritten = sql;
     auto match = selectStar.match(sql);
     if (!match.hasMatch())
@@ -301,13 +297,13 @@ void requireWritable(const ResultSet& result) {
 
 void SqliteProvider::insertRow(const ResultSet& result, Row& row, const QVector<bool>& assigned) {
     requireWritable(result);
-    runStatement(db_.get(), insertStatement(result, row, assigned, quoteName));
+    runStatement(db_.get(), insertStatement(result, row, assigned, doubleQuotedName));
     row.rowKey = qlonglong(sqlite3_last_insert_rowid(db_.get()));
 
     // Read the row back so that defaults and the store's numbering show in the result.
     StatementHandle reread = prepare(
         db_.get(),
-        QStringLiteral("select * from %1 where rowid = ?").arg(quoteName(result.baseTable)));
+        QStringLiteral("select * from %1 where rowid = ?").arg(doubleQuotedName(result.baseTable)));
     sqlite3_bind_int64(reread.get(), 1, row.rowKey.toLongLong());
     if (sqlite3_step(reread.get()) != SQLITE_ROW)
         return;
@@ -325,7 +321,7 @@ void SqliteProvider::updateRow(const ResultSet& result, const Row& original, con
                                const QVector<bool>& assigned) {
     requireWritable(result);
     const Statement update =
-        updateStatement(result, changed, assigned, rowidCondition(original), quoteName);
+        updateStatement(result, changed, assigned, rowidCondition(original), doubleQuotedName);
     if (update.sql.isEmpty())
         return;
     requireRowFound(runStatement(db_.get(), update));
@@ -334,7 +330,7 @@ void SqliteProvider::updateRow(const ResultSet& result, const Row& original, con
 void SqliteProvider::deleteRow(const ResultSet& result, const Row& row) {
     requireWritable(result);
     requireRowFound(
-        runStatement(db_.get(), deleteStatement(result, rowidCondition(row), quoteName)));
+        runStatement(db_.get(), deleteStatement(result, rowidCondition(row), doubleQuotedName)));
 }
 
 } // namespace zt::db

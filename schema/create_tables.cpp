@@ -13,7 +13,7 @@ QStringList createTableStatements() {
     return statements;
 }
 
-void createSchema(db::Query& create, const CreationProgress& progress) {
+void createSchema(db::Query& create, const TableCreationProgress& progress) {
     db::BatchPlan plan;
     plan.statementsPerBatch = tablesPerBatch;
     plan.transaction = true; // one commit for the schema, not one per table

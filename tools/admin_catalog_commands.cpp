@@ -160,10 +160,10 @@ void printDrifts(QTextStream& out, const std::vector<Drift>& drifts) {
                rows);
 }
 
-QString measured(const Exchanges& exchanges) {
+QString statementsAndSeconds(const RoundTrips& roundTrips) {
     return QStringLiteral("（%1 条语句，%2 秒）")
-        .arg(exchanges.statements)
-        .arg(exchanges.seconds, 0, 'f', 3);
+        .arg(roundTrips.statements)
+        .arg(roundTrips.seconds, 0, 'f', 3);
 }
 
 QString summary(const Verification& v) {
@@ -201,8 +201,8 @@ QJsonObject verificationJson(const Verification& v) {
                        {QStringLiteral("differences"), v.differenceCount()},
                        {QStringLiteral("extraTables"), v.extraTableCount()},
                        {QStringLiteral("drifts"), driftsJson(v.drifts)},
-                       {QStringLiteral("statements"), v.exchanges.statements},
-                       {QStringLiteral("seconds"), v.exchanges.seconds}};
+                       {QStringLiteral("statements"), v.roundTrips.statements},
+                       {QStringLiteral("seconds"), v.roundTrips.seconds}};
 }
 
 void printJson(QTextStream& out, QJsonObject object, const QString& command) {
@@ -225,7 +225,7 @@ int verify(const CatalogCommand& command, QTextStream& out) {
     } else {
         if (!v.drifts.empty())
             printDrifts(out, v.drifts);
-        out << summary(v) << measured(v.exchanges) << Qt::endl;
+        out << summary(v) << statementsAndSeconds(v.roundTrips) << Qt::endl;
     }
     return v.matches() ? success : AdminDifferencesFound;
 }
@@ -345,7 +345,7 @@ void printScan(const Scan& scan, const QString& serverName, QTextStream& out) {
                .arg(incomplete)
                .arg(leftovers)
                .arg(scan.orphanRegistryRows.size())
-        << measured(scan.exchanges) << Qt::endl;
+        << statementsAndSeconds(scan.roundTrips) << Qt::endl;
     if (leftovers > 0 || !scan.orphanRegistryRows.empty())
         out << QStringLiteral(
                    "“zt-admin clean-up --yes”可删除中断的操作留下的数据库和无效的登记行。")
@@ -378,8 +378,8 @@ int scan(const CatalogCommand& command, QTextStream& out) {
                        {QStringLiteral("registryExists"), result.registryExists},
                        {QStringLiteral("databases"), databases},
                        {QStringLiteral("orphanRegistryRows"), orphans},
-                       {QStringLiteral("statements"), result.exchanges.statements},
-                       {QStringLiteral("seconds"), result.exchanges.seconds}};
+                       {QStringLiteral("statements"), result.roundTrips.statements},
+                       {QStringLiteral("seconds"), result.roundTrips.seconds}};
     printJson(out, object, command.name);
     return success;
 }
@@ -481,8 +481,8 @@ int cleanUp(const CatalogCommand& command, QTextStream& out) {
         printJson(out,
                   QJsonObject{{QStringLiteral("applied"), result.applied},
                               {QStringLiteral("items"), items},
-                              {QStringLiteral("statements"), result.exchanges.statements},
-                              {QStringLiteral("seconds"), result.exchanges.seconds}},
+                              {QStringLiteral("statements"), result.roundTrips.statements},
+                              {QStringLiteral("seconds"), result.roundTrips.seconds}},
                   command.name);
         return refused ? failure : success;
     }

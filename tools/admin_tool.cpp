@@ -1,7 +1,9 @@
 #include "tools/admin_tool.h"
 
 #include "accountset/account_set_adoption.h"
-#include "accountset/operations.h"
+#include "accountset/creation.h"
+#include "accountset/network_registry.h"
+#include "accountset/sample_restore.h"
 #include "config/local_config.h"
 #include "config/local_database_file.h"
 #include "core/application.h"
@@ -69,11 +71,11 @@ const QString helpText = QStringLiteral(
     "failed (\"加入网络帐套出错！\").\n");
 
 // The stage of a creation or restore as one line on standard error that overwrites itself,
-// only when standard error is a terminal; wiped when the work ends.
+// only when standard error is a terminal; erased when the work ends.
 class StageLine {
 public:
     StageLine(QTextStream& err, bool quiet) : err_(err), shown_(!quiet && isatty(STDERR_FILENO)) {}
-    ~StageLine() { wipe(); }
+    ~StageLine() { eraseShownStage(); }
     StageLine(const StageLine&) = delete;
     StageLine& operator=(const StageLine&) = delete;
 
@@ -87,7 +89,7 @@ public:
     }
 
     // Before any other text goes out.
-    void wipe() {
+    void eraseShownStage() {
         if (written_)
             err_ << "\r\x1b[K" << Qt::flush;
         written_ = false;
@@ -112,7 +114,7 @@ public:
         if (buttons == DialogButtons::OkCancel)
             return DialogAnswer::Ok;
         if (stages_)
-            stages_->wipe();
+            stages_->eraseShownStage();
         QTextStream& stream = icon == DialogIcon::Error ? err_ : out_;
         stream << text << Qt::endl;
         return DialogAnswer::Ok;
@@ -216,7 +218,7 @@ QString localDatabaseInUse(const QCommandLineParser& parser) {
 
 int registryRowNamed(const NetworkList& list, const QString& name) {
     for (std::size_t row = 0; row < list.rows.size(); ++row)
-        if (list.rows[row].ztmc == name)
+        if (list.rows[row].accountSetName == name)
             return static_cast<int>(row);
     return -1;
 }
@@ -236,8 +238,8 @@ int listRegistry(PageQueries& queries, const Environment& env, const Command& co
     NetworkList list;
     loadNetworkRegistry(queries, env, list, command.serverName);
     for (const RegistryRow& row : list.rows)
-        out << row.ztmc << u'\t' << row.zjmc << u'\t' << row.jlrq.date().toString(Qt::ISODate)
-            << Qt::endl;
+        out << row.accountSetName << u'\t' << row.serverName << u'\t'
+            << row.registeredAt.date().toString(Qt::ISODate) << Qt::endl;
     return AdminSuccess;
 }
 
@@ -385,7 +387,7 @@ int runAdminTool(const QStringList& arguments, QTextStream& out, QTextStream& er
     try {
         return runCommand(queries, env, command, out, err);
     } catch (const std::exception& failure) {
-        stages.wipe();
+        stages.eraseShownStage();
         err << failureText(messageOf(failure)) << Qt::endl;
         return AdminFailure;
     }

@@ -3,10 +3,14 @@
 // deleting, restoring the sample, and the names that never reach the server. Every function
 // gets a server and a local database of its own and makes the rows it needs.
 
-#include "accountset/operations.h"
+#include "accountset/creation.h"
+#include "accountset/network_registry.h"
 #include "accountset/sample_builder.h"
+#include "accountset/sample_restore.h"
 #include "config/local_config.h"
 #include "core/failure_explanation.h"
+#include "core/input_checks.h"
+#include "db/sql_literal.h"
 #include "tests/seed/account_set_fixture.h"
 #include "tests/support/recording_dialogs.h"
 
@@ -112,7 +116,7 @@ private:
     QStringList registryNames();
     QString serverTrace();
     // A registry row with the password given as SQL (NULL, '').
-    bool addRegistryRow(const QString& ztmc, const QString& klValue);
+    bool addRegistryRow(const QString& accountSetName, const QString& passwordSql);
     // 共享帐 (password Secret) made here as a network account set, then 第二帐 made on
     // another workstation: the database of the first, two registry rows, one local row.
     bool makeTwoNetworkAccountSets();
@@ -170,13 +174,14 @@ QString TestAccountSetOperations::serverTrace() {
     return trace.open(QIODevice::ReadOnly) ? QString::fromUtf8(trace.readAll()) : QString();
 }
 
-bool TestAccountSetOperations::addRegistryRow(const QString& ztmc, const QString& klValue) {
+bool TestAccountSetOperations::addRegistryRow(const QString& accountSetName,
+                                              const QString& passwordSql) {
     return fixture_->execServer(
         QStringLiteral("master"),
         QStringLiteral("insert into CHdatebase (ztmc, zjmc, jlrq, kl) values "
                        "(%1, %2, '2020-01-01', %3)")
-            .arg(zt::db::quotedLiteral(ztmc), zt::db::quotedLiteral(fixture_->serverName()),
-                 klValue));
+            .arg(zt::db::quotedLiteral(accountSetName),
+                 zt::db::quotedLiteral(fixture_->serverName()), passwordSql));
 }
 
 void TestAccountSetOperations::acceptableNames_data() {
@@ -212,7 +217,7 @@ void TestAccountSetOperations::acceptableNames_data() {
 void TestAccountSetOperations::acceptableNames() {
     QFETCH(QString, name);
     QFETCH(bool, acceptable);
-    QCOMPARE(zt::accountset::isAcceptableAccountSetName(name), acceptable);
+    QCOMPARE(zt::core::isAcceptableAccountSetName(name), acceptable);
 }
 
 void TestAccountSetOperations::refusedNamesNeverReachTheServer_data() {
@@ -373,8 +378,8 @@ void TestAccountSetOperations::laterRegistrationsAppendSilently() {
     QVERIFY(zt::accountset::loadNetworkRegistry(*queries_, environment(), list,
                                                 fixture_->serverName()));
     QCOMPARE(list.rows.size(), std::size_t(2));
-    QCOMPARE(list.rows.at(0).ztmc, QStringLiteral("共享帐"));
-    QCOMPARE(list.rows.at(0).kl, QStringLiteral("Secret"));
+    QCOMPARE(list.rows.at(0).accountSetName, QStringLiteral("共享帐"));
+    QCOMPARE(list.rows.at(0).password, QStringLiteral("Secret"));
     QCOMPARE(list.serverName, fixture_->serverName());
     QCOMPARE(list.credentialPart, fixture_->credentialPart());
 }
@@ -446,7 +451,7 @@ void TestAccountSetOperations::selectingCopiesTheRegistryRow() {
     QVERIFY(zt::accountset::loadNetworkRegistry(*queries_, environment(), list,
                                                 fixture_->serverName()));
     const int row = static_cast<int>(list.rows.size()) - 1;
-    QCOMPARE(list.rows.at(static_cast<std::size_t>(row)).ztmc, QStringLiteral("o'brien"));
+    QCOMPARE(list.rows.at(static_cast<std::size_t>(row)).accountSetName, QStringLiteral("o'brien"));
     dialogs_.answers.push_back(DialogAnswer::Yes);
     QCOMPARE(zt::accountset::selectNetworkAccountSet(*queries_, environment(), list, row),
              SelectOutcome::Selected);
@@ -517,7 +522,7 @@ void TestAccountSetOperations::deletionDropsDatabaseAndRegistryRow() {
     QVERIFY(!fixture_->databaseExists(QStringLiteral("共享帐")));
     QCOMPARE(registryNames(), QStringList{QStringLiteral("第二帐")});
     QCOMPARE(list.rows.size(), std::size_t(1));
-    QCOMPARE(list.rows.front().ztmc, QStringLiteral("第二帐"));
+    QCOMPARE(list.rows.front().accountSetName, QStringLiteral("第二帐"));
     // The local rows stay.
     QCOMPARE(localRegistrations(*fixture_).size(), registered);
 }

@@ -2,9 +2,10 @@
 // what it must before anything reaches the server, and a creation either completes or leaves
 // nothing behind.
 
-#include "accountset/operations.h"
+#include "accountset/creation.h"
 #include "config/local_config.h"
 #include "core/failure_explanation.h"
+#include "core/input_checks.h"
 #include "schema/create_tables.h"
 #include "server/server_login.h"
 #include "tests/seed/account_set_fixture.h"

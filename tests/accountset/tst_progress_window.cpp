@@ -3,7 +3,8 @@
 // boundary of the operation) leaves nothing behind.
 
 #include "accountset/form_xzzt.h"
-#include "accountset/operations.h"
+#include "accountset/creation.h"
+#include "accountset/sample_restore.h"
 #include "schema/create_tables.h"
 #include "seed/default_data.h"
 #include "tests/seed/account_set_fixture.h"

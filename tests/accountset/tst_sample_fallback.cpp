@@ -2,8 +2,9 @@
 // sample data file instead, with the same tables, rows, registration and message as a
 // restore; a build that fails midway leaves no database behind.
 
-#include "accountset/operations.h"
+#include "accountset/sample_restore.h"
 #include "accountset/sample_fallback.h"
+#include "db/sql_literal.h"
 #include "tests/seed/account_set_fixture.h"
 #include "tests/support/recording_dialogs.h"
 
@@ -97,8 +98,8 @@ QStringList TestSampleFallback::tableCounts() const {
 
 int TestSampleFallback::registrations() const {
     return fixture_
-        .localColumn(QStringLiteral("select ztmc from 帐套信息表 where ztmc='%1'")
-                         .arg(sampleAccountSetName()),
+        .localColumn(QStringLiteral("select ztmc from 帐套信息表 where ztmc=") +
+                         zt::db::quotedLiteral(sampleAccountSetName()),
                      QStringLiteral("ztmc"))
         .size();
 }

@@ -6,6 +6,7 @@
 #include "accountset/account_set_scan.h"
 #include "accountset/account_set_verifier.h"
 #include "core/input_checks.h"
+#include "db/sql_literal.h"
 #include "schema/create_tables.h"
 #include "seed/default_data.h"
 #include "server/connection_strings.h"
@@ -117,8 +118,8 @@ void TestVerifyRepair::registerInNetwork(const QString& name) const {
         fixture_.execServer(master, QStringLiteral("CREATE TABLE CHdatebase ([id] [bigint] "
                                                    "IDENTITY (1, 1) NOT NULL, [ztmc] [nvarchar] "
                                                    "(50) COLLATE Chinese_PRC_CI_AS NULL)"));
-    fixture_.execServer(master,
-                        QStringLiteral("insert into CHdatebase (ztmc) values (N'%1')").arg(name));
+    fixture_.execServer(master, QStringLiteral("insert into CHdatebase (ztmc) values (%1)")
+                                    .arg(zt::db::unicodeLiteral(name)));
 }
 
 ProgramRun TestVerifyRepair::admin(const QStringList& arguments) const {
@@ -131,7 +132,7 @@ void TestVerifyRepair::freshAccountSetVerifiesClean() {
     QVERIFY2(v.drifts.empty(), qPrintable(v.drifts.empty() ? QString() : v.drifts.front().table));
     QVERIFY(v.matches());
     // One statement per catalog view and row set, never one per table.
-    QVERIFY(v.exchanges.statements <= 8);
+    QVERIFY(v.roundTrips.statements <= 8);
 }
 
 void TestVerifyRepair::driftIsReportedAsItsKind_data() {
@@ -384,7 +385,7 @@ void TestVerifyRepair::make(const QString& name, const QString& made) const {
         fixture_.createEmptyAccountSet(name);
     else if (made == u"empty" || made == u"other")
         fixture_.execServer(QStringLiteral("master"),
-                            QStringLiteral("create database [%1]").arg(name));
+                            QStringLiteral("create database ") + zt::db::bracketedName(name));
     if (made == u"other")
         fixture_.execServer(name, QStringLiteral("create table [t] ([x] [int] NULL)"));
 }

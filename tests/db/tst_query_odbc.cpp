@@ -3,6 +3,7 @@
 #include "db/batches.h"
 #include "db/odbc_provider.h"
 #include "db/query.h"
+#include "db/sql_literal.h"
 #include "tests/support/devserver_process.h"
 #include "tests/support/no_throw.h"
 

@@ -1,6 +1,7 @@
 // Query objects over the local configuration store (SQLite file behind the Jet connection string).
 #include "db/query.h"
 #include "db/query_table_model.h"
+#include "db/sql_literal.h"
 
 #include <QSignalSpy>
 #include <QTemporaryDir>

@@ -4,6 +4,7 @@
 #include "tst_schema.h"
 
 #include "db/query.h"
+#include "db/sql_literal.h"
 #include "schema/create_tables.h"
 #include "schema/table.h"
 
@@ -52,7 +53,7 @@ void execute(Query& query, const QString& statement) {
 int rowCount(Query& query, const QString& table) {
     query.close();
     query.sqlClear();
-    query.sqlAdd(QStringLiteral("select count(*) as n from [%1]").arg(table));
+    query.sqlAdd(QStringLiteral("select count(*) as n from ") + zt::db::bracketedName(table));
     query.open();
     return query.fieldByName(QStringLiteral("n")).asInteger();
 }
@@ -237,7 +238,9 @@ void TestSchema::stopsAtTheFirstTableThatExists() {
     create.setConnectionString(connectionString(database));
     // The first table of the second batch is there already.
     const QString taken = namesOfFirstTables(zt::schema::tablesPerBatch + 1).last();
-    execute(create, QStringLiteral("CREATE TABLE [dbo].[%1] ([x] [int] NULL)").arg(taken));
+    execute(
+        create,
+        QStringLiteral("CREATE TABLE [dbo].%1 ([x] [int] NULL)").arg(zt::db::bracketedName(taken)));
 
     int created = 0;
     QString text;

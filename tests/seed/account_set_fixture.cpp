@@ -1,6 +1,7 @@
 #include "tests/seed/account_set_fixture.h"
 
 #include "config/local_config.h"
+#include "db/sql_literal.h"
 #include "schema/create_tables.h"
 #include "server/connection_strings.h"
 #include "tests/support/no_throw.h"
@@ -117,7 +118,8 @@ QStringList AccountSetFixture::serverColumn(const QString& database, const QStri
 
 int AccountSetFixture::serverCount(const QString& database, const QString& table) const {
     const QStringList counts = serverColumn(
-        database, QStringLiteral("select count(*) as n from [%1]").arg(table), QStringLiteral("n"));
+        database, QStringLiteral("select count(*) as n from ") + db::bracketedName(table),
+        QStringLiteral("n"));
     bool number = false;
     const int count = counts.value(0).toInt(&number);
     return number ? count : -1;

@@ -3,7 +3,7 @@
 // objects writes (values, order, identity values), and the server receives the schema and the
 // rows as the same statements in the same order.
 
-#include "accountset/operations.h"
+#include "accountset/creation.h"
 #include "db/field_transfer.h"
 #include "db/query.h"
 #include "db/sql_literal.h"
@@ -81,10 +81,10 @@ QString identityOf(const QString& table) {
 
 // Every row of the table in the order of its identity, each value as text ("<null>" for NULL).
 QStringList tableRows(Query& query, const QString& table) {
-    const QString order = QStringLiteral(" order by [%1]").arg(identityOf(table));
+    const QString order = QStringLiteral(" order by ") + zt::db::bracketedName(identityOf(table));
     query.close();
     query.sqlClear();
-    query.sqlAdd(QStringLiteral("select * from [%1]%2").arg(table, order));
+    query.sqlAdd(QStringLiteral("select * from ") + zt::db::bracketedName(table) + order);
     query.open();
     QStringList rows;
     for (; !query.eof(); query.next()) {
@@ -131,6 +131,8 @@ private slots:
     void literalText_data();
     void literalText();
     void literalRefusesWhatCannotBeStored();
+    void quotedNamesAndTexts_data();
+    void quotedNamesAndTexts();
     void literalsStoreWhatParametersStore_data();
     void literalsStoreWhatParametersStore();
     void batchedRowsEqualRowByRowPosting();
@@ -183,6 +185,24 @@ void TestBatchedCreation::literalRefusesWhatCannotBeStored() {
                                    {QStringLiteral("1"), QStringLiteral("c")},
                                    {qlonglong(1), QVariant()}),
              QStringLiteral("INSERT INTO [a]]b] ([1], [c]) VALUES (1, NULL)"));
+}
+
+void TestBatchedCreation::quotedNamesAndTexts_data() {
+    QTest::addColumn<QString>("quoted");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("server name with ]")
+        << zt::db::bracketedName(QStringLiteral("a]b]")) << "[a]]b]]]";
+    QTest::newRow("server name with [") << zt::db::bracketedName(QStringLiteral("[x")) << "[[x]";
+    QTest::newRow("server text") << zt::db::unicodeLiteral(QStringLiteral("it's")) << "N'it''s'";
+    QTest::newRow("plain text") << zt::db::quotedLiteral(QStringLiteral("'")) << "''''";
+    QTest::newRow("local name with \"")
+        << zt::db::doubleQuotedName(QStringLiteral("a\"b")) << "\"a\"\"b\"";
+}
+
+void TestBatchedCreation::quotedNamesAndTexts() {
+    QFETCH(QString, quoted);
+    QFETCH(QString, expected);
+    QCOMPARE(quoted, expected);
 }
 
 void TestBatchedCreation::literalsStoreWhatParametersStore_data() {

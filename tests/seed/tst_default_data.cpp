@@ -3,6 +3,7 @@
 // where a failing row stops the copy. Every function gets a server and a local database of
 // its own, since some replace the local templates.
 
+#include "db/sql_literal.h"
 #include "schema/table.h"
 #include "seed/default_data.h"
 #include "server/connection_strings.h"
@@ -114,7 +115,9 @@ void TestDefaultData::seed() {
 QString TestDefaultData::column(const QString& database, const QString& table,
                                 const QString& name) {
     const QStringList values = fixture_->serverColumn(
-        database, QStringLiteral("select * from [%1] order by [%2]").arg(table, identityOf(table)),
+        database,
+        QStringLiteral("select * from %1 order by %2")
+            .arg(zt::db::bracketedName(table), zt::db::bracketedName(identityOf(table))),
         name);
     return values.join(u'|');
 }
