@@ -121,10 +121,21 @@ void TestCreationFaults::cutOffCreationLeavesTheNameUsable() {
         QStringLiteral("name"));
     for (const QString& left : present)
         QVERIFY2(listed.contains(left), qPrintable(left));
-    const ProgramRun cleaned = admin(QStringList{"clean-up", "--yes"} + throughProxy);
-    QVERIFY2(cleaned.exitCode == 0, qPrintable(cleaned.out + cleaned.err));
-    scan = admin(QStringList{"scan", "--json"} + throughProxy);
-    QCOMPARE(leftoversOf(QJsonDocument::fromJson(scan.out.toUtf8()).object()), QStringList());
+    // A killed client's session ends when the server reads its closed socket; until then its
+    // database is in use and clean-up rightly leaves it, so a busy machine may need another try.
+    QStringList leftovers;
+    ProgramRun cleaned;
+    for (int attempt = 0; attempt < 20; ++attempt) {
+        if (attempt > 0)
+            QTest::qWait(250);
+        cleaned = admin(QStringList{"clean-up", "--yes"} + throughProxy);
+        QVERIFY2(cleaned.exitCode == 0, qPrintable(cleaned.out + cleaned.err));
+        scan = admin(QStringList{"scan", "--json"} + throughProxy);
+        leftovers = leftoversOf(QJsonDocument::fromJson(scan.out.toUtf8()).object());
+        if (leftovers.isEmpty())
+            break;
+    }
+    QVERIFY2(leftovers.isEmpty(), qPrintable(leftovers.join(u' ') + u'\n' + cleaned.out));
 
     // The name is usable again: a complete account set is registered, a free name created.
     if (own.databaseExists(name)) {
