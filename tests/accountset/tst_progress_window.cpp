@@ -2,8 +2,8 @@
 // works, the window names the stages in order, and cancelling (through "取消" or at any stage
 // boundary of the operation) leaves nothing behind.
 
-#include "accountset/form_xzzt.h"
 #include "accountset/creation.h"
+#include "accountset/form_xzzt.h"
 #include "accountset/sample_restore.h"
 #include "schema/create_tables.h"
 #include "seed/default_data.h"

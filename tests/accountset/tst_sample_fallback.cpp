@@ -2,8 +2,8 @@
 // sample data file instead, with the same tables, rows, registration and message as a
 // restore; a build that fails midway leaves no database behind.
 
-#include "accountset/sample_restore.h"
 #include "accountset/sample_fallback.h"
+#include "accountset/sample_restore.h"
 #include "db/sql_literal.h"
 #include "tests/seed/account_set_fixture.h"
 #include "tests/support/recording_dialogs.h"
