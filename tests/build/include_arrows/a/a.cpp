@@ -1,0 +1,5 @@
+#include "a/a.h"
+
+int a() {
+    return 1;
+}

@@ -1,0 +1,5 @@
+#include "a/a.h"
+
+int b() {
+    return a();
+}

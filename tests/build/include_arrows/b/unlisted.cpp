@@ -1,0 +1,5 @@
+#include "c/c.h"
+
+int unlisted() {
+    return c();
+}

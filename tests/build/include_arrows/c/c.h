@@ -1,0 +1,4 @@
+#pragma once
+inline int c() {
+    return 3;
+}
