@@ -16,7 +16,6 @@ namespace ztds::tds {
 
 namespace {
 
-constexpr uint16_t commandSelect = 0xC1;
 constexpr uint16_t firstSpid = 51;
 
 ServerMessage errorMessage(int32_t number, uint8_t state, const QString& text,
@@ -483,7 +482,7 @@ private:
                 status |= done_status::Error;
             if (result.rowCount)
                 status |= done_status::Count;
-            tokens.done(kind, status, result.resultSet ? commandSelect : 0,
+            tokens.done(kind, status, result.resultSet ? doneCommandSelect : 0,
                         uint64_t(std::max<int64_t>(0, result.rowCount.value_or(0))));
         }
         if (results.empty() && closeLast)

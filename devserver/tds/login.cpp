@@ -10,7 +10,6 @@ namespace ztds::tds {
 namespace {
 
 constexpr size_t login7FixedSize = 86; // the fixed part as TDS 7.0 and 7.1 send it
-constexpr uint8_t optionFlags2IntegratedSecurity = 0x80;
 
 // Client passwords arrive with each byte's nibbles swapped and then XORed with 0xA5.
 QString decodePassword(std::span<const uint8_t> scrambled) {

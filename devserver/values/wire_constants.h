@@ -71,6 +71,22 @@ inline constexpr uint16_t PrepExec = 13;
 inline constexpr uint16_t Unprepare = 15;
 } // namespace proc_id
 
+// LOGIN7's OptionFlags2: the client logs in with Windows authentication.
+inline constexpr uint8_t optionFlags2IntegratedSecurity = 0x80;
+
+// A name length of 0xFFFF in an RPC call: a procedure number (proc_id) follows instead.
+inline constexpr uint16_t rpcProcIdSwitch = 0xFFFF;
+
+// The flags that end one call of an RPC batch where another may follow.
+namespace rpc_batch_flag {
+inline constexpr uint8_t Before72 = 0x80; // TDS 7.0 and 7.1
+inline constexpr uint8_t NoExec = 0xFE;
+inline constexpr uint8_t From72 = 0xFF;
+} // namespace rpc_batch_flag
+
+// The status byte of an RPC parameter and of a RETURNVALUE token: an output parameter.
+inline constexpr uint8_t parameterByReference = 0x01;
+
 // The requests of a transaction manager message.
 namespace tm_request {
 inline constexpr uint16_t Begin = 5;
@@ -83,6 +99,7 @@ namespace env_type {
 inline constexpr uint8_t Database = 1;
 inline constexpr uint8_t Language = 2;
 inline constexpr uint8_t PacketSize = 4;
+inline constexpr uint8_t SqlCollation = 7;
 inline constexpr uint8_t BeginTransaction = 8;
 inline constexpr uint8_t CommitTransaction = 9;
 inline constexpr uint8_t RollbackTransaction = 10;
@@ -97,6 +114,9 @@ inline constexpr uint16_t Error = 0x0002;
 inline constexpr uint16_t Count = 0x0010;
 inline constexpr uint16_t Attention = 0x0020;
 } // namespace done_status
+
+// The CurCmd of a DONE token after a statement that returned rows.
+inline constexpr uint16_t doneCommandSelect = 0xC1;
 
 // The three DONE tokens: the end of a batch's statement, of a procedure, of a statement in one.
 enum class DoneKind : uint8_t { Done = 0xFD, DoneProc = 0xFE, DoneInProc = 0xFF };
@@ -139,6 +159,14 @@ inline constexpr uint8_t BigChar = 0xAF;
 inline constexpr uint8_t NVarChar = 0xE7;
 inline constexpr uint8_t NChar = 0xEF;
 } // namespace data_type
+
+// The flags of a column in COLMETADATA.
+namespace column_flag {
+inline constexpr uint16_t Nullable = 0x0001;
+inline constexpr uint16_t CaseSensitive = 0x0002;
+inline constexpr uint16_t UpdatableUnknown = 0x0008;
+inline constexpr uint16_t Identity = 0x0010;
+} // namespace column_flag
 
 // Token types of the server's answers.
 namespace token {
