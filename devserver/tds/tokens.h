@@ -13,9 +13,6 @@
 
 namespace ztds::tds {
 
-// The 5-byte collation of Chinese_PRC_CI_AS: LCID 0x0804, ignore case, kana type and width.
-inline constexpr uint8_t chineseCollation[5] = {0x04, 0x08, 0xD0, 0x00, 0x00};
-
 class TokenWriter {
 public:
     explicit TokenWriter(uint32_t tdsVersion) : tdsVersion_(tdsVersion) {}

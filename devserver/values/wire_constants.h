@@ -1,9 +1,10 @@
 #pragma once
-// The numbers TDS puts on the wire: packet types and status bits, PRELOGIN options, DONE
-// and ENVCHANGE codes, data type codes, token types, the length markers of NULL and of
-// partially length-prefixed (PLP) data, and how datetime values count days and time. Kept
-// here, below every layer, because the engine keeps dates the way TDS sends them and the
-// framing (net) and the messages (tds) share the packet codes.
+// The numbers TDS puts on the wire, in one place: packet types and status bits, the options
+// of PRELOGIN and LOGIN7, RPC flags, the codes of DONE and ENVCHANGE, column flags, data type
+// codes, token types, the length markers of NULL and of partially length-prefixed (PLP) data,
+// and how datetime values count days and time. Kept here, below every layer, because the
+// engine keeps dates the way TDS sends them and the framing (net) and the messages (tds)
+// share the packet codes.
 
 #include <cstdint>
 
@@ -179,6 +180,9 @@ inline constexpr uint8_t LoginAck = 0xAD;
 inline constexpr uint8_t Row = 0xD1;
 inline constexpr uint8_t EnvChange = 0xE3;
 } // namespace token
+
+// The 5-byte collation of Chinese_PRC_CI_AS: LCID 0x0804, ignore case, kana type and width.
+inline constexpr uint8_t chineseCollation[5] = {0x04, 0x08, 0xD0, 0x00, 0x00};
 
 // A 2-byte maximum length of 0xFFFF announces PLP data: (max) types from TDS 7.2 on.
 inline constexpr uint16_t plpLength = 0xFFFF;
