@@ -11,20 +11,20 @@
 namespace ztds::net {
 
 namespace {
-constexpr uint8_t statusEndOfMessage = packet_status::EndOfMessage;
-constexpr uint8_t statusIgnore = packet_status::Ignore;
+constexpr uint8_t statusEndOfMessage = tds::packet_status::EndOfMessage;
+constexpr uint8_t statusIgnore = tds::packet_status::Ignore;
 
 bool knownType(uint8_t type) {
     switch (type) {
-    case packet_type::SqlBatch:
-    case packet_type::PreTds7Login:
-    case packet_type::Rpc:
-    case packet_type::Attention:
-    case packet_type::BulkLoad:
-    case packet_type::TransactionManager:
-    case packet_type::Login7:
-    case packet_type::Sspi:
-    case packet_type::PreLogin:
+    case tds::packet_type::SqlBatch:
+    case tds::packet_type::PreTds7Login:
+    case tds::packet_type::Rpc:
+    case tds::packet_type::Attention:
+    case tds::packet_type::BulkLoad:
+    case tds::packet_type::TransactionManager:
+    case tds::packet_type::Login7:
+    case tds::packet_type::Sspi:
+    case tds::packet_type::PreLogin:
         return true;
     default:
         return false;

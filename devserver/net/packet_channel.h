@@ -2,6 +2,8 @@
 // TDS framing: messages travel as packets of at most the negotiated size, each with an
 // 8-byte header (type, status, big-endian length, SPID, packet number, window).
 
+#include "devserver/values/wire_constants.h"
+
 #include <asio.hpp>
 
 #include <chrono>
@@ -25,26 +27,6 @@ class TimeoutError : public ProtocolError {
 public:
     using ProtocolError::ProtocolError;
 };
-
-namespace packet_type {
-inline constexpr uint8_t SqlBatch = 1;
-inline constexpr uint8_t PreTds7Login = 2;
-inline constexpr uint8_t Rpc = 3;
-inline constexpr uint8_t TabularResult = 4;
-inline constexpr uint8_t Attention = 6;
-inline constexpr uint8_t BulkLoad = 7;
-inline constexpr uint8_t TransactionManager = 14;
-inline constexpr uint8_t Login7 = 16;
-inline constexpr uint8_t Sspi = 17;
-inline constexpr uint8_t PreLogin = 18;
-} // namespace packet_type
-
-namespace packet_status {
-inline constexpr uint8_t EndOfMessage = 0x01;
-inline constexpr uint8_t Ignore = 0x02;
-inline constexpr uint8_t ResetConnection = 0x08;
-inline constexpr uint8_t ResetConnectionSkipTransaction = 0x10;
-} // namespace packet_status
 
 struct Message {
     uint8_t type = 0;

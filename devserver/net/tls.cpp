@@ -265,7 +265,7 @@ size_t TlsSession::pullWrapped(std::span<uint8_t> buffer) {
         auto message = channel_.readMessage();
         if (!message)
             return 0;
-        if (message->type != packet_type::PreLogin)
+        if (message->type != tds::packet_type::PreLogin)
             throw ProtocolError("packet type " + std::to_string(message->type) +
                                 " during the TLS handshake");
         if (message->payload.empty())
@@ -282,7 +282,7 @@ size_t TlsSession::pullWrapped(std::span<uint8_t> buffer) {
 void TlsSession::flushWrapped() {
     if (outbound_.empty())
         return;
-    channel_.writeMessage(packet_type::PreLogin, outbound_);
+    channel_.writeMessage(tds::packet_type::PreLogin, outbound_);
     outbound_.clear();
 }
 

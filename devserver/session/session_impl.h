@@ -38,6 +38,9 @@ struct UserTransaction {
 // for char and varchar data (singleByte), refused unless its code page is the one kept.
 void requireKeptCollation(const QString& name, bool singleByte);
 
+// The column of that name, any case; -1 when the table has none.
+int findColumn(const storage::TableDef& table, const QString& name);
+
 class SessionImpl : public Session {
 public:
     SessionImpl(Engine::Impl& engine, const Login& login, int spid, DatabaseLease database);
@@ -69,17 +72,17 @@ private:
     bool startsImplicitTransaction(const sql::Statement& s) const;
     void refuseInTransaction(const char* statement) const;
 
-    // databases (database_statements.cpp)
+    // databases (database_statements.cpp; BACKUP and RESTORE in backup_restore.cpp)
     StatementResult createDatabase(const sql::Statement& s);
     StatementResult dropDatabase(const sql::Statement& s);
     StatementResult useDatabase(const sql::Statement& s);
     StatementResult backupDatabase(const sql::Statement& s);
     StatementResult restoreDatabase(const sql::Statement& s);
-    // ALTER DATABASE .. MODIFY NAME and sp_renamedb
+    // ALTER DATABASE .. MODIFY NAME and sp_renamedb (rename_database.cpp)
     StatementResult renameDatabase(const sql::Statement& s);
     std::pair<QString, QString> renameArguments(const sql::Statement& s);
 
-    // tables and rows (table_statements.cpp)
+    // tables (table_statements.cpp) and rows (row_statements.cpp)
     StatementResult createTable(sql::Statement& s);
     StatementResult dropTable(sql::Statement& s);
     StatementResult select(sql::Statement& s); // select_statement.cpp

@@ -16,23 +16,6 @@ namespace ztds::tds {
 
 namespace {
 
-namespace env_type {
-constexpr uint8_t ResetConnection = 18;
-constexpr uint8_t Database = 1;
-constexpr uint8_t Language = 2;
-constexpr uint8_t PacketSize = 4;
-constexpr uint8_t BeginTransaction = 8;
-constexpr uint8_t CommitTransaction = 9;
-constexpr uint8_t RollbackTransaction = 10;
-} // namespace env_type
-
-namespace tm_request {
-constexpr uint16_t Begin = 5;
-constexpr uint16_t Commit = 7;
-constexpr uint16_t Rollback = 8;
-} // namespace tm_request
-
-constexpr uint16_t commandSelect = 0xC1;
 constexpr uint16_t firstSpid = 51;
 
 ServerMessage errorMessage(int32_t number, uint8_t state, const QString& text,
@@ -155,13 +138,13 @@ private:
                 return std::nullopt;
             if (message->ignored)
                 continue;
-            if (message->type == net::packet_type::PreLogin && !preLoginSeen) {
+            if (message->type == packet_type::PreLogin && !preLoginSeen) {
                 preLoginSeen = true;
                 if (!negotiate(message->payload))
                     return std::nullopt;
-            } else if (message->type == net::packet_type::Login7) {
+            } else if (message->type == packet_type::Login7) {
                 return std::move(message->payload);
-            } else if (message->type == net::packet_type::PreTds7Login) {
+            } else if (message->type == packet_type::PreTds7Login) {
                 throw net::ProtocolError("client asked for a TDS version before 7.0");
             } else {
                 throw net::ProtocolError("packet type " + std::to_string(message->type) +
@@ -179,7 +162,7 @@ private:
     // Answers PRELOGIN and sets up TLS as the answer says; false: the connection ends here.
     bool negotiate(std::span<const uint8_t> request) {
         const auto answer = preLoginResponse(request, server_.version, encryptionPolicy());
-        send(net::packet_type::TabularResult, answer.response);
+        send(packet_type::TabularResult, answer.response);
         switch (answer.encryption) {
         case Encryption::None:
             return true;
@@ -219,7 +202,7 @@ private:
     }
 
     void dispatch(const net::Message& message) {
-        if (message.type != net::packet_type::Attention)
+        if (message.type != packet_type::Attention)
             ++requests_;
         if (message.ignored) {
             // The client gave up sending this request; it waits for an answer all the same.
@@ -228,20 +211,20 @@ private:
             send(tokens);
             return;
         }
-        if (message.status & (net::packet_status::ResetConnection |
-                              net::packet_status::ResetConnectionSkipTransaction))
-            resetConnection(message.status & net::packet_status::ResetConnectionSkipTransaction);
+        if (message.status &
+            (packet_status::ResetConnection | packet_status::ResetConnectionSkipTransaction))
+            resetConnection(message.status & packet_status::ResetConnectionSkipTransaction);
         switch (message.type) {
-        case net::packet_type::SqlBatch:
+        case packet_type::SqlBatch:
             sqlBatch(message.payload);
             return;
-        case net::packet_type::Rpc:
+        case packet_type::Rpc:
             rpc(message.payload);
             return;
-        case net::packet_type::Attention:
+        case packet_type::Attention:
             attention();
             return;
-        case net::packet_type::TransactionManager:
+        case packet_type::TransactionManager:
             transactionManager(message.payload);
             return;
         default:
@@ -499,7 +482,7 @@ private:
                 status |= done_status::Error;
             if (result.rowCount)
                 status |= done_status::Count;
-            tokens.done(kind, status, result.resultSet ? commandSelect : 0,
+            tokens.done(kind, status, result.resultSet ? doneCommandSelect : 0,
                         uint64_t(std::max<int64_t>(0, result.rowCount.value_or(0))));
         }
         if (results.empty() && closeLast)
@@ -566,7 +549,7 @@ private:
             server_.trace->append(sql);
     }
 
-    void send(TokenWriter& tokens) { send(net::packet_type::TabularResult, tokens.data()); }
+    void send(TokenWriter& tokens) { send(packet_type::TabularResult, tokens.data()); }
 
     void send(uint8_t type, std::span<const uint8_t> payload) {
         if (server_.responseDelay.count() > 0)

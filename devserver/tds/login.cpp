@@ -10,7 +10,6 @@ namespace ztds::tds {
 namespace {
 
 constexpr size_t login7FixedSize = 86; // the fixed part as TDS 7.0 and 7.1 send it
-constexpr uint8_t optionFlags2IntegratedSecurity = 0x80;
 
 // Client passwords arrive with each byte's nibbles swapped and then XORed with 0xA5.
 QString decodePassword(std::span<const uint8_t> scrambled) {
@@ -109,23 +108,6 @@ bool isTds72OrLater(uint32_t version) {
 
 namespace {
 
-enum PreLoginOption : uint8_t {
-    Version = 0,
-    EncryptionOption = 1,
-    InstOpt = 2,
-    ThreadId = 3,
-    Mars = 4,
-    Terminator = 0xFF
-};
-
-namespace encrypt {
-constexpr uint8_t Off = 0;
-constexpr uint8_t On = 1;
-constexpr uint8_t NotSupported = 2;
-constexpr uint8_t Required = 3;
-constexpr uint8_t ClientCertificate = 0x80; // a flag on top of the others; not offered here
-} // namespace encrypt
-
 // Walks the client's option list so that garbage is refused before any login; returns the
 // client's ENCRYPTION value (a client that sends none cannot encrypt).
 uint8_t clientEncryption(std::span<const uint8_t> request) {
@@ -133,13 +115,13 @@ uint8_t clientEncryption(std::span<const uint8_t> request) {
     uint8_t value = encrypt::NotSupported;
     for (;;) {
         const uint8_t token = reader.u8();
-        if (token == Terminator)
+        if (token == prelogin_option::Terminator)
             break;
         const uint16_t offset = reader.u16BigEndian();
         const uint16_t length = reader.u16BigEndian();
         if (size_t(offset) + length > request.size())
             throw ProtocolError("PRELOGIN option lies outside the message");
-        if (token == EncryptionOption && length >= 1)
+        if (token == prelogin_option::Encryption && length >= 1)
             value = request[offset];
     }
     value &= uint8_t(~encrypt::ClientCertificate);
@@ -176,13 +158,13 @@ PreLoginAnswer preLoginResponse(std::span<const uint8_t> request, const ServerVe
                                 EncryptionPolicy policy) {
     const Decision decision = decide(clientEncryption(request), policy);
     const std::array<std::pair<uint8_t, std::vector<uint8_t>>, 5> options{{
-        {Version,
+        {prelogin_option::Version,
          {version.major, version.minor, uint8_t(version.build >> 8), uint8_t(version.build & 0xFF),
           0, 0}},
-        {EncryptionOption, {decision.answer}},
-        {InstOpt, {0}},
-        {ThreadId, {}},
-        {Mars, {0}},
+        {prelogin_option::Encryption, {decision.answer}},
+        {prelogin_option::InstOpt, {0}},
+        {prelogin_option::ThreadId, {}},
+        {prelogin_option::Mars, {0}},
     }};
     const size_t headerSize = options.size() * 5 + 1;
     ByteWriter header;
@@ -196,7 +178,7 @@ PreLoginAnswer preLoginResponse(std::span<const uint8_t> request, const ServerVe
         header.u8(uint8_t(value.size() & 0xFF));
         body.bytes(value);
     }
-    header.u8(Terminator);
+    header.u8(prelogin_option::Terminator);
     header.bytes(body.data());
     return {std::move(header.data()), decision.encryption};
 }

@@ -2,6 +2,8 @@
 // The two messages that open a connection: PRELOGIN and LOGIN7.
 
 #include "devserver/values/server_version.h"
+#include "devserver/values/wire_constants.h"
+
 #include <QString>
 
 #include <cstdint>
@@ -9,16 +11,6 @@
 #include <vector>
 
 namespace ztds::tds {
-
-// TDS versions as LOGIN7 and LOGINACK carry them.
-namespace tds_version {
-inline constexpr uint32_t V7_0 = 0x70000000;
-inline constexpr uint32_t V7_1 = 0x71000001;
-inline constexpr uint32_t V7_2 = 0x72090002;
-inline constexpr uint32_t V7_3A = 0x730A0003;
-inline constexpr uint32_t V7_3B = 0x730B0003;
-inline constexpr uint32_t V7_4 = 0x74000004;
-} // namespace tds_version
 
 struct Login7 {
     uint32_t tdsVersion = 0;

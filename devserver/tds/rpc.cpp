@@ -16,8 +16,6 @@ namespace ztds::tds {
 
 namespace {
 
-constexpr uint8_t statusByReference = 0x01;
-
 class UnsupportedType : public std::exception {
 public:
     explicit UnsupportedType(uint8_t typeByte) : type(typeByte) {}
@@ -508,7 +506,7 @@ void checkFixedWidth(const TypeInfo& info, size_t size) {
 
 bool readCall(ByteReader& reader, RpcCall& call, bool withCollation) {
     const uint16_t nameLength = reader.u16();
-    if (nameLength == 0xFFFF)
+    if (nameLength == rpcProcIdSwitch)
         call.procId = reader.u16();
     else
         call.procName = reader.utf16(nameLength);
@@ -517,12 +515,13 @@ bool readCall(ByteReader& reader, RpcCall& call, bool withCollation) {
     while (!reader.atEnd()) {
         // A batch flag ends this call; another may follow.
         const uint8_t peek = reader.u8();
-        if (peek == 0x80 || peek == 0xFF || peek == 0xFE)
+        if (peek == rpc_batch_flag::Before72 || peek == rpc_batch_flag::From72 ||
+            peek == rpc_batch_flag::NoExec)
             return true;
         RpcParameter parameter;
         parameter.name = reader.utf16(peek);
         ++ordinal;
-        parameter.output = (reader.u8() & statusByReference) != 0;
+        parameter.output = (reader.u8() & parameterByReference) != 0;
         TypeInfo info;
         try {
             info = readTypeInfo(reader, withCollation);

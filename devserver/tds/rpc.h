@@ -2,6 +2,7 @@
 // Reading request payloads: the ALL_HEADERS prefix, SQL batches and RPC calls.
 
 #include "devserver/values/values.h"
+#include "devserver/values/wire_constants.h"
 
 #include <QString>
 
@@ -11,15 +12,6 @@
 #include <vector>
 
 namespace ztds::tds {
-
-// The well-known procedure numbers a client may send instead of a name.
-namespace proc_id {
-inline constexpr uint16_t ExecuteSql = 10;
-inline constexpr uint16_t Prepare = 11;
-inline constexpr uint16_t Execute = 12;
-inline constexpr uint16_t PrepExec = 13;
-inline constexpr uint16_t Unprepare = 15;
-} // namespace proc_id
 
 // A parameter whose TDS type this server cannot represent; the rest of the call is unreadable.
 struct UnsupportedParameter {

@@ -16,11 +16,6 @@ namespace ztds::tds {
 
 namespace {
 
-constexpr uint16_t flagNullable = 0x0001;
-constexpr uint16_t flagCaseSensitive = 0x0002;
-constexpr uint16_t flagUpdatableUnknown = 0x0008;
-constexpr uint16_t flagIdentity = 0x0010;
-
 constexpr int maxNVarCharLength = 4000;
 constexpr int maxVarCharLength = 8000;
 constexpr uint32_t nTextMaxBytes = 0x7FFFFFFE;
@@ -156,10 +151,9 @@ void TokenWriter::envChange(uint8_t type, const QString& newValue, const QString
 }
 
 void TokenWriter::envChangeCollation() {
-    constexpr uint8_t sqlCollation = 7;
     out_.u8(token::EnvChange);
     const auto length = out_.reserveLength16();
-    out_.u8(sqlCollation);
+    out_.u8(env_type::SqlCollation);
     out_.u8(sizeof chineseCollation);
     out_.bytes(chineseCollation);
     out_.u8(0);
@@ -230,11 +224,10 @@ void TokenWriter::returnStatus(int32_t value) {
 }
 
 void TokenWriter::returnValueInt(uint16_t ordinal, const QString& name, int32_t value) {
-    constexpr uint8_t statusOutputParameter = 0x01;
     out_.u8(token::ReturnValue);
     out_.u16(ordinal);
     out_.bVarChar(name);
-    out_.u8(statusOutputParameter);
+    out_.u8(parameterByReference);
     if (isTds72OrLater(tdsVersion_))
         out_.u32(0); // user type
     else
@@ -460,12 +453,12 @@ void TokenWriter::columnMetadata(const ResultSet& resultSet,
             out_.u32(0); // user type
         else
             out_.u16(0);
-        uint16_t flags = info.identity ? flagIdentity : flagUpdatableUnknown;
+        uint16_t flags = info.identity ? column_flag::Identity : column_flag::UpdatableUnknown;
         if (info.nullable)
-            flags |= flagNullable;
+            flags |= column_flag::Nullable;
         const bool text = sql::isText(sql::tagOf(info.type));
         if (text && !info.caseInsensitive)
-            flags |= flagCaseSensitive;
+            flags |= column_flag::CaseSensitive;
         out_.u16(flags);
         typeInfo(shapes[i]);
         out_.bVarChar(info.name);

@@ -4,6 +4,7 @@
 #include "devserver/tds/byte_buffer.h"
 #include "devserver/values/server_version.h"
 #include "devserver/values/values.h"
+#include "devserver/values/wire_constants.h"
 
 #include <QString>
 
@@ -11,19 +12,6 @@
 #include <span>
 
 namespace ztds::tds {
-
-namespace done_status {
-inline constexpr uint16_t Final = 0x0000;
-inline constexpr uint16_t More = 0x0001;
-inline constexpr uint16_t Error = 0x0002;
-inline constexpr uint16_t Count = 0x0010;
-inline constexpr uint16_t Attention = 0x0020;
-} // namespace done_status
-
-enum class DoneKind : uint8_t { Done = 0xFD, DoneProc = 0xFE, DoneInProc = 0xFF };
-
-// The 5-byte collation of Chinese_PRC_CI_AS: LCID 0x0804, ignore case, kana type and width.
-inline constexpr uint8_t chineseCollation[5] = {0x04, 0x08, 0xD0, 0x00, 0x00};
 
 class TokenWriter {
 public:
