@@ -34,6 +34,7 @@ void TestServerPersonas::wholeRoadOnEveryPersona_data() {
     QTest::addColumn<QString>("tdsVersion");
     QTest::newRow("SQL Server 2000") << "7.1";
     QTest::newRow("SQL Server 2005") << "7.2";
+    QTest::newRow("SQL Server 2008 R2") << "7.3";
     QTest::newRow("SQL Server 2019") << "7.4";
 }
 
