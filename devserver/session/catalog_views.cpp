@@ -323,43 +323,47 @@ RowSource informationSchemaColumns(const QString& database, const Tables& tables
     return src;
 }
 
+// The six names both key views begin with: the constraint's and its table's.
+std::vector<ColumnInfo> primaryKeyNameColumns() {
+    return {name128("CONSTRAINT_CATALOG"),     name128("CONSTRAINT_SCHEMA"),
+            name128("CONSTRAINT_NAME", false), name128("TABLE_CATALOG"),
+            name128("TABLE_SCHEMA"),           name128("TABLE_NAME", false)};
+}
+
+std::vector<Value> primaryKeyNames(const QString& database, const storage::TableDef& t) {
+    return {text(database), text(dbo), text(t.primaryKeyName),
+            text(database), text(dbo), text(t.name)};
+}
+
 RowSource informationSchemaTableConstraints(const QString& database, const Tables& tables) {
     RowSource src;
-    src.columns = {name128("CONSTRAINT_CATALOG"),
-                   name128("CONSTRAINT_SCHEMA"),
-                   name128("CONSTRAINT_NAME", false),
-                   name128("TABLE_CATALOG"),
-                   name128("TABLE_SCHEMA"),
-                   name128("TABLE_NAME", false),
-                   column("CONSTRAINT_TYPE", SqlType::NVarChar, 11),
-                   column("IS_DEFERRABLE", SqlType::NVarChar, 2, false),
-                   column("INITIALLY_DEFERRED", SqlType::NVarChar, 2, false)};
+    src.columns = primaryKeyNameColumns();
+    src.columns.push_back(column("CONSTRAINT_TYPE", SqlType::NVarChar, 11));
+    src.columns.push_back(column("IS_DEFERRABLE", SqlType::NVarChar, 2, false));
+    src.columns.push_back(column("INITIALLY_DEFERRED", SqlType::NVarChar, 2, false));
     for (const auto& t : tables)
-        if (!t.primaryKeyName.isEmpty())
-            src.rows.push_back(
-                row({text(database), text(dbo), text(t.primaryKeyName), text(database), text(dbo),
-                     text(t.name), text(QStringLiteral("PRIMARY KEY")), text(QStringLiteral("NO")),
-                     text(QStringLiteral("NO"))}));
+        if (!t.primaryKeyName.isEmpty()) {
+            std::vector<Value> values = primaryKeyNames(database, t);
+            values.insert(values.end(), {text(QStringLiteral("PRIMARY KEY")),
+                                         text(QStringLiteral("NO")), text(QStringLiteral("NO"))});
+            src.rows.push_back(row(std::move(values)));
+        }
     return src;
 }
 
 RowSource informationSchemaKeyColumnUsage(const QString& database, const Tables& tables) {
     RowSource src;
-    src.columns = {name128("CONSTRAINT_CATALOG"),
-                   name128("CONSTRAINT_SCHEMA"),
-                   name128("CONSTRAINT_NAME", false),
-                   name128("TABLE_CATALOG"),
-                   name128("TABLE_SCHEMA"),
-                   name128("TABLE_NAME", false),
-                   name128("COLUMN_NAME"),
-                   column("ORDINAL_POSITION", SqlType::Int, 0, false)};
+    src.columns = primaryKeyNameColumns();
+    src.columns.push_back(name128("COLUMN_NAME"));
+    src.columns.push_back(column("ORDINAL_POSITION", SqlType::Int, 0, false));
     for (const auto& t : tables) {
         const auto key = t.primaryKeyColumns();
-        for (size_t k = 0; k < key.size(); ++k)
-            src.rows.push_back(
-                row({text(database), text(dbo), text(t.primaryKeyName), text(database), text(dbo),
-                     text(t.name), text(t.columns[static_cast<size_t>(key[k])].name),
-                     integer(static_cast<int64_t>(k + 1))}));
+        for (size_t k = 0; k < key.size(); ++k) {
+            std::vector<Value> values = primaryKeyNames(database, t);
+            values.insert(values.end(), {text(t.columns[static_cast<size_t>(key[k])].name),
+                                         integer(static_cast<int64_t>(k + 1))});
+            src.rows.push_back(row(std::move(values)));
+        }
     }
     return src;
 }
