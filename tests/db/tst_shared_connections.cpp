@@ -54,6 +54,21 @@ private:
         return zt::server::serverConnectionString(credentials, server_.dataSource());
     }
 
+    // Creates the database NAME through the server query and points the database query at it,
+    // both sharing the connections.
+    void createDatabaseFor(Query& server, Query& database,
+                           const std::shared_ptr<zt::db::SharedConnections>& connections,
+                           const QString& name) const {
+        server.shareConnections(connections);
+        database.shareConnections(connections);
+        server.setConnectionString(form(QStringLiteral("server")));
+        server.sqlAdd(QStringLiteral("create database [%1]").arg(name));
+        server.execSql();
+        database.setConnectionString(zt::server::databaseConnectionString(
+            zt::config::sqlLoginFragment(QStringLiteral("sa"), QString()), name,
+            server_.dataSource()));
+    }
+
     zt::test::DevServerProcess server_;
 };
 
@@ -110,14 +125,7 @@ void TestSharedConnections::movedQueryLetsItsDatabaseGo() {
     const auto connections = std::make_shared<zt::db::SharedConnections>();
     Query server(QStringLiteral("server"));
     Query database(QStringLiteral("database"));
-    server.shareConnections(connections);
-    database.shareConnections(connections);
-    server.setConnectionString(form(QStringLiteral("server")));
-    server.sqlAdd(QStringLiteral("create database shared_gone"));
-    server.execSql();
-    database.setConnectionString(zt::server::databaseConnectionString(
-        zt::config::sqlLoginFragment(QStringLiteral("sa"), QString()),
-        QStringLiteral("shared_gone"), server_.dataSource()));
+    createDatabaseFor(server, database, connections, QStringLiteral("shared_gone"));
     sessionOf(database);
     database.setConnectionString(form(QStringLiteral("server")));
     QCOMPARE(sessionOf(database), sessionOf(server));
@@ -144,14 +152,7 @@ void TestSharedConnections::disconnectedQueryLeavesItsDatabaseAtOnce() {
     const auto connections = std::make_shared<zt::db::SharedConnections>();
     Query server(QStringLiteral("server"));
     Query database(QStringLiteral("database"));
-    server.shareConnections(connections);
-    database.shareConnections(connections);
-    server.setConnectionString(form(QStringLiteral("server")));
-    server.sqlAdd(QStringLiteral("create database shared_left"));
-    server.execSql();
-    database.setConnectionString(zt::server::databaseConnectionString(
-        zt::config::sqlLoginFragment(QStringLiteral("sa"), QString()),
-        QStringLiteral("shared_left"), server_.dataSource()));
+    createDatabaseFor(server, database, connections, QStringLiteral("shared_left"));
     const QString session = sessionOf(server);
     QCOMPARE(sessionOf(database), session); // the session is in shared_left now
     database.disconnect();
